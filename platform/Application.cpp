@@ -1,0 +1,89 @@
+#include "platform/Application.h"
+
+#include "platform/Exception.h"
+
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QTranslator>
+#include <cstdio>
+
+TApplication* Application = nullptr;
+
+namespace {
+MessageBoxHandler& handlerSlot()
+{
+    static MessageBoxHandler handler;
+    return handler;
+}
+} // namespace
+
+void SetMessageBoxHandler(MessageBoxHandler handler)
+{
+    handlerSlot() = std::move(handler);
+}
+
+int ShowMessageBox(const QString& text, const QString& caption, int flags)
+{
+    if (handlerSlot())
+        return handlerSlot()(text, caption, flags);
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        std::fprintf(stderr, "%s : %s\n", qUtf8Printable(caption), qUtf8Printable(text));
+        return IDOK;
+    }
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    switch (flags & 0xF0) {
+    case MB_ICONERROR: icon = QMessageBox::Critical; break;
+    case MB_ICONWARNING: icon = QMessageBox::Warning; break;
+    case MB_ICONINFORMATION: icon = QMessageBox::Information; break;
+    default: break;
+    }
+    QMessageBox box(icon, caption, text, QMessageBox::Ok);
+    box.exec();
+    return IDOK;
+}
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    Application = this;
+}
+
+void TApplication::SetTitle(const QString& title)
+{
+    title_ = title;
+    setApplicationName(title);
+}
+
+void TApplication::ShowException(const std::exception& error)
+{
+    const auto* own = dynamic_cast<const Exception*>(&error);
+    const QString message = own ? own->Message() : QString::fromLocal8Bit(error.what());
+    ShowMessageBox(message, title_.isEmpty() ? QStringLiteral("Velmora") : title_, MB_OK | MB_ICONERROR);
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event)
+{
+    // No exception may cross Qt's event loop: show it and carry on.
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::bad_alloc&) {
+        ShowException(Exception(QStringLiteral("Mémoire insuffisante pour terminer l'opération.")));
+    } catch (const std::exception& error) {
+        ShowException(error);
+    } catch (...) {
+        ShowException(Exception(QStringLiteral("Erreur inattendue.")));
+    }
+    return false;
+}
+
+bool TApplication::LoadFrenchTranslation()
+{
+    auto* translator = new QTranslator(this);
+    if (translator->load(QLocale(QLocale::French, QLocale::France), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        installTranslator(translator);
+        return true;
+    }
+    delete translator;
+    return false;
+}

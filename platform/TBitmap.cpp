@@ -1,0 +1,125 @@
+#include "platform/TBitmap.h"
+
+#include "platform/BmpFile.h"
+#include "platform/Exception.h"
+#include "platform/TCanvas.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <algorithm>
+#include <cstring>
+
+bool BitmapSizeAllowed(qint64 width, qint64 height)
+{
+    if (width < 0 || height < 0 || width > kMaxBitmapSide || height > kMaxBitmapSide)
+        return false;
+    return BitmapRowBytes(width) * height <= kMaxBitmapBytes;
+}
+
+TBitmap::TBitmap() = default;
+TBitmap::~TBitmap() = default;
+
+void TBitmap::SetWidth(int width) { SetSize(width, height_); }
+void TBitmap::SetHeight(int height) { SetSize(width_, height); }
+
+void TBitmap::SetSize(int width, int height)
+{
+    if (width == width_ && height == height_)
+        return;
+    if (!BitmapSizeAllowed(width, height))
+        throw ERasterError(QStringLiteral("Taille d'image refusée : %1 x %2 pixels (au plus %3 pixels de côté et 1 Gio d'image).")
+                               .arg(width).arg(height).arg(kMaxBitmapSide));
+    if (width == 0 || height == 0) {
+        Adopt(QImage(), width, height);
+        return;
+    }
+    QImage resized(width, height, QImage::Format_BGR888);
+    if (resized.isNull())
+        throw ERasterError(QStringLiteral("Mémoire insuffisante pour une image de %1 x %2 pixels.").arg(width).arg(height));
+    resized.fill(Qt::white);
+    // Pixels that still fit are kept.
+    const int keepW = std::min(width, width_);
+    const int keepH = std::min(height, height_);
+    for (int y = 0; keepW > 0 && y < keepH; ++y)
+        std::memcpy(resized.scanLine(y), ScanLine(y), size_t(keepW) * 3);
+    Adopt(std::move(resized), width, height);
+}
+
+void TBitmap::Adopt(QImage image, int width, int height)
+{
+    image_ = std::move(image);
+    width_ = width;
+    height_ = height;
+    // The image is never shared, so this pointer stays valid until the next Adopt.
+    data_ = image_.isNull() ? nullptr : image_.bits();
+    bytesPerLine_ = image_.isNull() ? 0 : image_.bytesPerLine();
+}
+
+TCanvas* TBitmap::Canvas()
+{
+    if (!canvas_)
+        canvas_ = std::make_unique<TCanvas>(*this);
+    return canvas_.get();
+}
+
+void TBitmap::LoadFromFile(const QString& fileName)
+{
+    TPixelFormat format = pfCustom;
+    QImage image = ReadBmpFile(fileName, &format);
+    SetImage(image, format);
+}
+
+void TBitmap::SetImage(const QImage& image, TPixelFormat format)
+{
+    if (!BitmapSizeAllowed(image.width(), image.height()))
+        throw ERasterError(QStringLiteral("Taille d'image refusée : %1 x %2 pixels.").arg(image.width()).arg(image.height()));
+    QImage converted = image.convertToFormat(QImage::Format_BGR888);
+    if (!image.isNull() && converted.isNull())
+        throw ERasterError(QStringLiteral("Mémoire insuffisante pour une image de %1 x %2 pixels.").arg(image.width()).arg(image.height()));
+    converted.detach();
+    const int w = converted.width();
+    const int h = converted.height();
+    Adopt(std::move(converted), w, h);
+    pixelFormat_ = format;
+}
+
+void TBitmap::Assign(const TBitmap& other)
+{
+    if (&other == this)
+        return;
+    QImage copy = other.image_.copy();
+    if (!other.image_.isNull() && copy.isNull())
+        throw ERasterError(QStringLiteral("Mémoire insuffisante pour copier l'image."));
+    Adopt(std::move(copy), other.width_, other.height_);
+    pixelFormat_ = other.pixelFormat_;
+}
+
+void TBitmap::SaveToFile(const QString& fileName) const
+{
+    const auto fail = [&](const QString& why) {
+        throw ERasterError(QStringLiteral("Impossible d'enregistrer l'image dans « %1 » : %2").arg(fileName, why));
+    };
+    if (image_.isNull())
+        fail(QStringLiteral("l'image est vide."));
+    const QFileInfo info(fileName);
+    if (info.isDir())
+        fail(QStringLiteral("c'est un dossier."));
+    if (!info.absoluteDir().exists())
+        fail(QStringLiteral("le dossier n'existe pas."));
+    // A file marked read-only is never replaced, even when the system would let
+    // this user do it.
+    if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner))
+        fail(QStringLiteral("le fichier est en lecture seule."));
+
+    // Written to a temporary file first, then renamed: a failed save never
+    // leaves a half-written image behind.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        fail(QStringLiteral("accès refusé."));
+    const QByteArray bytes = EncodeBmp24(image_);
+    if (file.write(bytes) != bytes.size())
+        fail(QStringLiteral("l'écriture a échoué (disque plein ?)."));
+    if (!file.commit())
+        fail(QStringLiteral("l'écriture a échoué (disque plein ?)."));
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "platform/Precision.h"
+#include "platform/TColor.h"
+
+#include <QImage>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+class TCanvas;
+
+// Bit depth of an image as it was loaded. Pixels are always held in 24 bits
+// (blue, green, red), whatever the file had.
+enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
+
+// The largest bitmap the program accepts: each side at most 32767 pixels and at
+// most 1 GiB of pixel rows.
+constexpr int kMaxBitmapSide = 32767;
+constexpr qint64 kMaxBitmapBytes = qint64(1) << 30;
+
+// Bytes of one padded 24-bit row (rows are aligned on 4 bytes).
+constexpr qint64 BitmapRowBytes(qint64 width) { return (width * 3 + 3) & ~qint64(3); }
+
+// True when a width x height 24-bit bitmap fits the limits above.
+bool BitmapSizeAllowed(qint64 width, qint64 height);
+
+// A 24-bit image held in a QImage (Format_BGR888, row 0 at the top).
+class TBitmap {
+public:
+    TBitmap();
+    ~TBitmap();
+    TBitmap(const TBitmap&) = delete;
+    TBitmap& operator=(const TBitmap&) = delete;
+
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    // Resizing keeps the pixels that still fit; new pixels are white. Throws
+    // ERasterError for a size over the limits, leaving the bitmap as it was.
+    void SetWidth(int width);
+    void SetHeight(int height);
+    void SetSize(int width, int height);
+
+    TPixelFormat PixelFormat() const { return pixelFormat_; }
+    // Storage stays 24 bits whatever is asked; only the reported format changes.
+    void SetPixelFormat(TPixelFormat format) { pixelFormat_ = format; }
+
+    // Row r (0 = top): 3 x Width bytes, blue, green, red per pixel. Valid until
+    // the bitmap is resized, reloaded or destroyed.
+    std::uint8_t* ScanLine(int row) { return data_ + qsizetype(row) * bytesPerLine_; }
+    const std::uint8_t* ScanLine(int row) const { return data_ + qsizetype(row) * bytesPerLine_; }
+    qsizetype BytesPerLine() const { return bytesPerLine_; }
+
+    // The drawing surface of this bitmap, made on first use.
+    TCanvas* Canvas();
+
+    // Replaces size, format and pixels by the file's. Throws ERasterError with a
+    // French message for a missing, unreadable, truncated or hostile file; the
+    // bitmap is then unchanged.
+    void LoadFromFile(const QString& fileName);
+    // Writes an uncompressed 24-bit BMP. Throws ERasterError when the file cannot
+    // be written; an existing file is then left as it was.
+    void SaveToFile(const QString& fileName) const;
+
+    // Copies size, format and pixels of another bitmap.
+    void Assign(const TBitmap& other);
+    // Takes an image (converted to 24 bits) as the new content.
+    void SetImage(const QImage& image, TPixelFormat format);
+    // The pixels as an image, for painting on screen.
+    const QImage& Image() const { return image_; }
+
+private:
+    void Adopt(QImage image, int width, int height);
+
+    QImage image_;
+    int width_ = 0;
+    int height_ = 0;
+    std::uint8_t* data_ = nullptr;
+    qsizetype bytesPerLine_ = 0;
+    TPixelFormat pixelFormat_ = pfDevice;
+    std::unique_ptr<TCanvas> canvas_;
+};

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "platform/TBitmap.h"
+#include "platform/TColor.h"
+#include "platform/TFont.h"
+
+#include <QRect>
+#include <QString>
+#include <functional>
+
+// The drawing surface of a bitmap. A document window's canvas is the canvas of
+// its on-screen surface bitmap with a change notifier, so that what is drawn on
+// it is shown at the next repaint and what is read from it is what is shown.
+class TCanvas {
+public:
+    explicit TCanvas(TBitmap& target) : target_(target) {}
+    TCanvas(const TCanvas&) = delete;
+    TCanvas& operator=(const TCanvas&) = delete;
+
+    // The colour at (x, y), or clNone outside.
+    TColor Pixels(int x, int y) const
+    {
+        if (!Inside(x, y))
+            return clNone;
+        const std::uint8_t* p = target_.ScanLine(y) + 3 * qsizetype(x);
+        return RGBColor(p[2], p[1], p[0]);
+    }
+    // Writes the colour exactly; a point outside is ignored.
+    void SetPixels(int x, int y, TColor color)
+    {
+        if (!Inside(x, y))
+            return;
+        std::uint8_t* p = target_.ScanLine(y) + 3 * qsizetype(x);
+        p[0] = GetBValue(color);
+        p[1] = GetGValue(color);
+        p[2] = GetRValue(color);
+        if (changed_)
+            changed_(QRect(x, y, 1, 1));
+    }
+    bool Inside(int x, int y) const
+    {
+        return unsigned(x) < unsigned(target_.Width()) && unsigned(y) < unsigned(target_.Height());
+    }
+
+    // Paints a bitmap 1:1 with its top-left corner at (x, y), clipped.
+    void Draw(int x, int y, const TBitmap& bitmap);
+
+    TFont& Font() { return font_; }
+    const TFont& Font() const { return font_; }
+    void SetFont(const TFont& font) { font_ = font; }
+    TColor BrushColor() const { return brush_; }
+
+    // Text in the canvas font and colour with its top-left corner at (x, y),
+    // its cells filled with the brush colour.
+    void TextOut(int x, int y, const QString& text);
+
+    TBitmap& Target() { return target_; }
+    // Called with the rectangle of every change (window canvases only).
+    void SetChangeNotifier(std::function<void(const QRect&)> changed) { changed_ = std::move(changed); }
+
+private:
+    void Changed(const QRect& rect)
+    {
+        if (changed_ && !rect.isEmpty())
+            changed_(rect);
+    }
+
+    TBitmap& target_;
+    TFont font_;
+    TColor brush_ = clWhite;
+    std::function<void(const QRect&)> changed_;
+};

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Velmora needs to build, run and test, only those
+# that are missing. Run as root on Debian 12.
+set -euo pipefail
+
+packages=(
+  g++ make cmake pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
+  libgtest-dev libbenchmark-dev
+  fonts-dejavu-core
+  xvfb xauth x11-utils xdotool
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "Installation des paquets manquants : ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Ces paquets doivent être installés en tant que root (apt-get install ${missing[*]})." >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,15 @@
+// The entry point of every test program: an offscreen application object, so
+// widgets, fonts and images work without a display, then GoogleTest.
+#include "platform/Application.h"
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    ::testing::InitGoogleTest(&argc, argv);
+    TApplication app(argc, argv);
+    app.SetTitle(QStringLiteral("Velmora"));
+    return RUN_ALL_TESTS();
+}
