@@ -20,7 +20,7 @@
 namespace filters::rank {
 
 // Puts the smaller of each lane pair in lo and the larger in hi.
-inline void Order(__m128i& lo, __m128i& hi)
+[[gnu::always_inline]] inline void Order(__m128i& lo, __m128i& hi)
 {
     const __m128i smaller = _mm_min_epu8(lo, hi);
     hi = _mm_max_epu8(lo, hi);
@@ -28,7 +28,7 @@ inline void Order(__m128i& lo, __m128i& hi)
 }
 
 // Sorts five values ascending (nine comparators).
-inline void SortFive(__m128i v[5])
+[[gnu::always_inline]] inline void SortFive(__m128i v[5])
 {
     Order(v[0], v[1]); Order(v[3], v[4]); Order(v[2], v[4]);
     Order(v[2], v[3]); Order(v[0], v[3]); Order(v[0], v[2]);
@@ -36,7 +36,7 @@ inline void SortFive(__m128i v[5])
 }
 
 // Merges two ascending runs of five into one ascending run of ten.
-inline void MergeFives(const __m128i a[5], const __m128i b[5], __m128i out[10])
+[[gnu::always_inline]] inline void MergeFives(const __m128i a[5], const __m128i b[5], __m128i out[10])
 {
     __m128i v[10] = {a[0], a[1], a[2], a[3], a[4], b[0], b[1], b[2], b[3], b[4]};
     Order(v[0], v[5]); Order(v[4], v[9]); Order(v[4], v[5]); Order(v[2], v[7]);
@@ -45,15 +45,17 @@ inline void MergeFives(const __m128i a[5], const __m128i b[5], __m128i out[10])
     Order(v[8], v[5]);
     // The network leaves its result on these positions, smallest first.
     constexpr int kRank[10] = {0, 1, 2, 3, 4, 6, 7, 8, 5, 9};
+    #pragma GCC unroll 10
     for (int k = 0; k < 10; ++k)
         out[k] = v[kRank[k]];
 }
 
 // The fourteenth smallest (rank 13 from 0) of the 25 values held by two
 // ascending runs of ten and one ascending run of five.
-inline __m128i FourteenthOf(const __m128i left[10], const __m128i middle[10], const __m128i right[5])
+[[gnu::always_inline]] inline __m128i FourteenthOf(const __m128i left[10], const __m128i middle[10], const __m128i right[5])
 {
     __m128i v[20];
+    #pragma GCC unroll 10
     for (int k = 0; k < 10; ++k) {
         v[k] = left[k];
         v[10 + k] = middle[k];

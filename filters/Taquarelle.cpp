@@ -40,8 +40,10 @@ void rankPass(TBitmap& bmp)
     std::vector<std::uint8_t> storage(16 * length, 0);
     std::uint8_t* sorted[5];
     std::uint8_t* pairs[10];
+    #pragma GCC unroll 10
     for (int k = 0; k < 5; ++k)
         sorted[k] = storage.data() + std::size_t(k) * length;
+    #pragma GCC unroll 10
     for (int k = 0; k < 10; ++k)
         pairs[k] = storage.data() + std::size_t(5 + k) * length;
     std::uint8_t* out = storage.data() + 15 * length;
@@ -58,9 +60,11 @@ void rankPass(TBitmap& bmp)
         // results that are never copied back.
         for (int c = 0; c < end; c += 16) {
             __m128i v[5];
+            #pragma GCC unroll 10
             for (int m = 0; m < 5; ++m)
                 v[m] = load(rows[m] + c);
             SortFive(v);
+            #pragma GCC unroll 10
             for (int k = 0; k < 5; ++k)
                 store(sorted[k] + c, v[k]);
         }
@@ -68,11 +72,13 @@ void rankPass(TBitmap& bmp)
             __m128i a[5];
             __m128i b[5];
             __m128i merged[10];
+            #pragma GCC unroll 10
             for (int k = 0; k < 5; ++k) {
                 a[k] = load(sorted[k] + c);
                 b[k] = load(sorted[k] + c + 6);
             }
             MergeFives(a, b, merged);
+            #pragma GCC unroll 10
             for (int k = 0; k < 10; ++k)
                 store(pairs[k] + c, merged[k]);
         }
@@ -82,10 +88,12 @@ void rankPass(TBitmap& bmp)
             __m128i left[10];
             __m128i middle[10];
             __m128i right[5];
+            #pragma GCC unroll 10
             for (int k = 0; k < 10; ++k) {
                 left[k] = load(pairs[k] + b - 12);
                 middle[k] = load(pairs[k] + b);
             }
+            #pragma GCC unroll 10
             for (int k = 0; k < 5; ++k)
                 right[k] = load(sorted[k] + b + 12);
             store(out + b, FourteenthOf(left, middle, right));
