@@ -114,7 +114,8 @@ TEST(Filters, MatchThePlainAlgorithmsByteForByte)
 {
     const std::pair<int, int> sizes[] = {{3, 3},   {4, 3},   {3, 7},   {3, 8},   {9, 9},   {10, 10}, {11, 10},
                                          {10, 11}, {12, 12}, {13, 17}, {17, 13}, {21, 5},  {5, 21},  {31, 29},
-                                         {37, 14}, {64, 11}, {11, 64}, {101, 23}, {6, 40}, {40, 6}};
+                                         {37, 14}, {64, 11}, {11, 64}, {101, 23}, {6, 40}, {40, 6},
+                                         {400, 12}, {700, 11}};
     const std::vector<std::vector<int>> palettes = {{}, {0, 255}, {0, 10, 200, 255}, {127, 128, 129}};
     for (const Filter& filter : filters()) {
         SCOPED_TRACE(filter.name);
