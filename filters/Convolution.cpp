@@ -68,7 +68,7 @@ struct FinishConstants {
 };
 
 template <Finish F>
-__m128i finishSum(__m128i sum, const FinishConstants& c)
+[[gnu::always_inline]] inline __m128i finishSum(__m128i sum, const FinishConstants& c)
 {
     const __m128i zero = _mm_setzero_si128();
     if constexpr (F == Finish::Divide) {
@@ -83,7 +83,7 @@ __m128i finishSum(__m128i sum, const FinishConstants& c)
 }
 
 template <Finish F>
-void storeFinished(std::uint8_t* out, __m128i low, __m128i high, const FinishConstants& c)
+[[gnu::always_inline]] inline void storeFinished(std::uint8_t* out, __m128i low, __m128i high, const FinishConstants& c)
 {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(finishSum<F>(low, c), finishSum<F>(high, c)));
 }
@@ -91,7 +91,7 @@ void storeFinished(std::uint8_t* out, __m128i low, __m128i high, const FinishCon
 __m128i load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 
 // Adds weight times the 16-bit sums (plain adds and subtractions for 1 and -1).
-void addWeighted(__m128i& low, __m128i& high, __m128i sumLow, __m128i sumHigh, int weight)
+[[gnu::always_inline]] inline void addWeighted(__m128i& low, __m128i& high, __m128i sumLow, __m128i sumHigh, int weight)
 {
     if (weight == 1) {
         low = _mm_add_epi16(low, sumLow);
@@ -196,33 +196,44 @@ bool sameWeights(const Kernel& kernel, const Weights& weights)
     return true;
 }
 
-// The sum of the taps of weight W.w[G / 3][G % 3], counted once at the first
-// position that holds that weight.
-template <Weights W, int G>
-void addWeightGroup(const std::uint8_t* const sources[9], int b, __m128i& low, __m128i& high)
+// Adds the bytes of the positions P whose weight is Weight into 16-bit sums.
+template <Weights W, int Weight, int... P>
+[[gnu::always_inline]] inline void sumPositions(const std::uint8_t* const sources[9], int b, __m128i& low,
+                                                __m128i& high, std::integer_sequence<int, P...>)
 {
-    constexpr int weight = W.w[G / 3][G % 3];
-    constexpr bool firstOfItsWeight = [] {
-        for (int p = 0; p < G; ++p)
-            if (W.w[p / 3][p % 3] == weight)
-                return false;
-        return weight != 0;
-    }();
-    if constexpr (firstOfItsWeight) {
-        const __m128i zero = _mm_setzero_si128();
-        __m128i sumLow = zero;
-        __m128i sumHigh = zero;
-        [&]<int... P>(std::integer_sequence<int, P...>) {
-            ([&] {
-                if constexpr (W.w[P / 3][P % 3] == weight) {
-                    const __m128i bytes = load(sources[P] + b);
-                    sumLow = _mm_add_epi16(sumLow, _mm_unpacklo_epi8(bytes, zero));
-                    sumHigh = _mm_add_epi16(sumHigh, _mm_unpackhi_epi8(bytes, zero));
-                }
-            }(), ...);
-        }(std::make_integer_sequence<int, 9>{});
-        addWeighted(low, high, sumLow, sumHigh, weight);
-    }
+    const __m128i zero = _mm_setzero_si128();
+    const auto add = [&](const __m128i bytes) {
+        low = _mm_add_epi16(low, _mm_unpacklo_epi8(bytes, zero));
+        high = _mm_add_epi16(high, _mm_unpackhi_epi8(bytes, zero));
+    };
+    ((W.w[P / 3][P % 3] == Weight ? add(load(sources[P] + b)) : void()), ...);
+}
+
+// True when position G holds a non-zero weight met at no earlier position:
+// each distinct weight is summed and multiplied once.
+template <Weights W, int G>
+constexpr bool firstOfItsWeight()
+{
+    for (int p = 0; p < G; ++p)
+        if (W.w[p / 3][p % 3] == W.w[G / 3][G % 3])
+            return false;
+    return W.w[G / 3][G % 3] != 0;
+}
+
+template <Weights W, int... G>
+[[gnu::always_inline]] inline void addAllWeights(const std::uint8_t* const sources[9], int b, __m128i& low,
+                                                 __m128i& high, std::integer_sequence<int, G...>)
+{
+    const auto addGroup = [&]<int Position>() __attribute__((always_inline)) {
+        if constexpr (firstOfItsWeight<W, Position>()) {
+            constexpr int weight = W.w[Position / 3][Position % 3];
+            __m128i sumLow = _mm_setzero_si128();
+            __m128i sumHigh = _mm_setzero_si128();
+            sumPositions<W, weight>(sources, b, sumLow, sumHigh, std::make_integer_sequence<int, 9>{});
+            addWeighted(low, high, sumLow, sumHigh, weight);
+        }
+    };
+    (addGroup.template operator()<G>(), ...);
 }
 
 template <Weights W, Finish F>
@@ -235,9 +246,7 @@ void fixedRow(const RowJob& job, const std::uint8_t* const rows[3], std::uint8_t
     for (int b = 0; b <= job.last - job.first; b += 16) {
         __m128i low = _mm_setzero_si128();
         __m128i high = _mm_setzero_si128();
-        [&]<int... G>(std::integer_sequence<int, G...>) {
-            (addWeightGroup<W, G>(sources, b, low, high), ...);
-        }(std::make_integer_sequence<int, 9>{});
+        addAllWeights<W>(sources, b, low, high, std::make_integer_sequence<int, 9>{});
         storeFinished<F>(out + job.first + b, low, high, finish);
     }
 }
