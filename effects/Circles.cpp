@@ -20,9 +20,15 @@ constexpr double kAngleLimit = 6.283185307;
 // Circles are laid while the radius is below the width times this factor.
 constexpr double kRadiusFactor = 1.1412;
 
+// Cosines and sines in fixed point: scaled by 2^40 and rounded.
+constexpr int kFixedBits = 40;
+constexpr std::int64_t kFixedOne = std::int64_t(1) << kFixedBits;
+
 struct CircleSteps {
     std::vector<double> cosines;
     std::vector<double> sines;
+    std::vector<std::int64_t> fixedCosines;
+    std::vector<std::int64_t> fixedSines;
     double smallestStep = 0;  // the smallest difference of two angles in a row
 };
 
@@ -33,8 +39,12 @@ CircleSteps circleSteps(double step)
     float previous = 0;
     steps.smallestStep = step * 2;
     while (static_cast<long double>(angle) < kAngleLimit) {
-        steps.cosines.push_back(std::cos(static_cast<double>(angle)));
-        steps.sines.push_back(std::sin(static_cast<double>(angle)));
+        const double cosine = std::cos(static_cast<double>(angle));
+        const double sine = std::sin(static_cast<double>(angle));
+        steps.cosines.push_back(cosine);
+        steps.sines.push_back(sine);
+        steps.fixedCosines.push_back(std::llround(std::ldexp(cosine, kFixedBits)));
+        steps.fixedSines.push_back(std::llround(std::ldexp(sine, kFixedBits)));
         if (steps.cosines.size() > 1)
             steps.smallestStep = std::min(steps.smallestStep, double(angle) - double(previous));
         previous = angle;
@@ -50,41 +60,74 @@ int exactCoordinate(double unit, int radius, int centre)
     return static_cast<int>(static_cast<long double>(unit) * radius + centre);
 }
 
-// The same coordinate without an extended operation in the common case. In
-// double precision the sum is within 2^-36 of the exact value, and the extended
-// one within 2^-47 of it, since every magnitude stays below 2^17. When the
-// double sum is farther than kMargin from every whole number, both truncate
-// alike; otherwise the extended expression decides.
-constexpr double kMargin = 1.0 / (1 << 24);
+// The same coordinate in 64-bit fixed point. The fixed-point unit is within
+// 2^-41 of the double one, so for a radius below 2^16 (the largest is below
+// 32767 x 1.1412) the fixed-point sum is within 2^-25 of the exact value of
+// unit x radius + centre, and the extended one within 2^-47. When the fixed-
+// point sum is farther than 2^-22 from every whole number, the exact and the
+// extended values lie strictly between the same two whole numbers and truncate
+// alike; closer than that, the extended expression itself decides.
+constexpr std::uint64_t kFixedMargin = std::uint64_t(1) << (kFixedBits - 22);
 
-inline int coordinate(double unit, int radius, int centre)
+inline int coordinate(std::int64_t fixedUnit, double unit, int radius, int centre)
 {
-    const double approximate = unit * radius + centre;
-    const int whole = static_cast<int>(approximate);
-    const double fraction = std::fabs(approximate - whole);  // exact
-    if (fraction > kMargin && fraction < 1 - kMargin)
-        return whole;
+    const std::int64_t value = fixedUnit * radius + (std::int64_t(centre) << kFixedBits);
+    const std::uint64_t fraction = std::uint64_t(value) & std::uint64_t(kFixedOne - 1);
+    // kFixedMargin < fraction < kFixedOne - kFixedMargin
+    if (fraction - (kFixedMargin + 1) < std::uint64_t(kFixedOne) - 2 * kFixedMargin - 1) {
+        // The floor, and one more for a negative value: truncation toward zero.
+        return int(value >> kFixedBits) - int(value >> 63);
+    }
     return exactCoordinate(unit, radius, centre);
 }
 
-// Everything one run needs: the source pixels and the rows they go to.
-class CircleLayer {
+// What one step of a circle does, planned before any pixel of the batch moves:
+// a byte offset from the first row (y x bytes per line + 3x) takes the next
+// source pixel and lays it at (x, y) in the image;
+constexpr std::int32_t kOutside = -1;  // takes the next source pixel, lays it nowhere;
+constexpr std::int32_t kRepeat = -2;   // lands where the step before did: takes nothing.
+
+// Circles are planned and laid in batches of neighbouring radii.
+constexpr int kBatch = 16;
+// Wavefront steps laid per circle before moving on to the next circle.
+constexpr int kChunk = 128;
+
+// One run of Cercle1 or Cercle2 on an image.
+//
+// The circles are laid in order of radius and each in order of angle, later
+// samples overwriting earlier ones. Laid that way, every step of a large circle
+// touches a new image row, and the rows of one circle are touched again only a
+// whole circle later, so the work goes at the speed of memory rather than of
+// the cache. A batch of neighbouring circles is therefore laid as a wavefront:
+// step i of the k-th circle of the batch at time i + k x separation, circle by
+// circle within a short span of time. Two steps of different circles land on
+// the same pixel only when their points lie within 2 sqrt 2 of each other (a
+// truncation cell is at most 2 wide), which for radii of at least r0 bounds the
+// angle between them by 2 asin(sqrt 2 / r0), that is by `separation` steps.
+// (Near angle 0 the last steps of a circle have a negative sine and the first
+// ones of the next a positive one, so they never meet.) The wavefront therefore
+// lays every pair of steps that meet in the order of the plain loops, and the
+// image gets the same bytes.
+class CircleRun {
 public:
-    explicit CircleLayer(TBitmap& bitmap)
-        : width_(bitmap.Width()),
+    CircleRun(TBitmap& bitmap, const CircleSteps& steps, bool skipRepeats)
+        : steps_(steps),
+          count_(int(steps.cosines.size())),
+          skipRepeats_(skipRepeats),
+          width_(bitmap.Width()),
           height_(bitmap.Height()),
           rowBytes_(3 * std::size_t(width_)),
           centreX_(width_ >> 1),
           centreY_(height_ >> 1),
           source_(std::make_unique_for_overwrite<std::uint8_t[]>(rowBytes_ * std::size_t(height_))),
-          rows_(std::size_t(height_))
+          image_(bitmap.ScanLine(0)),
+          bytesPerLine_(bitmap.BytesPerLine()),
+          plans_(std::size_t(kBatch) * std::size_t(count_))
     {
         // The cursor reads the image as it was; the circles are laid straight
         // into it, so a position no circle reaches keeps its pixel.
-        for (int y = 0; y < height_; ++y) {
-            rows_[std::size_t(y)] = bitmap.ScanLine(y);
-            std::memcpy(source_.get() + std::size_t(y) * rowBytes_, rows_[std::size_t(y)], rowBytes_);
-        }
+        for (int y = 0; y < height_; ++y)
+            std::memcpy(source_.get() + std::size_t(y) * rowBytes_, bitmap.ScanLine(y), rowBytes_);
         // A sample lands in the image when both of its sums lie above -1 (a
         // value between -1 and 0 truncates to 0) and below the width or height.
         // Beyond this distance from the centre none does.
@@ -93,53 +136,167 @@ public:
         reach_ = std::sqrt(dx * dx + dy * dy) + 1;
     }
 
+    void Lay()
+    {
+        int r = 1;
+        int row = 0;  // source row of the cursor at the start of circle r
+        while (HasCircle(r)) {
+            if (LaysNothing(r)) {
+                // Every step takes a source pixel and none lands in the image.
+                row = int((row + std::int64_t(count_ / width_)) % height_);
+                ++r;
+                continue;
+            }
+            int circles = 0;
+            int startRows[kBatch];
+            while (circles < kBatch && HasCircle(r + circles) && !LaysNothing(r + circles)) {
+                startRows[circles] = row;
+                const int taken = Plan(r + circles, &plans_[std::size_t(circles) * std::size_t(count_)]);
+                row = int((row + std::int64_t(taken / width_)) % height_);
+                ++circles;
+            }
+            Replay(circles, Separation(r), startRows);
+            r += circles;
+        }
+    }
+
+private:
     // True while radius r gets a circle.
     bool HasCircle(int r) const
     {
         return static_cast<long double>(r) < static_cast<long double>(width_) * kRadiusFactor;
     }
-    // True when no sample of circle r can land in the image.
-    bool Outside(int r) const { return r > reach_; }
 
-    // The cursor starts every circle at column 0 of the row where it stands and
-    // is advanced before each use, so the first pixel a circle takes is column 1.
-    void StartCircle() { column_ = 0; }
-    // Moves the cursor over `count` pixels of a circle that lays nothing.
-    void SkipCircle(int count)
+    // True when circle r lays no pixel and takes one per step, so that only
+    // the cursor needs moving. Beyond reach_ no step lands in the image. When
+    // skipping repeats, every step must also land on a new target: once two
+    // steps in a row lie more than 2 sqrt 2 apart, one coordinate differs by
+    // more than 2 and so does its truncation (whose widest cell, -1 ... 1, is 2
+    // wide). The first step of a circle, at x = cx + r, differs from the last
+    // of the one before, which lies left of cx + r. Both tests hold for every
+    // larger radius too, so the last target of such a circle is never compared.
+    bool LaysNothing(int r) const
     {
-        row_ = int((row_ + std::int64_t(count / width_)) % height_);
-        column_ = count % width_;
+        return r > reach_ && (!skipRepeats_ || r * steps_.smallestStep >= 3);
     }
-    void Advance()
+
+    // Steps apart, two steps of circles of radius r0 or more that can land on
+    // the same pixel, plus a margin; the whole circle (laid one after the
+    // other) when r0 is too small for a bound.
+    int Separation(int r0) const
     {
-        if (++column_ == width_) {
-            column_ = 0;
-            if (++row_ == height_)
-                row_ = 0;
+        const double sine = std::sqrt(2.0) / r0;
+        if (sine >= 0.5)
+            return count_;
+        const double steps = std::ceil(2 * std::asin(sine) / steps_.smallestStep) + 2;
+        return int(std::min<double>(count_, steps));
+    }
+
+    // Works out where every step of circle r goes; returns how many source
+    // pixels the circle takes.
+    int Plan(int r, std::int32_t* plan)
+    {
+        // Locals, so that the stores into the plan need not reload them.
+        const double* cosines = steps_.cosines.data();
+        const double* sines = steps_.sines.data();
+        const std::int64_t* fixedCosines = steps_.fixedCosines.data();
+        const std::int64_t* fixedSines = steps_.fixedSines.data();
+        const int count = count_;
+        const unsigned width = unsigned(width_);
+        const unsigned height = unsigned(height_);
+        const int centreX = centreX_;
+        const int centreY = centreY_;
+        const auto bytesPerLine = std::int32_t(bytesPerLine_);
+        const bool skipRepeats = skipRepeats_;
+        int previousX = previousX_;
+        int previousY = previousY_;
+        int taken = 0;
+        for (int i = 0; i < count; ++i) {
+            const int x = coordinate(fixedCosines[i], cosines[i], r, centreX);
+            const int y = coordinate(fixedSines[i], sines[i], r, centreY);
+            if (skipRepeats) {
+                // A step that lands where the last one did takes nothing.
+                if (x == previousX && y == previousY) {
+                    plan[i] = kRepeat;
+                    continue;
+                }
+                previousX = x;
+                previousY = y;
+            }
+            ++taken;
+            const bool inside = unsigned(x) < width && unsigned(y) < height;
+            plan[i] = inside ? y * bytesPerLine + 3 * x : kOutside;
+        }
+        previousX_ = previousX;
+        previousY_ = previousY;
+        return taken;
+    }
+
+    // The source cursor of one circle.
+    struct Cursor {
+        const std::uint8_t* row;
+        int rowIndex;
+        int column;
+    };
+
+    // Lays the planned circles as a wavefront (see the class comment).
+    void Replay(int circles, int separation, const int* startRows)
+    {
+        // Locals, so that the byte stores into the image need not reload them.
+        const int count = count_;
+        const int width = width_;
+        const int height = height_;
+        const std::size_t rowBytes = rowBytes_;
+        const std::uint8_t* const source = source_.get();
+        std::uint8_t* const image = image_;
+        const std::int32_t* const plans = plans_.data();
+        Cursor cursors[kBatch];
+        for (int k = 0; k < circles; ++k)
+            cursors[k] = {source + std::size_t(startRows[k]) * rowBytes, startRows[k], 0};
+        const int span = count + separation * (circles - 1);
+        for (int time = 0; time < span; time += kChunk) {
+            for (int k = 0; k < circles; ++k) {
+                const int first = std::max(0, time - separation * k);
+                const int end = std::min(count, time + kChunk - separation * k);
+                const std::int32_t* plan = plans + std::size_t(k) * std::size_t(count);
+                Cursor cursor = cursors[k];
+                for (int i = first; i < end; ++i) {
+                    const std::int32_t target = plan[i];
+                    if (target == kRepeat)
+                        continue;
+                    // The cursor starts every circle at column 0 and moves before
+                    // each use, so the first pixel a circle takes is column 1.
+                    if (++cursor.column == width) {
+                        cursor.column = 0;
+                        if (++cursor.rowIndex == height)
+                            cursor.rowIndex = 0;
+                        cursor.row = source + std::size_t(cursor.rowIndex) * rowBytes;
+                    }
+                    if (target >= 0)
+                        std::memcpy(image + target, cursor.row + 3 * std::size_t(cursor.column), 3);
+                }
+                cursors[k] = cursor;
+            }
         }
     }
-    // Lays the pixel under the cursor at (x, y) when that lies in the image.
-    void Lay(int x, int y)
-    {
-        if (unsigned(x) < unsigned(width_) && unsigned(y) < unsigned(height_))
-            std::memcpy(rows_[std::size_t(y)] + 3 * std::size_t(x),
-                        source_.get() + std::size_t(row_) * rowBytes_ + 3 * std::size_t(column_), 3);
-    }
 
-    int CentreX() const { return centreX_; }
-    int CentreY() const { return centreY_; }
-
-private:
+    const CircleSteps& steps_;
+    int count_;
+    bool skipRepeats_;
     int width_;
     int height_;
     std::size_t rowBytes_;
     int centreX_;
     int centreY_;
     std::unique_ptr<std::uint8_t[]> source_;
-    std::vector<std::uint8_t*> rows_;
+    std::uint8_t* image_;     // the first row; the others follow every
+    qsizetype bytesPerLine_;  // bytesPerLine_ bytes, below 2^30 in all
+    std::vector<std::int32_t> plans_;
     double reach_ = 0;
-    int column_ = 0;  // source cursor
-    int row_ = 0;
+    // The target of the last step that took a pixel, kept from one circle to
+    // the next (Cercle2).
+    int previousX_ = -255;
+    int previousY_ = -255;
 };
 
 } // namespace
@@ -149,24 +306,7 @@ void Cercle1(TBitmap& bitmap)
     if (bitmap.Width() == 0 || bitmap.Height() == 0)
         return;
     static const CircleSteps steps = circleSteps(0.0007);
-    const std::size_t count = steps.cosines.size();
-    CircleLayer layer(bitmap);
-    const int cx = layer.CentreX();
-    const int cy = layer.CentreY();
-    for (int r = 1; layer.HasCircle(r); ++r) {
-        // Every step takes a source pixel, whether or not it lands in the image.
-        if (layer.Outside(r)) {
-            layer.SkipCircle(int(count));
-            continue;
-        }
-        layer.StartCircle();
-        for (std::size_t i = 0; i < count; ++i) {
-            const int x = coordinate(steps.cosines[i], r, cx);
-            const int y = coordinate(steps.sines[i], r, cy);
-            layer.Advance();
-            layer.Lay(x, y);
-        }
-    }
+    CircleRun(bitmap, steps, false).Lay();
 }
 
 void Cercle2(TBitmap& bitmap)
@@ -174,38 +314,7 @@ void Cercle2(TBitmap& bitmap)
     if (bitmap.Width() == 0 || bitmap.Height() == 0)
         return;
     static const CircleSteps steps = circleSteps(0.0008);
-    const std::size_t count = steps.cosines.size();
-    CircleLayer layer(bitmap);
-    const int cx = layer.CentreX();
-    const int cy = layer.CentreY();
-    // The target of the last sample that took a pixel, kept from one circle to
-    // the next.
-    int previousX = -255;
-    int previousY = -255;
-    for (int r = 1; layer.HasCircle(r); ++r) {
-        // Once two steps in a row lie more than 2 sqrt 2 apart, one coordinate
-        // differs by more than 2 and so does its truncation (whose widest cell,
-        // -1 ... 1, is 2 wide): every step lands on a new target. The first step
-        // of a circle, at x = cx + r, differs from the last of the one before,
-        // which lies left of cx + r. So an outside circle then takes one pixel
-        // per step and its last target is never compared again.
-        if (layer.Outside(r) && r * steps.smallestStep >= 3) {
-            layer.SkipCircle(int(count));
-            continue;
-        }
-        layer.StartCircle();
-        for (std::size_t i = 0; i < count; ++i) {
-            const int x = coordinate(steps.cosines[i], r, cx);
-            const int y = coordinate(steps.sines[i], r, cy);
-            // A step that lands where the last one did takes nothing.
-            if (x == previousX && y == previousY)
-                continue;
-            layer.Advance();
-            layer.Lay(x, y);
-            previousX = x;
-            previousY = y;
-        }
-    }
+    CircleRun(bitmap, steps, true).Lay();
 }
 
 } // namespace effects
