@@ -30,7 +30,15 @@ struct CircleSteps {
     std::vector<std::int64_t> fixedCosines;
     std::vector<std::int64_t> fixedSines;
     double smallestStep = 0;  // the smallest difference of two angles in a row
+    // The smallest and largest cosine and sine of each block of kBlockSteps
+    // steps.
+    struct Block {
+        double minCosine, maxCosine, minSine, maxSine;
+    };
+    std::vector<Block> blocks;
 };
+
+constexpr int kBlockSteps = 64;
 
 CircleSteps circleSteps(double step)
 {
@@ -49,6 +57,12 @@ CircleSteps circleSteps(double step)
             steps.smallestStep = std::min(steps.smallestStep, double(angle) - double(previous));
         previous = angle;
         angle = static_cast<float>(static_cast<long double>(angle) + step);
+    }
+    for (std::size_t first = 0; first < steps.cosines.size(); first += kBlockSteps) {
+        const std::size_t end = std::min(steps.cosines.size(), first + kBlockSteps);
+        const auto [minCosine, maxCosine] = std::minmax_element(&steps.cosines[first], &steps.cosines[0] + end);
+        const auto [minSine, maxSine] = std::minmax_element(&steps.sines[first], &steps.sines[0] + end);
+        steps.blocks.push_back({*minCosine, *maxCosine, *minSine, *maxSine});
     }
     return steps;
 }
@@ -192,6 +206,17 @@ private:
         return int(std::min<double>(count_, steps));
     }
 
+    // True when every step of block b of circle r lands outside the image:
+    // all its x sums lie at or below -1 or at or above the width, or all its y
+    // sums likewise (a margin covers the rounding of the sums).
+    bool BlockOutside(int r, int b) const
+    {
+        const CircleSteps::Block& block = steps_.blocks[std::size_t(b)];
+        constexpr double kSlack = 1e-6;
+        return centreX_ + r * block.maxCosine <= -1 - kSlack || centreX_ + r * block.minCosine >= width_ + kSlack
+               || centreY_ + r * block.maxSine <= -1 - kSlack || centreY_ + r * block.minSine >= height_ + kSlack;
+    }
+
     // Works out where every step of circle r goes; returns how many source
     // pixels the circle takes.
     int Plan(int r, std::int32_t* plan)
@@ -211,69 +236,79 @@ private:
         int previousX = previousX_;
         int previousY = previousY_;
         int taken = 0;
-        for (int i = 0; i < count; ++i) {
-            const int x = coordinate(fixedCosines[i], cosines[i], r, centreX);
-            const int y = coordinate(fixedSines[i], sines[i], r, centreY);
-            if (skipRepeats) {
-                // A step that lands where the last one did takes nothing.
-                if (x == previousX && y == previousY) {
-                    plan[i] = kRepeat;
-                    continue;
-                }
-                previousX = x;
-                previousY = y;
+        for (int first = 0; first < count; first += kBlockSteps) {
+            const int end = std::min(count, first + kBlockSteps);
+            if (!skipRepeats && BlockOutside(r, first / kBlockSteps)) {
+                // Every step of the block takes a source pixel and lays it nowhere.
+                std::fill(plan + first, plan + end, kOutside);
+                taken += end - first;
+                continue;
             }
-            ++taken;
-            const bool inside = unsigned(x) < width && unsigned(y) < height;
-            plan[i] = inside ? y * bytesPerLine + 3 * x : kOutside;
+            for (int i = first; i < end; ++i) {
+                const int x = coordinate(fixedCosines[i], cosines[i], r, centreX);
+                const int y = coordinate(fixedSines[i], sines[i], r, centreY);
+                if (skipRepeats) {
+                    // A step that lands where the last one did takes nothing.
+                    if (x == previousX && y == previousY) {
+                        plan[i] = kRepeat;
+                        continue;
+                    }
+                    previousX = x;
+                    previousY = y;
+                }
+                ++taken;
+                const bool inside = unsigned(x) < width && unsigned(y) < height;
+                plan[i] = inside ? y * bytesPerLine + 3 * x : kOutside;
+            }
         }
         previousX_ = previousX;
         previousY_ = previousY;
         return taken;
     }
 
-    // The source cursor of one circle.
-    struct Cursor {
-        const std::uint8_t* row;
-        int rowIndex;
-        int column;
-    };
-
     // Lays the planned circles as a wavefront (see the class comment).
     void Replay(int circles, int separation, const int* startRows)
     {
+        if (skipRepeats_)
+            ReplayPlans<true>(circles, separation, startRows);
+        else
+            ReplayPlans<false>(circles, separation, startRows);
+    }
+
+    template <bool kMayRepeat>
+    void ReplayPlans(int circles, int separation, const int* startRows)
+    {
         // Locals, so that the byte stores into the image need not reload them.
         const int count = count_;
-        const int width = width_;
-        const int height = height_;
-        const std::size_t rowBytes = rowBytes_;
         const std::uint8_t* const source = source_.get();
+        const std::uint8_t* const sourceEnd = source + rowBytes_ * std::size_t(height_);
         std::uint8_t* const image = image_;
         const std::int32_t* const plans = plans_.data();
-        Cursor cursors[kBatch];
+        // The source cursor of each circle. The copy of the image has no row
+        // padding, so moving the cursor one pixel, to the next row after the
+        // last column and back to row 0 after the last row, is moving this
+        // pointer 3 bytes and wrapping it at the end. A circle starts at column 0
+        // and the cursor moves before each use, so the first pixel a circle
+        // takes is column 1.
+        const std::uint8_t* cursors[kBatch];
         for (int k = 0; k < circles; ++k)
-            cursors[k] = {source + std::size_t(startRows[k]) * rowBytes, startRows[k], 0};
+            cursors[k] = source + std::size_t(startRows[k]) * rowBytes_;
         const int span = count + separation * (circles - 1);
         for (int time = 0; time < span; time += kChunk) {
             for (int k = 0; k < circles; ++k) {
                 const int first = std::max(0, time - separation * k);
                 const int end = std::min(count, time + kChunk - separation * k);
                 const std::int32_t* plan = plans + std::size_t(k) * std::size_t(count);
-                Cursor cursor = cursors[k];
+                const std::uint8_t* cursor = cursors[k];
                 for (int i = first; i < end; ++i) {
                     const std::int32_t target = plan[i];
-                    if (target == kRepeat)
+                    if (kMayRepeat && target == kRepeat)
                         continue;
-                    // The cursor starts every circle at column 0 and moves before
-                    // each use, so the first pixel a circle takes is column 1.
-                    if (++cursor.column == width) {
-                        cursor.column = 0;
-                        if (++cursor.rowIndex == height)
-                            cursor.rowIndex = 0;
-                        cursor.row = source + std::size_t(cursor.rowIndex) * rowBytes;
-                    }
+                    cursor += 3;
+                    if (cursor == sourceEnd)
+                        cursor = source;
                     if (target >= 0)
-                        std::memcpy(image + target, cursor.row + 3 * std::size_t(cursor.column), 3);
+                        std::memcpy(image + target, cursor, 3);
                 }
                 cursors[k] = cursor;
             }
