@@ -118,8 +118,10 @@ constexpr int kChunk = 128;
 // the same pixel only when their points lie within 2 sqrt 2 of each other (a
 // truncation cell is at most 2 wide), which for radii of at least r0 bounds the
 // angle between them by 2 asin(sqrt 2 / r0), that is by `separation` steps.
-// (Near angle 0 the last steps of a circle have a negative sine and the first
-// ones of the next a positive one, so they never meet.) The wavefront therefore
+// (Near angle 0, where the step numbers wrap, the last steps of a circle have a
+// negative sine and the first ones of a later circle a positive one, so they
+// land in different rows; in an image one row high, where both truncate to row
+// 0, the later circle lands further right.) The wavefront therefore
 // lays every pair of steps that meet in the order of the plain loops, and the
 // image gets the same bytes.
 class CircleRun {

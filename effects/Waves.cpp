@@ -20,7 +20,7 @@ constexpr long double kRowPhase = 2.0L / 3.0L;
 // Target row of source row y in a column whose sine times the amplitude is
 // `wave`. The sum is rounded to the extended type before it is truncated, so
 // for a column whose wave lies a hair from a whole number the shift can differ
-// between low and high rows; see columnShift.
+// between low and high rows (see VagueY).
 int waveRow(long double wave, int y)
 {
     return static_cast<int>(wave + y);
