@@ -46,7 +46,7 @@ TEST(BadInput, NoToolGoesOutsideTheImageOrChangesProtectedPixels)
                 for (int y : kCoords) {
                     tool->Clic(x, y, mbLeft, scene.Window());
                     for (int a : {INT_MIN, -5, 1, 7, INT_MAX}) {
-                        int ax = a, ay = -a;
+                        int ax = a, ay = ~a;  // mixed signs, INT_MIN paired with INT_MAX
                         tool->Trace(&ax, &ay, x, y, mbRight, scene.Window());
                         ax = a, ay = a;
                         tool->Trace(&ax, &ay, x, y, mbLeft, nullptr);
