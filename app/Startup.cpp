@@ -1,17 +1,64 @@
 #include "app/Startup.h"
 
+#include "app/Form_main.h"
+#include "dialogs/Fomr_cl.h"
+#include "dialogs/Form_effets.h"
+#include "dialogs/Form_entree.h"
+#include "dialogs/Form_fichier.h"
+#include "dialogs/Form_filtres.h"
+#include "dialogs/Form_nouveau.h"
+#include "document/Tdessin.h"
 #include "platform/Application.h"
 #include "platform/Exception.h"
+
+void CreateForms()
+{
+    frm_main = new Tfrm_main();
+    frm_effets = new Tfrm_effets();
+    frm_fe = new Tfrm_fe();
+    frm_filtres = new Tfrm_filtres();
+    Dessin = new TDessin(nullptr);
+    frm_CL = new Tfrm_CL(nullptr);
+    frm_CL->setObjectName("frm_CL");
+    Frm_nouveau = new TFrm_nouveau(nullptr);
+    Frm_entree = new TFrm_entree(nullptr);
+    frm_main->show();
+}
+
+void DestroyForms()
+{
+    delete Frm_entree;
+    Frm_entree = nullptr;
+    delete Frm_nouveau;
+    Frm_nouveau = nullptr;
+    delete frm_CL;
+    frm_CL = nullptr;
+    delete Dessin;
+    Dessin = nullptr;
+    delete frm_filtres;
+    frm_filtres = nullptr;
+    delete frm_fe;
+    frm_fe = nullptr;
+    delete frm_effets;
+    frm_effets = nullptr;
+    // The palette takes the document windows and dialogs it owns with it.
+    delete frm_main;
+    frm_main = nullptr;
+}
 
 int RunVelmora(int argc, char** argv)
 {
     TApplication app(argc, argv);
     app.LoadFrenchTranslation();
+    // Only the main palette ends the program, whatever else is still open.
+    app.setQuitOnLastWindowClosed(false);
     try {
         app.SetTitle(QStringLiteral("Velmora"));
-        return app.exec() == 0 ? 0 : 0;
+        CreateForms();
+        app.exec();
     } catch (const Exception& error) {
         app.ShowException(error);
     }
+    DestroyForms();
     return 0;
 }

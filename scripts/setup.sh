@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   libgtest-dev libbenchmark-dev
   fonts-dejavu-core
-  xvfb xauth x11-utils xdotool
+  xvfb xauth x11-utils xdotool libx11-dev
 )
 
 missing=()

@@ -35,7 +35,7 @@ public:
 
     TColor Couleur1() const { return couleur1; }
     TColor Couleur2() const { return couleur2; }
-    TBitmap* Bmp() const { return bmp; }
+    TBitmap* GetBmp() const { return bmp; }
     std::uint8_t** Masque() const { return masque; }
 
 protected:

@@ -76,7 +76,7 @@ TEST(BadInput, AToolWithoutAnImageDoesNothing)
         tool->Clic(1, 1, mbLeft, scene.Window());
         tool->Trace(&ax, &ay, 2, 2, mbLeft, scene.Window());
         tool->Trace(&ax, &ay, 3, 3, mbLeft, nullptr);
-        EXPECT_EQ(tool->Bmp(), nullptr);
+        EXPECT_EQ(tool->GetBmp(), nullptr);
     }
     EXPECT_EQ(Where(scene.window, clWhite).size(), 16u);
 }

@@ -1,0 +1,57 @@
+#include "dialogs/Form_fichier.h"
+
+#include "app/Form_main.h"
+#include "platform/Forms.h"
+#include "platform/Glyphs.h"
+#include "platform/TFont.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
+Tfrm_fe* frm_fe = nullptr;
+
+QString InstalledHelpPage()
+{
+    const QDir prefix(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
+    return QDir::cleanPath(prefix.absoluteFilePath(QStringLiteral(VELMORA_DATADIR_REL "/html/index.html")));
+}
+
+Tfrm_fe::Tfrm_fe() : QWidget(nullptr, PaletteFlags(true)), helpPage(InstalledHelpPage())
+{
+    setWindowTitle(QStringLiteral("Fichier - edition"));
+    setFont(TFont().ToQFont());
+    setFixedSize(202, 59);
+    GroupBox1 = MakeGroupBox(this, "GroupBox1", QStringLiteral("Fichier"), 8, 0, 185, 57);
+    const QSize glyph(20, 20);
+    const auto button = [&](const char* name, int left, const QString& hint) {
+        return MakeGlyphButton(GroupBox1, name, left, 16, 33, 33, Glyph(name, glyph), glyph, hint);
+    };
+    btn_new = button("btn_new", 8, QStringLiteral("Nouveau"));
+    btn_open = button("btn_open", 40, QStringLiteral("Ouvrir"));
+    btn_save = button("btn_save", 72, QStringLiteral("Enregistrer"));
+    btn_saveas = button("btn_saveas", 104, QStringLiteral("Enregistrer sous"));
+    btn_aide = button("btn_aide", 144, QStringLiteral("Help - About"));
+
+    connect(btn_new, &QToolButton::clicked, this, &Tfrm_fe::btn_newClick);
+    connect(btn_open, &QToolButton::clicked, this, &Tfrm_fe::btn_openClick);
+    connect(btn_save, &QToolButton::clicked, this, &Tfrm_fe::btn_saveClick);
+    connect(btn_saveas, &QToolButton::clicked, this, &Tfrm_fe::btn_saveasClick);
+    connect(btn_aide, &QToolButton::clicked, this, &Tfrm_fe::btn_aideClick);
+
+    move(121, 0);
+}
+
+void Tfrm_fe::btn_newClick() { frm_main->Nouveau1Click(this); }
+void Tfrm_fe::btn_openClick() { frm_main->Ouvrir1Click(this); }
+void Tfrm_fe::btn_saveClick() { frm_main->Enregistrer1Click(this); }
+void Tfrm_fe::btn_saveasClick() { frm_main->Enregistrersous1Click(this); }
+
+void Tfrm_fe::btn_aideClick()
+{
+    // No page, or no browser that starts: nothing happens, without a message.
+    if (!QFileInfo(helpPage).isFile())
+        return;
+    QProcess::startDetached(browser, {helpPage});
+}

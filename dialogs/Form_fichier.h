@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+class QGroupBox;
+class QToolButton;
+
+// The file palette: new, open, save, save as and help.
+class Tfrm_fe : public QWidget {
+    Q_OBJECT
+public:
+    Tfrm_fe();
+
+    QGroupBox* GroupBox1;
+    QToolButton* btn_new;
+    QToolButton* btn_open;
+    QToolButton* btn_save;
+    QToolButton* btn_saveas;
+    QToolButton* btn_aide;
+
+    void btn_newClick();
+    void btn_openClick();
+    void btn_saveClick();
+    void btn_saveasClick();
+    // Opens the installed help page in the desktop's browser, as a separate
+    // program: the editor and its images stay.
+    void btn_aideClick();
+
+    // The help page, and the program that shows it.
+    QString helpPage;
+    QString browser = QStringLiteral("xdg-open");
+};
+
+// Where the help page is installed: share/velmora/html/index.html beside the
+// executable's prefix.
+QString InstalledHelpPage();
+
+extern Tfrm_fe* frm_fe;

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "platform/Mouse.h"
+#include "platform/TBitmap.h"
+#include "platform/TCanvas.h"
+
+#include <QRect>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+
+class TSelection;
+
+// A document window: one image, its selection mask, shown 1:1 from the
+// top-left of the client area. It makes itself the palette's active document
+// when activated and hands the mouse to the palette's current tool.
+class TDessin : public QWidget {
+    Q_OBJECT
+public:
+    // The plain form, without image: the hidden instance made at start-up.
+    explicit TDessin(QObject* owner);
+    // Opens an image file and shows the window, centred on the screen. Throws
+    // ERasterError when the file cannot be read; no window is left behind.
+    TDessin(QObject* owner, const QString& fileName);
+    // A blank white image of that size that becomes the active document at once;
+    // the caller shows it.
+    TDessin(QObject* owner, std::int32_t width, std::int32_t height);
+    ~TDessin() override;
+
+    TBitmap* GetBmp() { return bmp.get(); }
+    TCanvas* GetCanvas() { return bmp ? bmp->Canvas() : nullptr; }
+    TSelection* GetSelection() { return selection.get(); }
+    // The window canvas: what is drawn on it is shown at once, what is read from
+    // it is what is shown.
+    TCanvas* WindowCanvas() { return surface_.Canvas(); }
+
+    // Merges a processed copy of the image through the mask, then repaints.
+    void fusionMasque(TBitmap* processed);
+
+    void OnPaint(QObject* sender = nullptr);
+    void OnActivate(QObject* sender = nullptr);
+    void OnMouseDown(QObject* sender, TMouseButton button, TShiftState shift, int x, int y);
+    void OnMouseMove(QObject* sender, TShiftState shift, int x, int y);
+    void OnMouseUp(QObject* sender, TMouseButton button, TShiftState shift, int x, int y);
+
+    // Whole-image effects; each shows the hourglass while it runs and repaints.
+    void Mirror();
+    void Flip();
+    void NB();
+    void AdjustColor(std::uint8_t r, std::uint8_t g, std::uint8_t b);
+    void AdjustContrast(std::uint8_t c);
+    void AdjustLuminosite(std::int32_t d);
+    void InverseColor();
+    void VagueX();
+    void VagueY();
+    void DoubleVague();
+    void Cercle1();
+    void Cercle2();
+
+    int LastX() const { return lastX; }
+    int LastY() const { return lastY; }
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void InitForm(QObject* owner);
+    void SetClientSize(int width, int height);
+    void CentreOnScreen();
+    void SurfaceChanged(const QRect& rect);
+    void EnsureActive();
+    // Runs an effect on the image under the hourglass, then the arrow and a repaint.
+    template <typename Effect> void RunEffect(Effect effect);
+
+    std::unique_ptr<TBitmap> bmp;
+    std::unique_ptr<TSelection> selection;
+    std::int32_t lastX = -1;
+    std::int32_t lastY = -1;
+
+    TBitmap surface_;
+    QRect dirty_;
+    bool repaintQueued_ = false;
+};
+
+extern TDessin* Dessin;
