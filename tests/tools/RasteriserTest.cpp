@@ -25,7 +25,7 @@ std::vector<Point> clipped(int x0, int y0, int x1, int y1, int width, int height
 
 } // namespace
 
-TEST(Rasteriser, DrawsTheDesignExamples)
+TEST(Rasteriser, DrawsTheKnownShortLines)
 {
     const std::vector<LineCase> cases = {
         {{0, 0}, {3, 1}, {{0, 0}, {1, 0}, {2, 1}, {3, 1}}},
