@@ -192,9 +192,9 @@ void Tfrm_main::BuildButtons()
         {BitBtn2, &Tfrm_main::OnLineClick},
     };
     for (const auto& [button, handler] : handlers)
-        connect(button, &QToolButton::clicked, this, [this, button, handler] { (this->*handler)(button); });
-    connect(Stxt_coul_1, &TColorWell::clicked, this, [this] { Stxt_coul_1Click(Stxt_coul_1); });
-    connect(Stxt_coul_2, &TColorWell::clicked, this, [this] { Stxt_coul_2Click(Stxt_coul_2); });
+        connect(button, &QToolButton::clicked, this, Guarded([this, button, handler] { (this->*handler)(button); }));
+    connect(Stxt_coul_1, &TColorWell::clicked, this, Guarded([this] { Stxt_coul_1Click(Stxt_coul_1); }));
+    connect(Stxt_coul_2, &TColorWell::clicked, this, Guarded([this] { Stxt_coul_2Click(Stxt_coul_2); }));
 }
 
 void Tfrm_main::BuildMenus()
@@ -227,7 +227,7 @@ void Tfrm_main::BuildMenus()
     };
     for (const auto& [name, handler] : handlers) {
         QAction* item = MenuItem(name);
-        connect(item, &QAction::triggered, this, [this, item, handler] { (this->*handler)(item); });
+        connect(item, &QAction::triggered, this, Guarded([this, item, handler] { (this->*handler)(item); }));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "dialogs/Form_effets.h"
 
 #include "app/Form_main.h"
+#include "platform/Application.h"
 #include "platform/Forms.h"
 #include "platform/Glyphs.h"
 #include "platform/TFont.h"
@@ -50,7 +51,7 @@ Tfrm_effets::Tfrm_effets() : QWidget(nullptr, PaletteFlags(true))
         {btn_emboss, &Tfrm_effets::btn_embossClick},
     };
     for (const auto& [b, handler] : handlers)
-        connect(b, &QToolButton::clicked, this, handler);
+        connect(b, &QToolButton::clicked, this, Guarded([this, handler = handler] { (this->*handler)(); }));
 
     move(121, 86);
 }

@@ -1,6 +1,7 @@
 #include "dialogs/Form_fichier.h"
 
 #include "app/Form_main.h"
+#include "platform/Application.h"
 #include "platform/Forms.h"
 #include "platform/Glyphs.h"
 #include "platform/TFont.h"
@@ -34,11 +35,11 @@ Tfrm_fe::Tfrm_fe() : QWidget(nullptr, PaletteFlags(true)), helpPage(InstalledHel
     btn_saveas = button("btn_saveas", 104, QStringLiteral("Enregistrer sous"));
     btn_aide = button("btn_aide", 144, QStringLiteral("Help - About"));
 
-    connect(btn_new, &QToolButton::clicked, this, &Tfrm_fe::btn_newClick);
-    connect(btn_open, &QToolButton::clicked, this, &Tfrm_fe::btn_openClick);
-    connect(btn_save, &QToolButton::clicked, this, &Tfrm_fe::btn_saveClick);
-    connect(btn_saveas, &QToolButton::clicked, this, &Tfrm_fe::btn_saveasClick);
-    connect(btn_aide, &QToolButton::clicked, this, &Tfrm_fe::btn_aideClick);
+    connect(btn_new, &QToolButton::clicked, this, Guarded([this] { btn_newClick(); }));
+    connect(btn_open, &QToolButton::clicked, this, Guarded([this] { btn_openClick(); }));
+    connect(btn_save, &QToolButton::clicked, this, Guarded([this] { btn_saveClick(); }));
+    connect(btn_saveas, &QToolButton::clicked, this, Guarded([this] { btn_saveasClick(); }));
+    connect(btn_aide, &QToolButton::clicked, this, Guarded([this] { btn_aideClick(); }));
 
     move(121, 0);
 }

@@ -206,15 +206,18 @@ void TDessin::mousePressEvent(QMouseEvent* event)
     TMouseButton button;
     if (!toButton(event->button(), &button))
         return;
-    EnsureActive();
     const QPoint p = event->position().toPoint();
-    OnMouseDown(this, button, toShift(event->buttons()), p.x(), p.y());
+    // A tool that fails (out of memory in a large fill) is reported here.
+    Guarded([&] {
+        EnsureActive();
+        OnMouseDown(this, button, toShift(event->buttons()), p.x(), p.y());
+    })();
 }
 
 void TDessin::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint p = event->position().toPoint();
-    OnMouseMove(this, toShift(event->buttons()), p.x(), p.y());
+    Guarded([&] { OnMouseMove(this, toShift(event->buttons()), p.x(), p.y()); })();
 }
 
 void TDessin::mouseReleaseEvent(QMouseEvent* event)
@@ -223,7 +226,7 @@ void TDessin::mouseReleaseEvent(QMouseEvent* event)
     if (!toButton(event->button(), &button))
         return;
     const QPoint p = event->position().toPoint();
-    OnMouseUp(this, button, toShift(event->buttons()), p.x(), p.y());
+    Guarded([&] { OnMouseUp(this, button, toShift(event->buttons()), p.x(), p.y()); })();
 }
 
 void TDessin::closeEvent(QCloseEvent* event)

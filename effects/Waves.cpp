@@ -15,7 +15,7 @@ namespace {
 // The period factor, a little above 2 pi, as the double nearest this decimal.
 constexpr double kPeriod = 6.2831885307;
 // The row-phase divisor factor: the extended value nearest 2/3.
-constexpr long double kRowPhase = 2.0L / 3.0L;
+constexpr long double kRowPhase = static_cast<long double>(2) / 3;
 
 // Target row of source row y in a column whose sine times the amplitude is
 // `wave`. The sum is rounded to the extended type before it is truncated, so

@@ -43,6 +43,16 @@ int ShowMessageBox(const QString& text, const QString& caption, int flags)
     return IDOK;
 }
 
+void ReportException(const std::exception& error)
+{
+    if (Application) {
+        Application->ShowException(error);
+        return;
+    }
+    const auto* own = dynamic_cast<const Exception*>(&error);
+    ShowMessageBox(own ? own->Message() : QString::fromLocal8Bit(error.what()), QStringLiteral("Velmora"), MB_OK | MB_ICONERROR);
+}
+
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     Application = this;
@@ -63,7 +73,8 @@ void TApplication::ShowException(const std::exception& error)
 
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {
-    // No exception may cross Qt's event loop: show it and carry on.
+    // No exception may cross Qt's event loop: show it and carry on. Commands
+    // are guarded where they are connected; this is the last resort.
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::bad_alloc&) {

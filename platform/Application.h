@@ -45,3 +45,20 @@ private:
 };
 
 extern TApplication* Application;
+
+// Shows an exception in the standard error box (on the standard error stream
+// without a graphical application).
+void ReportException(const std::exception& error);
+
+// Wraps a command so that an exception it raises is shown where it happens,
+// before it can unwind through Qt's own event handling.
+template <typename Command> auto Guarded(Command command)
+{
+    return [command = std::move(command)]() {
+        try {
+            command();
+        } catch (const std::exception& error) {
+            ReportException(error);
+        }
+    };
+}

@@ -143,3 +143,10 @@ TEST(RealProgram, StartsUnderXvfbShowsThePaletteAndEndsWithZeroWhenItIsClosed)
     EXPECT_TRUE(output.contains(QStringLiteral("mapped 113x329"))) << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("probe=0 exit=0"))) << output.toStdString();
 }
+
+TEST(Translation, QtsOwnTextsSpeakFrenchWhateverTheLocale)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    ASSERT_TRUE(Application->LoadFrenchTranslation());
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Annuler"));
+}

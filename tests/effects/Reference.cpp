@@ -127,7 +127,7 @@ void VagueY(TBitmap& bitmap)
 void VagueX(TBitmap& bitmap)
 {
     const double c = 6.2831885307;
-    const long double k = 2.0L / 3.0L;
+    const long double k = static_cast<long double>(2) / 3;
     const int w = bitmap.Width(), h = bitmap.Height();
     const int a = w >> 4;
     WorkRows work(bitmap);

@@ -12,22 +12,22 @@ namespace testgui {
 
 void WhenModal(std::function<void(QWidget*)> action, int timeoutMs)
 {
+    // The timer belongs to the application, so one still waiting when the
+    // test ends goes with it.
+    auto* timer = new QTimer(QCoreApplication::instance());
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [action, clock, timeoutMs, poll] {
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, clock, timeoutMs, action] {
         if (QWidget* modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
             action(modal);
-            *poll = nullptr;
-            return;
+        } else if (clock->elapsed() > timeoutMs) {
+            timer->stop();
+            timer->deleteLater();
         }
-        if (clock->elapsed() > timeoutMs) {
-            *poll = nullptr;
-            return;
-        }
-        QTimer::singleShot(10, [poll] { if (*poll) (*poll)(); });
-    };
-    QTimer::singleShot(0, [poll] { if (*poll) (*poll)(); });
+    });
+    timer->start(10);
 }
 
 MessageRecorder::MessageRecorder()
