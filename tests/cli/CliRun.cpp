@@ -8,12 +8,14 @@
 
 namespace clirun {
 
-Result Run(const QStringList& arguments)
+Result Run(const QStringList& arguments, const QString& outputFile)
 {
     QProcess process;
     process.setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/velmora-cli"));
     process.setArguments(arguments);
     process.setStandardInputFile(QProcess::nullDevice());
+    if (!outputFile.isEmpty())
+        process.setStandardOutputFile(outputFile);
     process.start();
     Result result;
     if (!process.waitForStarted(30000))

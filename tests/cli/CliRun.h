@@ -17,8 +17,9 @@ struct Result {
     QByteArray err;
 };
 
-// Runs velmora-cli with `arguments` and waits at most two minutes.
-Result Run(const QStringList& arguments);
+// Runs velmora-cli with `arguments` and waits at most two minutes. Its
+// standard output goes to `outputFile` when one is given.
+Result Run(const QStringList& arguments, const QString& outputFile = {});
 
 // Saves `bitmap` with TBitmap::SaveToFile as `name` in a fresh folder and
 // returns the path.
