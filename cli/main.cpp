@@ -26,7 +26,8 @@ void printError(const QString& message)
 {
     QString line = QStringLiteral("velmora-cli : ") + message;
     for (QChar& c : line)
-        if (c.category() == QChar::Other_Control)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line ||
+            c.category() == QChar::Separator_Paragraph)
             c = QLatin1Char(' ');
     std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), stderr);
     std::fflush(stderr);
