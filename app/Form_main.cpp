@@ -1,6 +1,5 @@
 #include "app/Form_main.h"
 
-#include "app/StandInTools.h"
 #include "dialogs/Form_effets.h"
 #include "dialogs/Form_fichier.h"
 #include "dialogs/Form_nouveau.h"
@@ -9,6 +8,12 @@
 #include "platform/Forms.h"
 #include "platform/Glyphs.h"
 #include "platform/TFont.h"
+#include "tools/Tformes.h"
+#include "tools/Tpinceau.h"
+#include "tools/Tpipette.h"
+#include "tools/Tpot.h"
+#include "tools/Tselectrect.h"
+#include "tools/Ttexte.h"
 
 #include <QAction>
 #include <QCloseEvent>

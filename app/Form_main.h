@@ -26,6 +26,8 @@ public:
     ~Tfrm_main() override;
 
     TOutil* GetOutil() const { return outil.get(); }
+    // Destroys the current tool, then makes `tool` the current one.
+    void ReplaceTool(std::unique_ptr<TOutil> tool);
     void SetDessin(TDessin* document) { dessin = document; }
     TDessin* ActiveDessin() const { return dessin; }
 
@@ -88,7 +90,6 @@ private:
     void BuildButtons();
     void BuildMenus();
     void BuildDialogs();
-    void ReplaceTool(std::unique_ptr<TOutil> tool);
     // Runs the colour dialog and sets the clicked well (even after Cancel).
     TColor PickColour();
 

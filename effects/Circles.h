@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/TBitmap.h"
+
+// Circular distortions: the image is read pixel after pixel in row order, as a
+// cursor, and re-laid along concentric circles of radius 1, 2, 3, ... around
+// its centre, up to the largest radius below Width x 1.1412. Positions that no
+// circle reaches keep the pixel they had.
+namespace effects {
+
+// "Tunnel": every angle step of 0.0007 rad takes the next source pixel.
+void Cercle1(TBitmap& bitmap);
+
+// Ripple: steps of 0.0008 rad, and a source pixel is taken only when the step
+// lands on another target pixel than the last one.
+void Cercle2(TBitmap& bitmap);
+
+} // namespace effects

@@ -1,0 +1,211 @@
+#include "app/Form_main.h"
+#include "dialogs/Form_fichier.h"
+#include "dialogs/Form_nouveau.h"
+#include "document/Tdessin.h"
+#include "support/FormsFixture.h"
+#include "support/Images.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+// Types a name into a file dialog, as the user would, and accepts it.
+void typeAndAccept(QWidget* modal, const QString& name)
+{
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(name);
+    // The save dialog asks before replacing a file: answer yes.
+    testgui::WhenModal([](QWidget* confirm) {
+        if (auto* box = qobject_cast<QMessageBox*>(confirm))
+            box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click() : box->accept();
+    }, 1000);
+    static_cast<QDialog*>(dialog)->accept();
+}
+
+class FileCommandsTest : public FormsTest {
+protected:
+    void SetUp() override
+    {
+        FormsTest::SetUp();
+        dir = testimg::TempDir();
+        previous = QDir::currentPath();
+        QDir::setCurrent(dir);
+        frm_main->btn_fichier->click();  // the file palette, as the user opens it
+    }
+    void TearDown() override
+    {
+        QDir::setCurrent(previous);
+        FormsTest::TearDown();
+    }
+    // Runs "save as" with a name typed into the dialog.
+    void SaveAs(const QString& name)
+    {
+        testgui::WhenModal([name](QWidget* modal) { typeAndAccept(modal, name); });
+        QTest::mouseClick(frm_fe->btn_saveas, Qt::LeftButton);
+    }
+    // Runs "new" with the given texts in the size fields.
+    void New(const QString& width, const QString& height)
+    {
+        testgui::WhenModal([width, height](QWidget* modal) {
+            auto* dialog = qobject_cast<TFrm_nouveau*>(modal);
+            dialog->Edit_L->setText(width);
+            dialog->Edit_H->setText(height);
+            dialog->OK_nouveau->click();
+        });
+        frm_fe->btn_new->click();
+    }
+    // Runs "open" with a name typed into the dialog.
+    void Open(const QString& name)
+    {
+        testgui::WhenModal([name](QWidget* modal) { typeAndAccept(modal, name); });
+        QTest::mouseClick(frm_fe->btn_open, Qt::LeftButton);
+    }
+    QString dir;
+    QString previous;
+};
+
+bool exists(const QString& path) { return QFile::exists(path); }
+
+
+
+} // namespace
+
+TEST_F(FileCommandsTest, NewCreatesAWhiteDocumentOfTheTypedSize)
+{
+    New("640", "480");
+    TDessin* document = frm_main->ActiveDessin();
+    ASSERT_NE(document, nullptr);
+    EXPECT_TRUE(document->isVisible());
+    EXPECT_EQ(document->GetBmp()->Width(), 640);
+    EXPECT_EQ(document->GetBmp()->Height(), 480);
+
+    New("12abc", "7");
+    EXPECT_NE(frm_main->ActiveDessin(), document);
+    EXPECT_EQ(frm_main->ActiveDessin()->GetBmp()->Width(), 12);
+
+    TDessin* last = frm_main->ActiveDessin();
+    for (auto [w, h] : {std::pair{"abc", "10"}, std::pair{"", "10"}, std::pair{"0", "10"}, std::pair{"10", "-3"}})
+        New(w, h);
+    EXPECT_EQ(frm_main->ActiveDessin(), last);
+    EXPECT_TRUE(messages.messages.empty());
+
+    // Over the limit: a French message and nothing created.
+    New("40000", "10");
+    New("30000", "30000");
+    EXPECT_EQ(frm_main->ActiveDessin(), last);
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_TRUE(messages.messages[0].text.startsWith(QStringLiteral("Impossible de créer une image de 40000 x 10 pixels")));
+}
+
+TEST_F(FileCommandsTest, SaveAsAppendsTheExtensionOnlyWhenTheNameLacksIt)
+{
+    New("3", "2");
+    SaveAs(dir + "/photo");
+    SaveAs(dir + "/photo.BMP");
+    SaveAs(dir + "/photo.bmp.old");
+    EXPECT_TRUE(exists(dir + "/photo.bmp"));
+    EXPECT_TRUE(exists(dir + "/photo.BMP.bmp"));
+    EXPECT_TRUE(exists(dir + "/photo.bmp.old"));
+    EXPECT_FALSE(exists(dir + "/photo.BMP"));
+    // The caption stays; save still writes "Dessin" in the current folder.
+    EXPECT_EQ(frm_main->ActiveDessin()->windowTitle(), QStringLiteral("Dessin"));
+    frm_main->ActiveDessin()->close();
+    frm_fe->btn_save->click();
+    EXPECT_TRUE(exists(dir + "/Dessin"));
+    EXPECT_TRUE(frm_main->ActiveDessin()->isVisible());
+    TBitmap reread;
+    reread.LoadFromFile(dir + "/photo.bmp");
+    EXPECT_TRUE(testimg::SameBytes(reread, *frm_main->ActiveDessin()->GetBmp()));
+}
+
+TEST_F(FileCommandsTest, SaveWritesToTheOpenedFileAndNothingWithoutADocument)
+{
+    frm_fe->btn_save->click();
+    SaveAs(dir + "/nothing");
+    EXPECT_TRUE(QDir(dir).entryList(QDir::Files).isEmpty());
+
+    const QString path = dir + "/opened.bmp";
+    testimg::Uniform(4, 4, 0x00FF00)->SaveToFile(path);
+    Open(path);
+    TDessin* document = frm_main->ActiveDessin();
+    ASSERT_NE(document, nullptr);
+    EXPECT_EQ(document->windowTitle(), path);
+    document->GetBmp()->Canvas()->SetPixels(1, 1, 0x0000FF);
+    SaveAs(dir + "/copy.bmp");
+    frm_fe->btn_save->click();
+    TBitmap reread;
+    reread.LoadFromFile(path);
+    EXPECT_EQ(reread.Canvas()->Pixels(1, 1), 0x0000FFu);
+    // Opening the same file again makes a second window.
+    Open(path);
+    EXPECT_NE(frm_main->ActiveDessin(), document);
+}
+
+TEST_F(FileCommandsTest, FailuresShowTheFrenchErrorAndChangeNothing)
+{
+    // A name that does not exist opens nothing, without a message.
+    Open(dir + "/missing.bmp");
+    EXPECT_EQ(frm_main->ActiveDessin(), nullptr);
+    EXPECT_TRUE(messages.messages.empty());
+
+    // A corrupt file: the error box, no window.
+    QFile corrupt(dir + "/corrupt.bmp");
+    ASSERT_TRUE(corrupt.open(QIODevice::WriteOnly));
+    corrupt.write("BM\x10\x00\x00\x00garbage that is no image");
+    corrupt.close();
+    Open(corrupt.fileName());
+    EXPECT_EQ(frm_main->ActiveDessin(), nullptr);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_TRUE(messages.messages[0].text.startsWith(QStringLiteral("Impossible d'ouvrir")));
+
+    // A read-only target and a missing folder: the error box, the document kept.
+    New("5", "5");
+    const QString readOnly = dir + "/ro.bmp";
+    QFile(readOnly).open(QIODevice::WriteOnly);
+    QFile::setPermissions(readOnly, QFileDevice::ReadOwner);
+    SaveAs(readOnly);
+    EXPECT_EQ(QFileInfo(readOnly).size(), 0);
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_TRUE(messages.messages[1].text.contains(QStringLiteral("lecture seule")));
+    testgui::WhenModal([this](QWidget* modal) { typeAndAccept(modal, dir + "/no/such/folder/x.bmp"); });
+    QTest::mouseClick(frm_fe->btn_saveas, Qt::LeftButton);
+    EXPECT_EQ(messages.messages.size(), 3u);
+    EXPECT_EQ(frm_main->ActiveDessin()->GetBmp()->Width(), 5);
+}
+
+TEST_F(FileCommandsTest, HelpStartsTheBrowserOnlyWhenThePageExists)
+{
+    const QString marker = dir + "/browser-started";
+    const QString browser = dir + "/browser.sh";
+    QFile script(browser);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/bin/sh\necho \"$1\" > '%1'\n").arg(marker).toUtf8());
+    script.close();
+    script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    frm_fe->browser = browser;
+
+    frm_fe->helpPage = dir + "/absent.html";
+    frm_fe->btn_aide->click();
+    QTest::qWait(300);
+    EXPECT_FALSE(exists(marker));
+
+    frm_fe->helpPage = InstalledHelpPage();
+    ASSERT_TRUE(exists(frm_fe->helpPage));
+    frm_fe->btn_aide->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo(marker).size() > 0; }, 5000));
+    EXPECT_TRUE(frm_main->isVisible());  // the editor goes on
+}
+
+TEST(InstalledHelp, ThePageLiesBesideTheProgramsPrefix)
+{
+    EXPECT_TRUE(InstalledHelpPage().endsWith(QStringLiteral("/share/velmora/html/index.html")));
+    EXPECT_TRUE(QFile::exists(InstalledHelpPage()));  // copied into the build tree
+}

@@ -1,0 +1,145 @@
+#include "app/Form_main.h"
+#include "dialogs/Fomr_cl.h"
+#include "dialogs/Form_effets.h"
+#include "dialogs/Form_entree.h"
+#include "dialogs/Form_fichier.h"
+#include "dialogs/Form_filtres.h"
+#include "dialogs/Form_nouveau.h"
+#include "dialogs/Form_rvb.h"
+#include "document/Tdessin.h"
+#include "platform/Application.h"
+#include "platform/Exception.h"
+#include "support/FormsFixture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QPointer>
+#include <QProcess>
+#include <QToolButton>
+#include <QStandardPaths>
+#include <QTimer>
+
+using StartupTest = FormsTest;
+
+TEST_F(StartupTest, CreatesTheEightFormsWithOnlyThePaletteShown)
+{
+    const std::vector<std::pair<QWidget*, QString>> forms = {
+        {frm_main, "V.M."},
+        {frm_effets, "Effets"},
+        {frm_fe, "Fichier - edition"},
+        {frm_filtres, "Filtres"},
+        {Dessin, "Dessin"},
+        {frm_CL, "Contraste - Luminosité"},
+        {Frm_nouveau, "Nouveau fichier"},
+        {Frm_entree, "Entrez votre texte"},
+    };
+    for (const auto& [form, caption] : forms) {
+        ASSERT_NE(form, nullptr) << caption.toStdString();
+        EXPECT_EQ(form->windowTitle(), caption);
+        EXPECT_EQ(form->isVisible(), form == frm_main) << caption.toStdString();
+    }
+    EXPECT_EQ(frm_rvb, nullptr);
+    EXPECT_EQ(Dessin->GetBmp(), nullptr);
+
+    EXPECT_EQ(frm_main->pos(), QPoint(0, 0));
+    EXPECT_EQ(frm_main->size(), QSize(113, 329));
+    EXPECT_TRUE(frm_main->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(frm_effets->pos(), QPoint(121, 86));
+    EXPECT_EQ(frm_effets->size(), QSize(735, 57));
+    EXPECT_EQ(frm_fe->pos(), QPoint(121, 0));
+    EXPECT_EQ(frm_fe->size(), QSize(202, 59));
+    EXPECT_EQ(frm_filtres->pos(), QPoint(634, 127));
+    EXPECT_FALSE(frm_filtres->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(Frm_entree->pos(), QPoint(319, 474));
+    EXPECT_EQ(frm_main->GetOutil(), nullptr);
+    EXPECT_EQ(frm_main->ActiveDessin(), nullptr);
+}
+
+TEST_F(StartupTest, PaletteButtonsShowTheSameSecondaryPalettes)
+{
+    Tfrm_fe* file = frm_fe;
+    Tfrm_effets* effects = frm_effets;
+    for (int i = 0; i < 3; ++i) {
+        frm_main->btn_fichier->click();
+        frm_main->btn_effets->click();
+    }
+    EXPECT_TRUE(file->isVisible());
+    EXPECT_TRUE(effects->isVisible());
+    EXPECT_EQ(frm_fe, file);
+    EXPECT_EQ(frm_effets, effects);
+    file->close();
+    EXPECT_FALSE(file->isVisible());
+    frm_main->btn_fichier->click();
+    EXPECT_TRUE(file->isVisible());
+}
+
+TEST_F(StartupTest, ClosingThePaletteDestroysTheToolAndReleasesTheActiveDocument)
+{
+    frm_main->btn_outil_pinceau->click();
+    auto* active = new TDessin(frm_main, 10, 10);
+    auto* hidden = new TDessin(frm_main, 10, 10);
+    hidden->OnActivate();
+    active->OnActivate();
+    QPointer<TDessin> activeAlive(active), hiddenAlive(hidden);
+    frm_main->close();
+    EXPECT_EQ(frm_main->GetOutil(), nullptr);
+    testgui::Settle();
+    EXPECT_TRUE(activeAlive.isNull());
+    // The other documents go with their owner.
+    EXPECT_FALSE(hiddenAlive.isNull());
+    DestroyForms();
+    EXPECT_TRUE(hiddenAlive.isNull());
+    CreateForms();
+}
+
+namespace {
+// Throws from an event handler, as a failing command would.
+class Thrower : public QObject {
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::User)
+            throw ERasterError(QStringLiteral("Impossible d'ouvrir « x.bmp » : le fichier est tronqué."));
+        return QObject::event(e);
+    }
+};
+} // namespace
+
+TEST_F(StartupTest, AnExceptionInAHandlerIsShownAndTheProgramGoesOn)
+{
+    Thrower thrower;
+    QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
+    QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
+    testgui::Settle();
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_EQ(messages.messages[0].text, QStringLiteral("Impossible d'ouvrir « x.bmp » : le fichier est tronqué."));
+    EXPECT_EQ(messages.messages[0].caption, QStringLiteral("Velmora"));
+    EXPECT_EQ(messages.messages[0].flags & MB_ICONERROR, MB_ICONERROR);
+    // Still running: a timer fires.
+    bool fired = false;
+    QTimer::singleShot(0, [&] { fired = true; });
+    testgui::Settle();
+    EXPECT_TRUE(fired);
+}
+
+TEST(RealProgram, StartsUnderXvfbShowsThePaletteAndEndsWithZeroWhenItIsClosed)
+{
+    const QString bin = QCoreApplication::applicationDirPath();
+    if (QStandardPaths::findExecutable("xvfb-run").isEmpty())
+        GTEST_SKIP() << "xvfb-run is not installed";
+    QProcess run;
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    // The real program talks to the X server, not to the tests' offscreen platform.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    run.setProcessEnvironment(environment);
+    const QString script = QStringLiteral(
+        "\"$1\" & pid=$!; \"$2\" 'V.M.' 30; probe=$?; wait $pid; code=$?; echo \"probe=$probe exit=$code\"");
+    run.start(QStringLiteral("xvfb-run"), {"-a", "-s", "-screen 0 1280x1024x24", "sh", "-c", script, "sh",
+                                           bin + "/velmora", bin + "/x11window"});
+    ASSERT_TRUE(run.waitForFinished(90000));
+    const QString output = QString::fromLocal8Bit(run.readAll());
+    EXPECT_TRUE(output.contains(QStringLiteral("mapped 113x329"))) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("probe=0 exit=0"))) << output.toStdString();
+}

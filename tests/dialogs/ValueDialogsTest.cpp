@@ -1,0 +1,150 @@
+#include "dialogs/DialogParts.h"
+#include "dialogs/Fomr_cl.h"
+#include "dialogs/Form_entree.h"
+#include "dialogs/Form_nouveau.h"
+#include "dialogs/Form_rvb.h"
+#include "support/Gui.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using testgui::WhenModal;
+
+TEST(Tfrm_rvb, TrackBarsShowTheirValueAndOkReturnsThePositions)
+{
+    Tfrm_rvb dialog(nullptr);
+    std::int32_t r = 0, g = 0, b = 0;
+    dialog.SetRetour(&r, &g, &b);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("RVB"));
+    EXPECT_EQ(dialog.TckBar_R->value(), 128);
+    EXPECT_EQ(dialog.TckBar_R->maximum(), 255);
+    EXPECT_EQ(dialog.TckBar_R->tickInterval(), 25);
+    EXPECT_EQ(dialog.Valeur_R->text(), QStringLiteral("128"));
+    WhenModal([&](QWidget*) {
+        dialog.TckBar_R->setValue(200);
+        dialog.TckBar_B->setValue(3);
+        EXPECT_EQ(dialog.Valeur_R->text(), QStringLiteral("200"));
+        // A number typed into an edit is never read back.
+        dialog.Valeur_R->setText(QStringLiteral("17"));
+        QTest::keyClick(dialog.Valeur_V, Qt::Key_Return);  // Enter acts as OK
+    });
+    dialog.ShowModal();
+    EXPECT_EQ(r, 200);
+    EXPECT_EQ(g, 128);
+    EXPECT_EQ(b, 3);
+}
+
+TEST(ValueDialogs, EscapeAnnulerAndTheCloseBoxAllGiveMinusOne)
+{
+    const std::vector<std::function<void(QWidget*)>> ways = {
+        [](QWidget* modal) { QTest::keyClick(modal->focusWidget() ? modal->focusWidget() : modal, Qt::Key_Escape); },
+        [](QWidget* modal) {
+            for (QPushButton* button : modal->findChildren<QPushButton*>())
+                if (button->text() == QStringLiteral("Annuler"))
+                    button->click();
+        },
+        [](QWidget* modal) { modal->close(); },
+    };
+    for (const auto& way : ways) {
+        std::int32_t a = 5, b = 5, c = 5;
+        Tfrm_rvb rvb(nullptr);
+        rvb.SetRetour(&a, &b, &c);
+        WhenModal(way);
+        rvb.ShowModal();
+        EXPECT_EQ(std::tuple(a, b, c), std::tuple(-1, -1, -1));
+
+        std::int32_t contrast = 5, luminosity = 5;
+        Tfrm_CL cl(nullptr);
+        cl.SetRetour(&contrast, &luminosity);
+        WhenModal(way);
+        cl.ShowModal();
+        EXPECT_EQ(std::pair(contrast, luminosity), std::pair(-1, -1));
+
+        std::int32_t width = 5, height = 5;
+        TFrm_nouveau nouveau(nullptr);
+        nouveau.SetRetour(&width, &height);
+        WhenModal(way);
+        nouveau.ShowModal();
+        EXPECT_EQ(std::pair(width, height), std::pair(-1, -1));
+    }
+}
+
+TEST(Tfrm_CL, ReadOnlyValuesFollowTheTrackBars)
+{
+    Tfrm_CL dialog(nullptr);
+    std::int32_t contrast = 0, luminosity = 0;
+    dialog.SetRetour(&contrast, &luminosity);
+    EXPECT_TRUE(dialog.Valeur_C->isReadOnly());
+    EXPECT_TRUE(dialog.Valeur_L->isReadOnly());
+    WhenModal([&](QWidget*) {
+        dialog.TckBar_L->setValue(0);
+        EXPECT_EQ(dialog.Valeur_L->text(), QStringLiteral("0"));
+        dialog.Ok_CL->click();
+    });
+    dialog.ShowModal();
+    EXPECT_EQ(contrast, 128);
+    EXPECT_EQ(luminosity, 0);
+}
+
+TEST(TFrm_nouveau, OpensWithTheCaretInTheWidthAndReadsNumbersLikeAtol)
+{
+    TFrm_nouveau dialog(nullptr);
+    std::int32_t width = 0, height = 0;
+    dialog.SetRetour(&width, &height);
+    WhenModal([&](QWidget*) {
+        EXPECT_EQ(dialog.focusWidget(), dialog.Edit_L);
+        EXPECT_EQ(dialog.Edit_L->text(), QStringLiteral("640"));
+        dialog.Edit_L->setText(QStringLiteral("  12abc"));
+        dialog.Edit_H->setText(QStringLiteral("abc"));
+        dialog.OK_nouveau->click();
+    });
+    dialog.ShowModal();
+    EXPECT_EQ(width, 12);
+    EXPECT_EQ(height, 0);
+
+    using dialogparts::AtoL;
+    EXPECT_EQ(AtoL("480"), 480);
+    EXPECT_EQ(AtoL("-7x"), -7);
+    EXPECT_EQ(AtoL("+9"), 9);
+    EXPECT_EQ(AtoL(""), 0);
+    EXPECT_EQ(AtoL("\t 3 4"), 3);
+    EXPECT_EQ(AtoL("99999999999999"), 2147483647);
+    EXPECT_EQ(AtoL("-99999999999999"), -2147483648LL);
+}
+
+TEST(TFrm_entree, KeepsTheLastAcceptedTextAndIgnoresEnterAndEscape)
+{
+    TFrm_entree dialog(nullptr);
+    QString text = QStringLiteral("untouched");
+    dialog.retourTexte = &text;
+
+    WhenModal([&](QWidget*) {
+        dialog.Edit1->setText(QStringLiteral("Bonjour"));
+        QTest::keyClick(dialog.Edit1, Qt::Key_Return);
+        QTest::keyClick(dialog.Edit1, Qt::Key_Escape);
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(text, QStringLiteral("untouched"));
+        dialog.Ok->click();
+    });
+    dialog.ShowModal();
+    EXPECT_EQ(text, QStringLiteral("Bonjour"));
+
+    // Shown again: the last text is offered; the close box writes nothing.
+    text = QStringLiteral("kept");
+    WhenModal([&](QWidget*) {
+        EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("Bonjour"));
+        dialog.close();
+    });
+    dialog.ShowModal();
+    EXPECT_EQ(text, QStringLiteral("kept"));
+
+    // Cancel empties both.
+    WhenModal([&](QWidget*) { dialog.Cancel->click(); });
+    dialog.ShowModal();
+    EXPECT_EQ(text, QString());
+    EXPECT_EQ(dialog.Edit1->text(), QString());
+}

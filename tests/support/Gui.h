@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+namespace testgui {
+
+// Runs `action` on the next modal widget as soon as it is shown (a modal
+// dialog blocks the test until it is closed). Gives up after `timeoutMs`.
+void WhenModal(std::function<void(QWidget*)> action, int timeoutMs = 5000);
+
+// Every message box shown while an instance lives, instead of showing it.
+struct MessageRecorder {
+    struct Message {
+        QString text;
+        QString caption;
+        int flags;
+    };
+    MessageRecorder();
+    ~MessageRecorder();
+    std::vector<Message> messages;
+};
+
+// Processes pending events (queued repaints, deferred deletes).
+void Settle();
+
+} // namespace testgui

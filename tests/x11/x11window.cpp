@@ -1,0 +1,100 @@
+// Test helper for the display test: waits for a top-level window with an exact
+// title, tells whether it is mapped, then asks it to close as a window manager
+// would (WM_DELETE_WINDOW). Usage: x11window TITLE SECONDS. Exit 0 when the
+// window appeared mapped and was asked to close.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+
+std::string titleOf(Display* display, Window window)
+{
+    Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    std::string title;
+    if (XGetWindowProperty(display, window, netName, 0, 1024, False, utf8, &type, &format, &count, &after, &data) ==
+            Success && data) {
+        title.assign(reinterpret_cast<char*>(data), count);
+        XFree(data);
+        return title;
+    }
+    char* name = nullptr;
+    if (XFetchName(display, window, &name) && name) {
+        title = name;
+        XFree(name);
+    }
+    return title;
+}
+
+Window find(Display* display, Window root, const std::string& wanted)
+{
+    Window rootReturn, parent, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, root, &rootReturn, &parent, &children, &count))
+        return 0;
+    Window found = 0;
+    for (unsigned int i = 0; i < count && !found; ++i) {
+        if (titleOf(display, children[i]) == wanted)
+            found = children[i];
+        else
+            found = find(display, children[i], wanted);
+    }
+    if (children)
+        XFree(children);
+    return found;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: x11window TITLE SECONDS\n");
+        return 2;
+    }
+    const std::string wanted = argv[1];
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(std::atoi(argv[2]));
+    Display* display = nullptr;
+    while (!(display = XOpenDisplay(nullptr))) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return 3;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    Window window = 0;
+    XWindowAttributes attributes{};
+    while (true) {
+        window = find(display, DefaultRootWindow(display), wanted);
+        if (window && XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable)
+            break;
+        if (std::chrono::steady_clock::now() > deadline) {
+            std::fprintf(stderr, "window \"%s\" %s\n", wanted.c_str(), window ? "not mapped" : "not found");
+            return 4;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    std::printf("mapped %dx%d\n", attributes.width, attributes.height);
+
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+    XCloseDisplay(display);
+    return 0;
+}

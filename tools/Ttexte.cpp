@@ -1,0 +1,34 @@
+#include "tools/Ttexte.h"
+
+#include "dialogs/Form_entree.h"
+#include "platform/TBitmap.h"
+#include "platform/TCanvas.h"
+
+#include <climits>
+
+void TTexte::Clic(int x, int y, TMouseButton, TCanvas*)
+{
+    if (!Frm_entree)
+        return;
+    texte.clear();
+    Frm_entree->retourTexte = &texte;
+    Frm_entree->ShowModal();
+    // Cancel, the close box and an empty edit all leave the text empty.
+    if (texte.isEmpty() || !bmp)
+        return;
+    // A font chosen by size has a negative Height, so the text's top-left
+    // corner lies |Height| pixels right of and below the click.
+    TCanvas* canvas = bmp->Canvas();
+    const long long h = canvas->Font().Height;
+    const long long left = x - h;
+    const long long top = y - h;
+    // A corner beyond the int range is far outside any image.
+    if (left < INT_MIN || left > INT_MAX || top < INT_MIN || top > INT_MAX)
+        return;
+    canvas->TextOut(int(left), int(top), texte);
+}
+
+void TTexte::Trace(int*, int*, int x, int y, TMouseButton bouton, TCanvas* canvas)
+{
+    Clic(x, y, bouton, canvas);
+}
