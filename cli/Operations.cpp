@@ -1,15 +1,39 @@
 #include "cli/Operations.h"
 
 #include "document/Tselection.h"
+#include "effects/Circles.h"
+#include "effects/Mirror.h"
+#include "effects/Tone.h"
+#include "effects/Waves.h"
 #include "filters/Tfiltre.h"
 #include "platform/TBitmap.h"
+#include "tools/Tselectrect.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <cstring>
 
 namespace cli {
 namespace {
+
+// Effects work on the whole image, whatever the selection.
+template <void (*Effect)(TBitmap&)>
+void runEffect(Document& document, const Values&)
+{
+    Effect(document.image);
+}
+
+// The RGB dialog's three track bars, 0 to 255, passed on as they are.
+void adjustColor(Document& document, const Values& v)
+{
+    effects::AdjustColor(document.image, std::uint8_t(v[0]), std::uint8_t(v[1]), std::uint8_t(v[2]));
+}
+
+// The contrast dialog's two track bars: the contrast as it is, the luminosity
+// as an offset from the middle position 128.
+void adjustContrast(Document& document, const Values& v)
+{
+    effects::AdjustContrast(document.image, std::uint8_t(v[0]));
+    effects::AdjustLuminosite(document.image, std::int32_t(v[1]) - 128);
+}
 
 // The editor's filter run: a 24-bit copy of the image, the filter applied once
 // to the copy, the copy merged back where the mask allows.
@@ -24,43 +48,26 @@ void runFilter(Document& document, const Values&)
     document.mask.fusioncalque(&copy, &document.image);
 }
 
-void fillMask(TSelection& mask, std::uint8_t value)
-{
-    std::uint8_t** rows = mask.GetRows();
-    for (int y = 0; y < mask.Height(); ++y)
-        std::memset(rows[y], value, size_t(mask.Width()));
-}
-
-// A press of the selection tool at (x0, y0) and a release at (x1, y1). The
-// press makes everything editable. The document forwards the release only when
-// it differs from the press in both x and y, and the tool ignores a release
-// outside the image; otherwise the half-open rectangle between the two points,
-// clipped to the image, becomes the only editable area.
+// The selection tool itself, pressed at (x0, y0) and released at (x1, y1).
+// The document window forwards a release only when it differs from the press
+// in both x and y; the press alone leaves everything editable.
 void selectRectangle(Document& document, const Values& v)
 {
-    TSelection& mask = document.mask;
-    const int x0 = v[0], y0 = v[1], x1 = v[2], y1 = v[3];
-    fillMask(mask, 1);
-    if (x1 == x0 || y1 == y0)
-        return;
-    if (x1 < 0 || y1 < 0 || x1 >= mask.Width() || y1 >= mask.Height())
-        return;
-    fillMask(mask, 0);
-    // The press point may lie anywhere, even far outside the image, while the
-    // release lies inside: clipping the low corner to 0 is enough.
-    const int left = std::max(std::min(x0, x1), 0);
-    const int right = std::min(std::max(x0, x1), mask.Width());
-    const int top = std::max(std::min(y0, y1), 0);
-    const int bottom = std::min(std::max(y0, y1), mask.Height());
-    std::uint8_t** rows = mask.GetRows();
-    for (int y = top; y < bottom; ++y)
-        if (right > left)
-            std::memset(rows[y] + left, 1, size_t(right - left));
+    int anchorX = v[0], anchorY = v[1];
+    const int x = v[2], y = v[3];
+    TSelectRect tool(&document.image, nullptr);
+    tool.SetMasque(&document.mask);
+    tool.Clic(anchorX, anchorY, mbLeft, nullptr);
+    if (x != anchorX && y != anchorY)
+        tool.Trace(&anchorX, &anchorY, x, y, mbLeft, nullptr);
 }
 
+// A click of the selection tool without a drag: everything editable.
 void selectAll(Document& document, const Values&)
 {
-    fillMask(document.mask, 1);
+    TSelectRect tool(&document.image, nullptr);
+    tool.SetMasque(&document.mask);
+    tool.Clic(0, 0, mbLeft, nullptr);
 }
 
 const char* const kEffects = "Effets, sur toute l'image (la sélection n'y change rien)";
@@ -72,13 +79,29 @@ const char* const kSelection = "Sélection (au départ, toute l'image)";
 const std::vector<OperationInfo>& AllOperations()
 {
     static const std::vector<OperationInfo> all = {
+        {"mirroir", "", 0, ValueKind::None, kEffects, "échange la gauche et la droite", runEffect<effects::Mirror>},
+        {"flip", "", 0, ValueKind::None, kEffects, "échange le haut et le bas", runEffect<effects::Flip>},
+        {"vaguex", "", 0, ValueKind::None, kEffects, "chaque ligne ondule vers la gauche ou la droite",
+         runEffect<effects::VagueX>},
+        {"vaguey", "", 0, ValueKind::None, kEffects, "chaque colonne ondule vers le haut ou le bas",
+         runEffect<effects::VagueY>},
+        {"tunnel", "", 0, ValueKind::None, kEffects, "enroule l'image en cercles (« Tunnel »)",
+         runEffect<effects::Cercle1>},
+        {"pouetpouet", "", 0, ValueKind::None, kEffects, "enroule l'image en ondulations (« Pouet pouet »)",
+         runEffect<effects::Cercle2>},
+        {"negatif", "", 0, ValueKind::None, kEffects, "négatif", runEffect<effects::InverseColor>},
+        {"noiretblanc", "", 0, ValueKind::None, kEffects, "noir et blanc", runEffect<effects::NB>},
+        {"couleurs", "R V B", 3, ValueKind::Byte, kEffects, "gains de rouge, vert et bleu (« Couleurs RVB »)",
+         adjustColor},
+        {"contraste", "C L", 2, ValueKind::Byte, kEffects, "contraste puis luminosité (« Contraste »)",
+         adjustContrast},
         {"flou", "", 0, ValueKind::None, kFilters, "flou en vision doublée", runFilter<TFlou>},
         {"blur", "", 0, ValueKind::None, kFilters, "effet de flou", runFilter<TBlur>},
         {"nettete", "", 0, ValueKind::None, kFilters, "accentuation des détails", runFilter<TSharpen>},
         {"estampage", "", 0, ValueKind::None, kFilters, "relief monochromatique", runFilter<TEmboss>},
         {"aquarelle", "", 0, ValueKind::None, kFilters, "effet de peinture à la main", runFilter<TAquarelle>},
         {"selection", "X0 Y0 X1 Y1", 4, ValueKind::Coordinate, kSelection,
-         "l'outil de sélection pressé en (X0, Y0), relâché en (X1, Y1)",
+         "l'outil de sélection tiré de (X0, Y0) à (X1, Y1)",
          selectRectangle},
         {"tout", "", 0, ValueKind::None, kSelection, "toute l'image redevient modifiable", selectAll},
     };

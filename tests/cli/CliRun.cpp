@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 
 namespace clirun {
 
@@ -13,6 +14,11 @@ Result Run(const QStringList& arguments, const QString& outputFile)
     QProcess process;
     process.setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/velmora-cli"));
     process.setArguments(arguments);
+    // No display of any kind: the program must not need one.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    process.setProcessEnvironment(environment);
     process.setStandardInputFile(QProcess::nullDevice());
     if (!outputFile.isEmpty())
         process.setStandardOutputFile(outputFile);

@@ -17,8 +17,9 @@ struct Result {
     QByteArray err;
 };
 
-// Runs velmora-cli with `arguments` and waits at most two minutes. Its
-// standard output goes to `outputFile` when one is given.
+// Runs velmora-cli with `arguments`, without any display in its environment,
+// and waits at most two minutes. Its standard output goes to `outputFile` when
+// one is given.
 Result Run(const QStringList& arguments, const QString& outputFile = {});
 
 // Saves `bitmap` with TBitmap::SaveToFile as `name` in a fresh folder and

@@ -127,6 +127,11 @@ TEST(CliErrors, BadCommandLinesAreRefusedBeforeAnyFileIsTouched)
         {"above int", {"{entree}", "{sortie}", "selection", "1", "2", "3", "2147483648"}, kUsageError, "hors limites"},
         {"below int", {"{entree}", "{sortie}", "selection", "-2147483649", "2", "3", "4"}, kUsageError, "hors limites"},
         {"huge", {"{entree}", "{sortie}", "selection", "1", "2", "3", "99999999999999999999999999"}, kUsageError, "hors limites"},
+        {"dialog value above 255", {"{entree}", "{sortie}", "couleurs", "256", "0", "0"}, kUsageError, "256 est hors limites"},
+        {"negative dialog value", {"{entree}", "{sortie}", "contraste", "-1", "0"}, kUsageError, "« -1 » n'est pas un nombre"},
+        {"missing dialog value", {"{entree}", "{sortie}", "contraste", "12"}, kUsageError, "attend 2 valeurs"},
+        {"operation instead of a value", {"{entree}", "{sortie}", "couleurs", "1", "2", "aquarelle"}, kUsageError,
+         "« aquarelle » n'est pas un nombre"},
         // A valid operation first: still nothing is done.
         {"bad value after a valid filter", {"{entree}", "{sortie}", "blur", "selection", "1", "2", "3", "x"}, kUsageError,
          "n'est pas un nombre"},

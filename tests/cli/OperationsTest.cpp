@@ -3,6 +3,10 @@
 #include "CliRun.h"
 
 #include "document/Tselection.h"
+#include "effects/Circles.h"
+#include "effects/Mirror.h"
+#include "effects/Tone.h"
+#include "effects/Waves.h"
 #include "filters/Tfiltre.h"
 #include "support/Images.h"
 
@@ -81,6 +85,39 @@ void expectSameAsCore(const TBitmap& input, const Case& c)
 
 } // namespace
 
+TEST(CliOperations, EachEffectGivesItsCoreFunctionOnTheWholeImage)
+{
+    const auto input = testimg::Noise(37, 29, 7);
+    const auto contrast = [](int c, int l) {
+        return [c, l](TBitmap& b) {
+            effects::AdjustContrast(b, std::uint8_t(c));
+            effects::AdjustLuminosite(b, l);
+        };
+    };
+    const std::vector<Case> cases = {
+        {"mirroir", {"mirroir"}, effects::Mirror},
+        {"flip", {"flip"}, effects::Flip},
+        {"vaguex", {"vaguex"}, effects::VagueX},
+        {"vaguey", {"vaguey"}, effects::VagueY},
+        {"tunnel", {"tunnel"}, effects::Cercle1},
+        {"pouetpouet", {"pouetpouet"}, effects::Cercle2},
+        {"negatif", {"negatif"}, effects::InverseColor},
+        {"noiretblanc", {"noiretblanc"}, effects::NB},
+        {"couleurs 255 128 0", {"couleurs", "255", "128", "0"}, [](TBitmap& b) { effects::AdjustColor(b, 255, 128, 0); }},
+        {"couleurs 7 200 99", {"couleurs", "7", "200", "099"}, [](TBitmap& b) { effects::AdjustColor(b, 7, 200, 99); }},
+        // The luminosity track bar's middle position 128 adds nothing.
+        {"contraste 160 128", {"contraste", "160", "128"}, contrast(160, 0)},
+        {"contraste 0 0", {"contraste", "0", "0"}, contrast(0, -128)},
+        {"contraste 128 255", {"contraste", "128", "255"}, contrast(128, 127)},
+        {"contraste 255 30", {"contraste", "255", "30"}, contrast(255, -98)},
+        // Effects ignore the selection, as in the editor.
+        {"negatif after a selection", {"selection", "10", "5", "20", "15", "negatif"}, effects::InverseColor},
+        {"mirroir after a selection", {"selection", "10", "5", "20", "15", "mirroir"}, effects::Mirror},
+    };
+    for (const Case& c : cases)
+        expectSameAsCore(*input, c);
+}
+
 TEST(CliOperations, EachFilterGivesTheFilterRunOfTheEditor)
 {
     const auto input = testimg::Noise(37, 29, 8);
@@ -137,6 +174,19 @@ TEST(CliOperations, ChainsApplyInOrderEachFilterThroughTheSelectionOfItsTime)
         {"aquarelle in a rectangle, then blur everywhere",
          {"selection", "10", "10", "50", "40", "aquarelle", "tout", "blur"},
          chain({filterIn<TAquarelle>(rect), filter<TBlur>()})},
+        {"aquarelle in a rectangle, then the negative of everything",
+         {"selection", "10", "10", "50", "40", "aquarelle", "tout", "negatif"},
+         chain({filterIn<TAquarelle>(rect), effects::InverseColor})},
+        {"an effect leaves the selection in force for the next filter",
+         {"selection", "10", "10", "50", "40", "negatif", "blur"},
+         chain({effects::InverseColor, filterIn<TBlur>(rect)})},
+        {"both dialogs",
+         {"couleurs", "255", "128", "0", "contraste", "160", "128"},
+         [](TBitmap& b) {
+             effects::AdjustColor(b, 255, 128, 0);
+             effects::AdjustContrast(b, 160);
+             effects::AdjustLuminosite(b, 0);
+         }},
         {"two filters in the same rectangle",
          {"selection", "50", "40", "10", "10", "nettete", "flou"},
          chain({filterIn<TSharpen>(rect), filterIn<TFlou>(rect)})},
