@@ -1,12 +1,16 @@
 #include "app/Form_main.h"
 
+#include "dialogs/Fomr_cl.h"
 #include "dialogs/Form_effets.h"
 #include "dialogs/Form_fichier.h"
 #include "dialogs/Form_nouveau.h"
+#include "dialogs/Form_rvb.h"
 #include "document/Tdessin.h"
+#include "filters/Tfiltre.h"
 #include "platform/Application.h"
 #include "platform/Forms.h"
 #include "platform/Glyphs.h"
+#include "platform/Screen.h"
 #include "platform/TFont.h"
 #include "tools/Tformes.h"
 #include "tools/Tpinceau.h"
@@ -24,6 +28,7 @@
 #include <QGroupBox>
 #include <QMenu>
 #include <QToolButton>
+#include <cstring>
 
 Tfrm_main* frm_main = nullptr;
 
@@ -206,6 +211,19 @@ void Tfrm_main::BuildMenus()
         {"Ouvrir1", &Tfrm_main::Ouvrir1Click},
         {"Enregistrer1", &Tfrm_main::Enregistrer1Click},
         {"Enregistrersous1", &Tfrm_main::Enregistrersous1Click},
+        {"Mirroir1", &Tfrm_main::Mirroir1Click},
+        {"Flip1", &Tfrm_main::Flip1Click},
+        {"Vagueenabscisse1", &Tfrm_main::Vagueenabscisse1Click},
+        {"VagueY1", &Tfrm_main::VagueY1Click},
+        {"Tunnel1", &Tfrm_main::Tunnel1Click},
+        {"Pouetpouet1", &Tfrm_main::Pouetpouet1Click},
+        {"Flou1", &Tfrm_main::Flou1Click},
+        {"Blur1", &Tfrm_main::Blur1Click},
+        {"Aquarelle1", &Tfrm_main::Aquarelle1Click},
+        {"Estompage1", &Tfrm_main::Estompage1Click},
+        {"Negatif1", &Tfrm_main::Negatif1Click},
+        {"NoirBlanc1", &Tfrm_main::NoirBlanc1Click},
+        {"Nettet1", &Tfrm_main::Nettet1Click},
     };
     for (const auto& [name, handler] : handlers) {
         QAction* item = MenuItem(name);
@@ -392,9 +410,81 @@ void Tfrm_main::SavePictureDialog1CanClose(QObject*, bool& canClose)
     dessin->GetBmp()->SaveToFile(fileName);
 }
 
+void Tfrm_main::Mirroir1Click(QObject*) { if (dessin) dessin->Mirror(); }
+void Tfrm_main::Flip1Click(QObject*) { if (dessin) dessin->Flip(); }
+void Tfrm_main::Vagueenabscisse1Click(QObject*) { if (dessin) dessin->VagueX(); }
+void Tfrm_main::VagueY1Click(QObject*) { if (dessin) dessin->VagueY(); }
+void Tfrm_main::Tunnel1Click(QObject*) { if (dessin) dessin->Cercle1(); }
+void Tfrm_main::Pouetpouet1Click(QObject*) { if (dessin) dessin->Cercle2(); }
+void Tfrm_main::Negatif1Click(QObject*) { if (dessin) dessin->InverseColor(); }
+void Tfrm_main::NoirBlanc1Click(QObject*) { if (dessin) dessin->NB(); }
+
+namespace {
+template <typename Filter> std::unique_ptr<TFiltre> makeFilter(TBitmap& copy)
+{
+    return std::make_unique<Filter>(copy);
+}
+} // namespace
+
+void Tfrm_main::Blur1Click(QObject*) { RunFilter(makeFilter<TBlur>); }
+void Tfrm_main::Flou1Click(QObject*) { RunFilter(makeFilter<TFlou>); }
+void Tfrm_main::Nettet1Click(QObject*) { RunFilter(makeFilter<TSharpen>); }
+void Tfrm_main::Estompage1Click(QObject*) { RunFilter(makeFilter<TEmboss>); }
+void Tfrm_main::Aquarelle1Click(QObject*) { RunFilter(makeFilter<TAquarelle>); }
+
+void Tfrm_main::RunFilter(const FilterFactory& make)
+{
+    Screen->SetCursor(crHourGlass);
+    // The arrow comes back whatever happens, with or without a document.
+    struct ArrowAtEnd {
+        ~ArrowAtEnd() { Screen->SetCursor(crArrow); }
+    } arrow;
+    if (!dessin || !dessin->GetBmp())
+        return;
+    const TBitmap& image = *dessin->GetBmp();
+    auto copy = std::make_unique<TBitmap>();
+    copy->SetPixelFormat(pf24bit);
+    copy->SetHeight(image.Height());
+    copy->SetWidth(image.Width());
+    for (int y = 0; y < image.Height(); ++y)
+        std::memcpy(copy->ScanLine(y), image.ScanLine(y), size_t(image.Width()) * 3);
+    filtre.reset();
+    filtre = make(*copy);
+    filtre->Apply();
+    dessin->fusionMasque(copy.get());
+    // The filter keeps referring to the copy, which goes now: it is never
+    // applied again, only destroyed by the next filter command or at the end.
+    copy.reset();
+    dessin->OnPaint();
+}
+
+void Tfrm_main::Couleurs1Click(QObject*)
+{
+    Tfrm_rvb dialog(this);
+    // Preset to "cancelled", so the close box applies nothing.
+    std::int32_t rouge = -1, vert = -1, bleu = -1;
+    dialog.SetRetour(&rouge, &vert, &bleu);
+    dialog.ShowModal();
+    if (dessin && rouge != -1 && vert != -1 && bleu != -1)
+        dessin->AdjustColor(std::uint8_t(rouge), std::uint8_t(vert), std::uint8_t(bleu));
+}
+
+void Tfrm_main::Contraste1Click(QObject*)
+{
+    Tfrm_CL dialog(this);
+    std::int32_t contraste = -1, luminosite = -1;
+    dialog.SetRetour(&contraste, &luminosite);
+    dialog.ShowModal();
+    if (dessin && contraste != -1 && luminosite != -1) {
+        dessin->AdjustContrast(std::uint8_t(contraste));
+        dessin->AdjustLuminosite(luminosite - 128);
+    }
+}
+
 void Tfrm_main::FormClose(QObject*)
 {
     outil.reset();
+    filtre.reset();
     if (dessin)
         dessin->deleteLater();
     dessin = nullptr;

@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -13,7 +14,9 @@ class QFontDialog;
 class QGroupBox;
 class QMenu;
 class QToolButton;
+class TBitmap;
 class TDessin;
+class TFiltre;
 class TOutil;
 
 // The main palette "V.M.": the tool buttons, the two colour wells, the file and
@@ -80,6 +83,32 @@ public:
     void Enregistrersous1Click(QObject* sender);
     void SavePictureDialog1CanClose(QObject* sender, bool& canClose);
 
+    // Effect commands.
+    void Mirroir1Click(QObject* sender);
+    void Flip1Click(QObject* sender);
+    void Vagueenabscisse1Click(QObject* sender);
+    void VagueY1Click(QObject* sender);
+    void Tunnel1Click(QObject* sender);
+    void Pouetpouet1Click(QObject* sender);
+    void Negatif1Click(QObject* sender);
+    void NoirBlanc1Click(QObject* sender);
+    // Filter commands.
+    void Blur1Click(QObject* sender);
+    void Flou1Click(QObject* sender);
+    void Nettet1Click(QObject* sender);
+    void Estompage1Click(QObject* sender);
+    void Aquarelle1Click(QObject* sender);
+    // Dialog commands.
+    void Couleurs1Click(QObject* sender);
+    void Contraste1Click(QObject* sender);
+
+    // A filter run: a copy of the active document's image, the last filter
+    // destroyed, a new one made by `makeFilter` on the copy and applied, the
+    // copy merged back through the selection, under the hourglass.
+    using FilterFactory = std::function<std::unique_ptr<TFiltre>(TBitmap& copy)>;
+    void RunFilter(const FilterFactory& makeFilter);
+    TFiltre* LastFilter() const { return filtre.get(); }
+
     // The closing steps: the tool, the filter, the active document.
     void FormClose(QObject* sender);
 
@@ -95,6 +124,7 @@ private:
 
     std::unique_ptr<TOutil> outil;
     TDessin* dessin = nullptr;
+    std::unique_ptr<TFiltre> filtre;
     // The colour and the font that the dialogs reopen on.
     TColor colourDialogColour_ = clBlack;
     QFont fontDialogFont_;
