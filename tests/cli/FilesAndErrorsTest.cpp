@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QMap>
 #include <gtest/gtest.h>
 
@@ -188,42 +189,19 @@ TEST(CliFiles, AnExistingOutputIsReplaced)
     EXPECT_TRUE(clirun::Bytes(folder.file("sortie.bmp")) == clirun::Bytes(folder.file("entree.bmp")));
 }
 
-namespace {
-
-// A 5 x 3 BMP of 8 bits per pixel with a grey palette.
-QByteArray greyBmp8()
-{
-    const int width = 5, height = 3, rowBytes = 8, offset = 14 + 40 + 256 * 4;
-    QByteArray d(offset + rowBytes * height, '\0');
-    const auto put = [&d](int at, quint32 v, int size) {
-        for (int i = 0; i < size; ++i)
-            d[at + i] = char(v >> (8 * i));
-    };
-    d[0] = 'B';
-    d[1] = 'M';
-    put(2, quint32(d.size()), 4);
-    put(10, offset, 4);
-    put(14, 40, 4);
-    put(18, width, 4);
-    put(22, height, 4);
-    put(26, 1, 2);
-    put(28, 8, 2);
-    put(46, 256, 4);
-    for (int i = 0; i < 256; ++i)
-        put(54 + 4 * i, quint32(i) * 0x010101, 4);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            d[offset + y * rowBytes + x] = char(x * 50 + y * 7);
-    return d;
-}
-
-} // namespace
-
 TEST(CliFiles, AnImageOfAnotherDepthIsWorkedInTwentyFourBitsAfterAWarning)
 {
     const Folder folder(false);
-    folder.write("gris.bmp", greyBmp8());
+    // Qt writes an indexed image as an 8-bit BMP with its palette.
+    QImage grey(5, 3, QImage::Format_Indexed8);
+    for (int i = 0; i < 256; ++i)
+        grey.setColor(i, qRgb(i, i, i));
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            grey.setPixel(x, y, uint(x * 50 + y * 7));
     const QString in = folder.file("gris.bmp");
+    ASSERT_TRUE(grey.save(in, "BMP"));
+    ASSERT_EQ(clirun::Bytes(in).at(28), 8);
     const QString out = folder.file("sortie.bmp");
     const clirun::Result result = clirun::Run({in, out, "blur"});
     ASSERT_TRUE(result.finished);
