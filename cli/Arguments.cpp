@@ -1,0 +1,146 @@
+#include "cli/Arguments.h"
+
+#include <limits>
+
+namespace cli {
+namespace {
+
+bool isHelp(const QString& argument)
+{
+    return argument == QLatin1String("--aide") || argument == QLatin1String("--help");
+}
+
+QString quoted(const QString& text) { return QStringLiteral("« %1 »").arg(text); }
+
+// Digits only, with a leading minus sign where `kind` allows one; the value
+// must lie in the kind's range.
+int parseValue(const QString& text, ValueKind kind, const OperationInfo& operation)
+{
+    const bool signedValue = kind == ValueKind::Coordinate;
+    const long long low = signedValue ? std::numeric_limits<int>::min() : 0;
+    const long long high = signedValue ? std::numeric_limits<int>::max() : 255;
+    const QString range = signedValue ? QStringLiteral("un entier (éventuellement négatif)")
+                                      : QStringLiteral("un entier de 0 à 255");
+    const auto refuse = [&](const QString& why) {
+        throw UsageError(QStringLiteral("%1 pour « %2 » : %3 attendu.")
+                             .arg(why, QLatin1String(operation.name), range));
+    };
+
+    qsizetype at = 0;
+    const bool negative = signedValue && text.startsWith(QLatin1Char('-'));
+    if (negative)
+        at = 1;
+    if (at == text.size())
+        refuse(text.isEmpty() ? QStringLiteral("valeur vide")
+                              : QStringLiteral("%1 n'est pas un nombre").arg(quoted(text)));
+    long long magnitude = 0;
+    bool tooLarge = false;
+    for (; at < text.size(); ++at) {
+        const QChar c = text[at];
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            refuse(QStringLiteral("%1 n'est pas un nombre").arg(quoted(text)));
+        // Past this bound the value is out of range anyway; stop growing it.
+        if (magnitude <= high + 1)
+            magnitude = magnitude * 10 + (c.unicode() - '0');
+        else
+            tooLarge = true;
+    }
+    const long long value = negative ? -magnitude : magnitude;
+    if (tooLarge || value < low || value > high)
+        refuse(QStringLiteral("%1 est hors limites").arg(text));
+    return int(value);
+}
+
+} // namespace
+
+Command ParseArguments(const QStringList& arguments)
+{
+    Command command;
+    for (const QString& argument : arguments)
+        if (isHelp(argument)) {
+            command.help = true;
+            return command;
+        }
+
+    if (arguments.isEmpty())
+        throw UsageError(QStringLiteral("il manque le fichier d'entrée et le fichier de sortie."));
+    if (arguments.size() < 2)
+        throw UsageError(QStringLiteral("il manque le fichier de sortie."));
+    for (int i = 0; i < 2; ++i) {
+        const QString& name = arguments[i];
+        if (name.isEmpty())
+            throw UsageError(i == 0 ? QStringLiteral("le nom du fichier d'entrée est vide.")
+                                    : QStringLiteral("le nom du fichier de sortie est vide."));
+        // The only options are the two for help; a file whose name starts
+        // with "--" can be written ./--name.
+        if (name.startsWith(QLatin1String("--")))
+            throw UsageError(QStringLiteral("option inconnue %1.").arg(quoted(name)));
+    }
+    command.input = arguments[0];
+    command.output = arguments[1];
+
+    for (qsizetype i = 2; i < arguments.size();) {
+        const QString& name = arguments[i++];
+        const OperationInfo* operation = FindOperation(name);
+        if (!operation)
+            throw UsageError(QStringLiteral("opération inconnue %1.").arg(quoted(name)));
+        Step step{operation};
+        for (int k = 0; k < operation->valueCount; ++k) {
+            if (i == arguments.size())
+                throw UsageError(QStringLiteral("« %1 » attend %2 valeurs (%3), %4 donnée(s).")
+                                     .arg(QLatin1String(operation->name))
+                                     .arg(operation->valueCount)
+                                     .arg(QLatin1String(operation->valueNames))
+                                     .arg(k));
+            step.values[size_t(k)] = parseValue(arguments[i++], operation->kind, *operation);
+        }
+        command.steps.push_back(step);
+    }
+    return command;
+}
+
+QString UsageText()
+{
+    QString text = QStringLiteral(
+        "Utilisation : velmora-cli ENTRÉE.bmp SORTIE.bmp [OPÉRATION [VALEURS]]...\n"
+        "              velmora-cli --aide\n"
+        "\n"
+        "Lit l'image BMP ENTRÉE, lui applique les opérations dans l'ordre donné et\n"
+        "écrit le résultat dans SORTIE, en BMP 24 bits. Les opérations donnent les\n"
+        "mêmes octets que les commandes de l'éditeur. Sans opération, l'image est\n"
+        "simplement réenregistrée en 24 bits. ENTRÉE et SORTIE peuvent être le même\n"
+        "fichier : il n'est remplacé qu'une fois tout le traitement réussi. En cas\n"
+        "d'erreur, aucun fichier n'est écrit ni modifié.\n");
+
+    QString group;
+    for (const OperationInfo& info : AllOperations()) {
+        if (group != QString::fromUtf8(info.group)) {
+            group = QString::fromUtf8(info.group);
+            text += QStringLiteral("\n%1 :\n").arg(group);
+        }
+        QString usage = QLatin1String(info.name);
+        if (info.valueCount > 0)
+            usage += QLatin1Char(' ') + QLatin1String(info.valueNames);
+        text += QStringLiteral("  %1  %2\n").arg(usage, -22).arg(QString::fromUtf8(info.description));
+    }
+
+    text += QStringLiteral(
+        "\n"
+        "Les valeurs R V B, C et L sont celles des boîtes « Couleurs RVB » et\n"
+        "« Contraste » : des entiers de 0 à 255 (128 ne change rien). Les\n"
+        "coordonnées X0 Y0 X1 Y1 sont des entiers, éventuellement négatifs.\n"
+        "Après « selection », seul le rectangle entre les deux points reste\n"
+        "modifiable, sans la colonne X1 ni la ligne Y1 ; comme dans l'éditeur,\n"
+        "toute l'image reste modifiable si X1 = X0, si Y1 = Y0 ou si (X1, Y1) est\n"
+        "hors de l'image.\n"
+        "\n"
+        "Exemples :\n"
+        "  velmora-cli photo.bmp photo-aquarelle.bmp selection 10 10 200 150 aquarelle\n"
+        "  velmora-cli photo.bmp photo-chaude.bmp couleurs 255 128 0 contraste 160 128\n"
+        "\n"
+        "Codes de retour : 0 réussite, 1 fichier illisible ou impossible à écrire,\n"
+        "2 erreur dans la ligne de commande.\n");
+    return text;
+}
+
+} // namespace cli
