@@ -107,6 +107,9 @@ void TBitmap::SaveToFile(const QString& fileName) const
         fail(QStringLiteral("c'est un dossier."));
     if (!info.absoluteDir().exists())
         fail(QStringLiteral("le dossier n'existe pas."));
+    // A device, a pipe or a link to one is never replaced by an image file.
+    if (info.exists() && !info.isFile())
+        fail(QStringLiteral("ce n'est pas un fichier ordinaire."));
     // A file marked read-only is never replaced, even when the system would let
     // this user do it.
     if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner))

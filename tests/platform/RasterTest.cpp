@@ -6,6 +6,8 @@
 
 #include <QFile>
 #include <QFileDevice>
+#include <QFileInfo>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -234,6 +236,10 @@ TEST(BmpSaving, FailuresThrowAndLeaveNothingBehind)
     EXPECT_EQ(file.readAll(), QByteArray("old"));
 
     EXPECT_THROW(image->SaveToFile(testimg::TempDir()), ERasterError);  // a folder
+    const QString fifo = testimg::TempDir() + "/pipe.bmp";
+    ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0644), 0);
+    EXPECT_THROW(image->SaveToFile(fifo), ERasterError);
+    EXPECT_FALSE(QFileInfo(fifo).isFile());  // still the pipe
     TBitmap empty;
     EXPECT_THROW(empty.SaveToFile(testimg::TempDir() + "/empty.bmp"), ERasterError);
 }
