@@ -28,7 +28,6 @@
 #include <QGroupBox>
 #include <QMenu>
 #include <QToolButton>
-#include <cstring>
 
 Tfrm_main* frm_main = nullptr;
 
@@ -441,13 +440,10 @@ void Tfrm_main::RunFilter(const FilterFactory& make)
     } arrow;
     if (!dessin || !dessin->GetBmp())
         return;
-    const TBitmap& image = *dessin->GetBmp();
+    // An exact 24-bit copy of the image, the size of the document's.
     auto copy = std::make_unique<TBitmap>();
+    copy->Assign(*dessin->GetBmp());
     copy->SetPixelFormat(pf24bit);
-    copy->SetHeight(image.Height());
-    copy->SetWidth(image.Width());
-    for (int y = 0; y < image.Height(); ++y)
-        std::memcpy(copy->ScanLine(y), image.ScanLine(y), size_t(image.Width()) * 3);
     filtre.reset();
     filtre = make(*copy);
     filtre->Apply();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Form_main.h"
 #include "app/Startup.h"
 #include "support/Gui.h"
 
@@ -15,4 +16,21 @@ protected:
         testgui::Settle();
     }
     testgui::MessageRecorder messages;
+};
+
+// The editor's forms made once for a whole suite; the wells are back to black
+// and white before each test.
+class FormsSuiteTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { CreateForms(); }
+    static void TearDownTestSuite()
+    {
+        DestroyForms();
+        testgui::Settle();
+    }
+    void SetUp() override
+    {
+        frm_main->Stxt_coul_1->SetColor(clBlack);
+        frm_main->Stxt_coul_2->SetColor(clWhite);
+    }
 };

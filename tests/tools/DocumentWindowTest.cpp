@@ -5,6 +5,7 @@
 #include "app/Startup.h"
 #include "document/Tdessin.h"
 #include "tools/Tpipette.h"
+#include "support/FormsFixture.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -15,14 +16,11 @@ namespace {
 
 constexpr TColor kRed = RGBColor(255, 0, 0);
 
-class DocumentWindow : public ::testing::Test {
+class DocumentWindow : public FormsSuiteTest {
 protected:
-    static void SetUpTestSuite() { CreateForms(); }
-    static void TearDownTestSuite() { DestroyForms(); }
     void SetUp() override
     {
-        frm_main->Stxt_coul_1->SetColor(clBlack);
-        frm_main->Stxt_coul_2->SetColor(clWhite);
+        FormsSuiteTest::SetUp();
         dessin = new TDessin(frm_main, 60, 40);
         dessin->show();
     }

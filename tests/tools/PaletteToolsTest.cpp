@@ -4,6 +4,7 @@
 #include "dialogs/Form_entree.h"
 #include "tools/Tpipette.h"
 #include "tools/Ttexte.h"
+#include "support/FormsFixture.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -21,15 +22,8 @@ constexpr TColor kBlue = RGBColor(0, 0, 255);
 
 // The eyedropper and the text tool talk to the palette's wells and to the text
 // dialog, so these tests run with the program's forms.
-class PaletteTools : public ::testing::Test {
+class PaletteTools : public FormsSuiteTest {
 protected:
-    static void SetUpTestSuite() { CreateForms(); }
-    static void TearDownTestSuite() { DestroyForms(); }
-    void SetUp() override
-    {
-        frm_main->Stxt_coul_1->SetColor(clBlack);
-        frm_main->Stxt_coul_2->SetColor(clWhite);
-    }
 
     // Answers the next modal dialog: OK with `text`, or Cancel when null.
     static void answerText(const char* text)
