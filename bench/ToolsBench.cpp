@@ -1,8 +1,7 @@
 // The paint bucket over a whole 6000 x 4000 image of one colour: 24 million
 // pixels, each processed once, painted on the window and in the bitmap. The
-// window is written pixel by pixel in breadth-first order, a ring that crosses
-// every row at each step, so its writes cost about as much as writing the
-// surface column by column.
+// walk goes over one bit per pixel; the window and the bitmap are then painted
+// row by row, and the window's canvas hears of the fill once.
 #include "document/Tselection.h"
 #include "platform/TBitmap.h"
 #include "platform/TCanvas.h"
@@ -39,8 +38,8 @@ void fillWholeImage(benchmark::State& state, Window kind)
     state.SetItemsProcessed(state.iterations() * qint64(width) * height);
 }
 
-// As in a document: every processed pixel is written on the window, in order,
-// and the window's canvas is told of each change.
+// As in a document: the window's canvas grows its dirty rectangle with the
+// change it is told of.
 void BM_FillWholeImage(benchmark::State& state) { fillWholeImage(state, Window::watched); }
 // The same on a canvas that nobody watches.
 void BM_FillWholeImagePlainWindow(benchmark::State& state) { fillWholeImage(state, Window::plain); }

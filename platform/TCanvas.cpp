@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 void TCanvas::Draw(int x, int y, const TBitmap& bitmap)
 {
@@ -16,6 +17,35 @@ void TCanvas::Draw(int x, int y, const TBitmap& bitmap)
         std::memcpy(target_.ScanLine(row) + 3 * qsizetype(area.left()), src, bytes);
     }
     Changed(area);
+}
+
+void TCanvas::FillSpan(int x, int y, int count, TColor color)
+{
+    if (unsigned(y) >= unsigned(target_.Height()) || count <= 0)
+        return;
+    const int first = std::max(x, 0);
+    const int end = int(std::min<long long>(target_.Width(), (long long)x + count));
+    if (first >= end)
+        return;
+    // One pixel, then copies of what is written, doubling each time.
+    std::uint8_t* p = target_.ScanLine(y) + 3 * qsizetype(first);
+    p[0] = GetBValue(color);
+    p[1] = GetGValue(color);
+    p[2] = GetRValue(color);
+    const size_t total = 3 * size_t(end - first);
+    for (size_t done = 3; done < total;) {
+        const size_t n = std::min(done, total - done);
+        std::memcpy(p + done, p, n);
+        done += n;
+    }
+    Changed(QRect(first, y, end - first, 1));
+}
+
+void TCanvas::EndUpdate()
+{
+    if (updates_ == 0 || --updates_ > 0)
+        return;
+    Changed(std::exchange(pending_, QRect()));
 }
 
 void TCanvas::TextOut(int x, int y, const QString& text)

@@ -34,9 +34,11 @@ public:
         p[0] = GetBValue(color);
         p[1] = GetGValue(color);
         p[2] = GetRValue(color);
-        if (changed_)
-            changed_(QRect(x, y, 1, 1));
+        Changed(QRect(x, y, 1, 1));
     }
+    // Writes the colour exactly over `count` pixels of row y from column x,
+    // clipped to the canvas.
+    void FillSpan(int x, int y, int count, TColor color);
     bool Inside(int x, int y) const
     {
         return unsigned(x) < unsigned(target_.Width()) && unsigned(y) < unsigned(target_.Height());
@@ -57,11 +59,20 @@ public:
     TBitmap& Target() { return target_; }
     // Called with the rectangle of every change (window canvases only).
     void SetChangeNotifier(std::function<void(const QRect&)> changed) { changed_ = std::move(changed); }
+    // Between BeginUpdate and the matching EndUpdate the changes are gathered
+    // and reach the notifier once, at the outermost EndUpdate, as the smallest
+    // rectangle holding them all. Pairs may nest.
+    void BeginUpdate() { ++updates_; }
+    void EndUpdate();
 
 private:
     void Changed(const QRect& rect)
     {
-        if (changed_ && !rect.isEmpty())
+        if (!changed_ || rect.isEmpty())
+            return;
+        if (updates_ > 0)
+            pending_ |= rect;
+        else
             changed_(rect);
     }
 
@@ -69,4 +80,6 @@ private:
     TFont font_;
     TColor brush_ = clWhite;
     std::function<void(const QRect&)> changed_;
+    int updates_ = 0;
+    QRect pending_;
 };

@@ -6,58 +6,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
+#include <cstring>
 #include <vector>
-
-namespace {
-
-struct Point {
-    int x;
-    int y;
-};
-
-// A first-in-first-out queue of points in a ring that doubles when full. The
-// pending points of a fill are a thin front around the seed, so the ring stays
-// small even for a whole large image.
-class PointQueue {
-public:
-    bool Empty() const { return count_ == 0; }
-    // Makes room for n more points (n at most the initial size).
-    void Reserve(size_t n)
-    {
-        if (ring_.size() - count_ < n)
-            Grow();
-    }
-    // Appends p when `keep` holds. The free slot is written either way and only
-    // counted when kept, so the walk does not branch on each neighbour.
-    void PushIf(Point p, bool keep)
-    {
-        ring_[(head_ + count_) & (ring_.size() - 1)] = p;
-        count_ += keep ? 1 : 0;
-    }
-    Point Pop()
-    {
-        const Point p = ring_[head_];
-        head_ = (head_ + 1) & (ring_.size() - 1);
-        --count_;
-        return p;
-    }
-
-private:
-    void Grow()
-    {
-        std::vector<Point> bigger(ring_.empty() ? 1024 : 2 * ring_.size());
-        for (size_t i = 0; i < count_; ++i)
-            bigger[i] = ring_[(head_ + i) & (ring_.size() - 1)];
-        ring_.swap(bigger);
-        head_ = 0;
-    }
-
-    std::vector<Point> ring_;
-    size_t head_ = 0;
-    size_t count_ = 0;
-};
-
-} // namespace
 
 void TPot::Clic(int x, int y, TMouseButton bouton, TCanvas* canvas)
 {
@@ -76,97 +27,157 @@ void TPot::Clic(int x, int y, TMouseButton bouton, TCanvas* canvas)
 
 void TPot::Trace(int*, int*, int, int, TMouseButton, TCanvas*) {}
 
-// Breadth first from the seed; the neighbours of each point are examined up,
-// left, right, down, and a neighbour joins the queue when it lies in the
-// bitmap, has exactly the target colour there and is editable. Each point is
-// processed once, in the order in which it first qualified, and painted on the
-// window as it is processed, so the fill spreads on screen in rings from the
-// seed.
-//
-// Nothing but this loop looks at the bitmap during the fill, so its pixels are
-// tested before and painted after the walk, each in one pass over the rows;
-// the walk itself only touches one bit per pixel, "may still join the queue",
-// which a pixel loses when it joins. Since the colour differs from the target,
-// a processed pixel never qualifies again, so this gives the same order as
-// re-testing the bitmap would. The window, which is watched, is painted in
-// processing order.
+// The pixels painted are those the plain walk would paint: breadth first from
+// the seed, the four neighbours of each processed point (up, left, right,
+// down) join a first-in-first-out queue when they lie in the bitmap, have
+// exactly the target colour there and are editable, and each processed point
+// is painted on the window and in the bitmap. The seed is processed whatever
+// its colour and painted when editable. The processed points are the seed and
+// the 4-connected regions of qualifying pixels around its neighbours, whatever
+// the order of the walk, so the walk here goes span by span over one bit per
+// pixel. Nothing looks at the bitmap until the walk ends, so the bitmap and the
+// window are painted after it, row by row, and the window's notifier hears of
+// the whole fill once.
 void TPot::Fill(int x, int y, TColor c, TColor target, TCanvas* canvas)
 {
     const int width = bmp->Width();
     const int height = bmp->Height();
     const size_t words = (size_t(width) + 63) / 64;
-    // One bit per pixel: set while the pixel may still join the queue.
+    // Per pixel, one bit set while it may still join the fill (it qualifies and
+    // is not taken yet) and one set once it is taken. A row's bits are worked
+    // out the first time the walk reaches it.
     std::vector<std::uint64_t> open(words * size_t(height), 0);
-    for (int row = 0; row < height; ++row) {
+    std::vector<std::uint64_t> taken(words * size_t(height), 0);
+    std::vector<bool> ready(size_t(height), false);
+    const std::uint32_t key = std::uint32_t(GetRValue(target)) << 16 | std::uint32_t(GetGValue(target)) << 8 | GetBValue(target);
+    // A target outside the window reads as no colour, which no pixel has.
+    const bool anyQualifies = target <= 0xFFFFFF;
+    const auto prepare = [&](int row) {
+        if (ready[size_t(row)])
+            return;
+        ready[size_t(row)] = true;
+        if (!anyQualifies)
+            return;
         const std::uint8_t* pixels = bmp->ScanLine(row);
         const std::uint8_t* mask = masque[row];
         std::uint64_t* bits = open.data() + size_t(row) * words;
-        for (size_t w = 0; w < words; ++w) {
-            const int first = int(w * 64);
+        // A pixel read as a little-endian word, its fourth byte dropped, is
+        // 0x00RRGGBB; the last pixel of a row is read byte by byte, so that
+        // nothing past the row is read.
+        const auto pixelAt = [pixels, width](int col) {
+            const std::uint8_t* p = pixels + 3 * qsizetype(col);
+            if (col + 1 == width)
+                return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16;
+            std::uint32_t word;
+            std::memcpy(&word, p, 4);
+            return word & 0xFFFFFF;
+        };
+        for (int first = 0; first < width; first += 64) {
             const int count = std::min(64, width - first);
             std::uint64_t word = 0;
-            for (int k = 0; k < count; ++k) {
-                const std::uint8_t* p = pixels + 3 * qsizetype(first + k);
-                const bool qualifies = mask[first + k] != 0 && RGBColor(p[2], p[1], p[0]) == target;
-                word |= std::uint64_t(qualifies) << k;
+            for (int k = 0; k < count; ++k)
+                word |= std::uint64_t(mask[first + k] != 0 && pixelAt(first + k) == key) << k;
+            bits[first >> 6] = word;
+        }
+    };
+
+    // Pending work: look for open pixels in columns [left, right] of a row.
+    struct Stretch {
+        int row, left, right;
+    };
+    std::vector<Stretch> pending;
+    // Takes the open run through (col, row) and queues the rows next to it.
+    const auto takeRun = [&](int col, int row) {
+        std::uint64_t* bits = open.data() + size_t(row) * words;
+        int left = col, right = col;
+        while (left > 0 && (bits[size_t(left - 1) >> 6] >> ((left - 1) & 63) & 1) != 0) {
+            const int w = (left - 1) >> 6;
+            const int run = std::countl_one(bits[w] << (63 - ((left - 1) & 63)));
+            left -= std::min(run, left - (w << 6));
+        }
+        while (right + 1 < width && (bits[size_t(right + 1) >> 6] >> ((right + 1) & 63) & 1) != 0) {
+            const int w = (right + 1) >> 6;
+            const int run = std::countr_one(bits[w] >> ((right + 1) & 63));
+            right += run;
+        }
+        std::uint64_t* done = taken.data() + size_t(row) * words;
+        for (int w = left >> 6; w <= right >> 6; ++w) {
+            const int from = std::max(left, w << 6) & 63;
+            const int to = std::min(right, (w << 6) + 63) & 63;
+            const std::uint64_t span = (~std::uint64_t(0) >> (63 - to)) & (~std::uint64_t(0) << from);
+            bits[w] &= ~span;
+            done[w] |= span;
+        }
+        if (row > 0)
+            pending.push_back({row - 1, left, right});
+        if (row + 1 < height)
+            pending.push_back({row + 1, left, right});
+        return right;
+    };
+
+    // The seed is taken whatever its colour; the walk starts from its four
+    // neighbours.
+    prepare(y);
+    open[size_t(y) * words + size_t(x >> 6)] &= ~(std::uint64_t(1) << (x & 63));
+    if (y > 0)
+        pending.push_back({y - 1, x, x});
+    if (x > 0)
+        pending.push_back({y, x - 1, x - 1});
+    if (x + 1 < width)
+        pending.push_back({y, x + 1, x + 1});
+    if (y + 1 < height)
+        pending.push_back({y + 1, x, x});
+    while (!pending.empty()) {
+        const Stretch s = pending.back();
+        pending.pop_back();
+        prepare(s.row);
+        const std::uint64_t* bits = open.data() + size_t(s.row) * words;
+        for (int col = s.left; col <= s.right;) {
+            // The next open pixel at or after col, if it is not past the right end.
+            const int w = col >> 6;
+            const std::uint64_t rest = bits[w] >> (col & 63);
+            if (rest == 0) {
+                col = (w + 1) << 6;
+                continue;
             }
-            bits[w] = word;
+            col += std::countr_zero(rest);
+            if (col > s.right)
+                break;
+            col = takeRun(col, s.row) + 2;
         }
     }
-    const std::vector<std::uint64_t> qualified = open;
-    // Clears the pixel's bit and tells whether it was set.
-    const auto take = [&](int col, int row) {
-        std::uint64_t& word = open[size_t(row) * words + size_t(col >> 6)];
-        const std::uint64_t bit = std::uint64_t(1) << (col & 63);
-        const bool was = (word & bit) != 0;
-        word &= ~bit;
-        return was;
-    };
+    if (masque[y][x] != 0)
+        taken[size_t(y) * words + size_t(x >> 6)] |= std::uint64_t(1) << (x & 63);
 
-    // The seed is processed whatever its own colour; it is painted only when
-    // editable, and its neighbours are examined in every case.
-    const bool seedEditable = masque[y][x] != 0;
-    take(x, y);
-    if (seedEditable && canvas)
-        canvas->SetPixels(x, y, c);
-    PointQueue queue;
-    Point p{x, y};
-    for (;;) {
-        // The four bits are taken before anything is queued, so their reads
-        // do not wait for one another.
-        const bool up = p.y > 0 && take(p.x, p.y - 1);
-        const bool left = p.x > 0 && take(p.x - 1, p.y);
-        const bool right = p.x + 1 < width && take(p.x + 1, p.y);
-        const bool down = p.y + 1 < height && take(p.x, p.y + 1);
-        queue.Reserve(4);
-        queue.PushIf({p.x, p.y - 1}, up);
-        queue.PushIf({p.x - 1, p.y}, left);
-        queue.PushIf({p.x + 1, p.y}, right);
-        queue.PushIf({p.x, p.y + 1}, down);
-        if (queue.Empty())
-            break;
-        p = queue.Pop();
-        // Every queued point was editable when it joined.
-        if (canvas)
-            canvas->SetPixels(p.x, p.y, c);
-    }
-
-    // The pixels that qualified and lost their bit were processed; so was the
-    // seed, which is painted when editable.
-    const std::uint8_t blue = GetBValue(c), green = GetGValue(c), red = GetRValue(c);
-    const auto paint = [&](std::uint8_t* px) {
-        px[0] = blue;
-        px[1] = green;
-        px[2] = red;
-    };
+    // Paint the taken runs, row by row.
+    TCanvas* image = bmp->Canvas();
+    if (canvas)
+        canvas->BeginUpdate();
     for (int row = 0; row < height; ++row) {
-        std::uint8_t* pixels = bmp->ScanLine(row);
-        const size_t at = size_t(row) * words;
-        for (size_t w = 0; w < words; ++w) {
-            for (std::uint64_t done = qualified[at + w] & ~open[at + w]; done != 0; done &= done - 1)
-                paint(pixels + 3 * (qsizetype(w * 64) + std::countr_zero(done)));
+        if (!ready[size_t(row)])
+            continue;
+        const std::uint64_t* done = taken.data() + size_t(row) * words;
+        for (int col = 0; col < width;) {
+            const int w = col >> 6;
+            const std::uint64_t rest = done[w] >> (col & 63);
+            if (rest == 0) {
+                col = (w + 1) << 6;
+                continue;
+            }
+            col += std::countr_zero(rest);
+            int end = col;
+            while (end < width) {
+                const int run = std::countr_one(done[size_t(end >> 6)] >> (end & 63));
+                end += run;
+                if (run == 0 || (end & 63) != 0)
+                    break;
+            }
+            if (canvas)
+                canvas->FillSpan(col, row, end - col, c);
+            image->FillSpan(col, row, end - col, c);
+            col = end;
         }
     }
-    if (seedEditable)
-        paint(bmp->ScanLine(y) + 3 * qsizetype(x));
+    if (canvas)
+        canvas->EndUpdate();
 }
