@@ -1,12 +1,22 @@
 #include "effects/Circles.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace effects {
 
@@ -20,15 +30,9 @@ constexpr double kAngleLimit = 6.283185307;
 // Circles are laid while the radius is below the width times this factor.
 constexpr double kRadiusFactor = 1.1412;
 
-// Cosines and sines in fixed point: scaled by 2^40 and rounded.
-constexpr int kFixedBits = 40;
-constexpr std::int64_t kFixedOne = std::int64_t(1) << kFixedBits;
-
 struct CircleSteps {
     std::vector<double> cosines;
     std::vector<double> sines;
-    std::vector<std::int64_t> fixedCosines;
-    std::vector<std::int64_t> fixedSines;
     double smallestStep = 0;  // the smallest difference of two angles in a row
     // The smallest and largest cosine and sine of each block of kBlockSteps
     // steps.
@@ -51,8 +55,6 @@ CircleSteps circleSteps(double step)
         const double sine = std::sin(static_cast<double>(angle));
         steps.cosines.push_back(cosine);
         steps.sines.push_back(sine);
-        steps.fixedCosines.push_back(std::llround(std::ldexp(cosine, kFixedBits)));
-        steps.fixedSines.push_back(std::llround(std::ldexp(sine, kFixedBits)));
         if (steps.cosines.size() > 1)
             steps.smallestStep = std::min(steps.smallestStep, double(angle) - double(previous));
         previous = angle;
@@ -74,24 +76,23 @@ int exactCoordinate(double unit, int radius, int centre)
     return static_cast<int>(static_cast<long double>(unit) * radius + centre);
 }
 
-// The same coordinate in 64-bit fixed point. The fixed-point unit is within
-// 2^-41 of the double one, so for a radius below 2^16 (the largest is below
-// 32767 x 1.1412) the fixed-point sum is within 2^-25 of the exact value of
-// unit x radius + centre, and the extended one within 2^-47. When the fixed-
-// point sum is farther than 2^-22 from every whole number, the exact and the
-// extended values lie strictly between the same two whole numbers and truncate
-// alike; closer than that, the extended expression itself decides.
-constexpr std::uint64_t kFixedMargin = std::uint64_t(1) << (kFixedBits - 22);
+// The same coordinate in double precision. Each of the two roundings of the
+// double sum unit x radius + centre is at most half a unit in the last place of
+// a value below 2^17 (the radius is below 32767 x 1.1412 < 2^16), so that sum
+// lies within 2^-35 of the exact value, and the extended one within 2^-47.
+// When the double sum is farther than 2^-30 from every whole number, the exact
+// and the extended values lie strictly between the same two whole numbers and
+// truncate alike; closer than that, the extended expression itself decides.
+// The fraction f of the sum (its difference from its truncation, exact, in
+// (-1, 1)) is far enough when | |f| - 1/2 | < kEdge.
+constexpr double kEdge = 0.5 - 0x1p-30;
 
-inline int coordinate(std::int64_t fixedUnit, double unit, int radius, int centre)
+inline int coordinate(double unit, int radius, int centre)
 {
-    const std::int64_t value = fixedUnit * radius + (std::int64_t(centre) << kFixedBits);
-    const std::uint64_t fraction = std::uint64_t(value) & std::uint64_t(kFixedOne - 1);
-    // kFixedMargin < fraction < kFixedOne - kFixedMargin
-    if (fraction - (kFixedMargin + 1) < std::uint64_t(kFixedOne) - 2 * kFixedMargin - 1) {
-        // The floor, and one more for a negative value: truncation toward zero.
-        return int(value >> kFixedBits) - int(value >> 63);
-    }
+    const double value = unit * radius + centre;
+    const int whole = static_cast<int>(value);
+    if (std::fabs(std::fabs(value - whole) - 0.5) < kEdge)
+        return whole;
     return exactCoordinate(unit, radius, centre);
 }
 
@@ -105,6 +106,29 @@ constexpr std::int32_t kRepeat = -2;   // lands where the step before did: takes
 constexpr int kBatch = 16;
 // Wavefront steps laid per circle before moving on to the next circle.
 constexpr int kChunk = 128;
+
+struct FreeBytes {
+    void operator()(std::uint8_t* bytes) const { std::free(bytes); }
+};
+using Scratch = std::unique_ptr<std::uint8_t[], FreeBytes>;
+
+// An uninitialised buffer. A large one is asked for on huge pages where the
+// system offers them: writing a fresh copy of a photo page by page costs a
+// page fault per 4 KiB, more than laying all the circles.
+Scratch scratch(std::size_t bytes)
+{
+    constexpr std::size_t kHugePage = std::size_t(2) << 20;
+    const bool large = bytes >= kHugePage;
+    const std::size_t size = large ? (bytes + kHugePage - 1) / kHugePage * kHugePage : bytes;
+    void* memory = large ? std::aligned_alloc(kHugePage, size) : std::malloc(size);
+    if (!memory)
+        throw std::bad_alloc();
+#if defined(MADV_HUGEPAGE)
+    if (large)
+        madvise(memory, size, MADV_HUGEPAGE);  // only advice: ordinary pages otherwise
+#endif
+    return Scratch(static_cast<std::uint8_t*>(memory));
+}
 
 // One run of Cercle1 or Cercle2 on an image.
 //
@@ -135,7 +159,7 @@ public:
           rowBytes_(3 * std::size_t(width_)),
           centreX_(width_ >> 1),
           centreY_(height_ >> 1),
-          source_(std::make_unique_for_overwrite<std::uint8_t[]>(rowBytes_ * std::size_t(height_))),
+          source_(scratch(rowBytes_ * std::size_t(height_))),
           image_(bitmap.ScanLine(0)),
           bytesPerLine_(bitmap.BytesPerLine()),
           plans_(std::size_t(kBatch) * std::size_t(count_))
@@ -223,48 +247,117 @@ private:
     // pixels the circle takes.
     int Plan(int r, std::int32_t* plan)
     {
-        // Locals, so that the stores into the plan need not reload them.
-        const double* cosines = steps_.cosines.data();
-        const double* sines = steps_.sines.data();
-        const std::int64_t* fixedCosines = steps_.fixedCosines.data();
-        const std::int64_t* fixedSines = steps_.fixedSines.data();
-        const int count = count_;
-        const unsigned width = unsigned(width_);
-        const unsigned height = unsigned(height_);
-        const int centreX = centreX_;
-        const int centreY = centreY_;
-        const auto bytesPerLine = std::int32_t(bytesPerLine_);
-        const bool skipRepeats = skipRepeats_;
-        int previousX = previousX_;
-        int previousY = previousY_;
         int taken = 0;
-        for (int first = 0; first < count; first += kBlockSteps) {
-            const int end = std::min(count, first + kBlockSteps);
-            if (!skipRepeats && BlockOutside(r, first / kBlockSteps)) {
+        for (int first = 0; first < count_; first += kBlockSteps) {
+            const int end = std::min(count_, first + kBlockSteps);
+            if (skipRepeats_) {
+                taken += PlanSteps<true>(r, first, end, plan);
+            } else if (BlockOutside(r, first / kBlockSteps)) {
                 // Every step of the block takes a source pixel and lays it nowhere.
                 std::fill(plan + first, plan + end, kOutside);
                 taken += end - first;
-                continue;
-            }
-            for (int i = first; i < end; ++i) {
-                const int x = coordinate(fixedCosines[i], cosines[i], r, centreX);
-                const int y = coordinate(fixedSines[i], sines[i], r, centreY);
-                if (skipRepeats) {
-                    // A step that lands where the last one did takes nothing.
-                    if (x == previousX && y == previousY) {
-                        plan[i] = kRepeat;
-                        continue;
-                    }
-                    previousX = x;
-                    previousY = y;
-                }
-                ++taken;
-                const bool inside = unsigned(x) < width && unsigned(y) < height;
-                plan[i] = inside ? y * bytesPerLine + 3 * x : kOutside;
+            } else {
+                taken += PlanSteps<false>(r, first, end, plan);
             }
         }
-        previousX_ = previousX;
-        previousY_ = previousY;
+        return taken;
+    }
+
+    // The target of step i of circle r into the plan: its byte offset, or
+    // kOutside, or kRepeat when skipping repeats and the step lands where the
+    // step before did. (The last step that took a pixel landed there too, since
+    // the steps in between did.) Returns the pixels the step takes.
+    template <bool kSkipRepeats>
+    int PlanStep(int r, int i, std::int32_t* plan)
+    {
+        const int x = coordinate(steps_.cosines[std::size_t(i)], r, centreX_);
+        const int y = coordinate(steps_.sines[std::size_t(i)], r, centreY_);
+        const bool inside = unsigned(x) < unsigned(width_) && unsigned(y) < unsigned(height_);
+        plan[i] = inside ? std::int32_t(y * bytesPerLine_ + 3 * x) : kOutside;
+        if (!kSkipRepeats)
+            return 1;
+        const bool repeat = x == previousX_ && y == previousY_;
+        previousX_ = x;
+        previousY_ = y;
+        plan[i] = repeat ? kRepeat : plan[i];
+        return repeat ? 0 : 1;
+    }
+
+    // PlanStep for steps first ... end - 1, two at a time where the processor
+    // has SSE2: the same double sums, truncations, distance tests and
+    // comparisons, and PlanStep itself for a pair in which a sum lies too close
+    // to a whole number.
+    template <bool kSkipRepeats>
+    int PlanSteps(int r, int first, int end, std::int32_t* plan)
+    {
+        int taken = 0;
+        int i = first;
+#if defined(__SSE2__)
+        const double* const cosines = steps_.cosines.data();
+        const double* const sines = steps_.sines.data();
+        const __m128d radius = _mm_set1_pd(r);
+        const __m128d centreX = _mm_set1_pd(centreX_);
+        const __m128d centreY = _mm_set1_pd(centreY_);
+        const __m128d sign = _mm_set1_pd(-0.0);
+        const __m128d half = _mm_set1_pd(0.5);
+        const __m128d edge = _mm_set1_pd(kEdge);
+        const __m128d three = _mm_set1_pd(3);
+        const __m128d bytesPerLine = _mm_set1_pd(double(bytesPerLine_));
+        const __m128i width = _mm_set1_epi32(width_);
+        const __m128i height = _mm_set1_epi32(height_);
+        const __m128i minusOne = _mm_set1_epi32(-1);
+        const __m128i repeatTarget = _mm_set1_epi32(kRepeat);
+        // The pair (x, y) of the step before, in the low lanes.
+        __m128i last = _mm_set_epi32(0, 0, previousY_, previousX_);
+        for (; i + 2 <= end; i += 2) {
+            const __m128d sumX = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(cosines + i), radius), centreX);
+            const __m128d sumY = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(sines + i), radius), centreY);
+            const __m128i x = _mm_cvttpd_epi32(sumX);
+            const __m128i y = _mm_cvttpd_epi32(sumY);
+            const __m128d wholeX = _mm_cvtepi32_pd(x);
+            const __m128d wholeY = _mm_cvtepi32_pd(y);
+            const __m128d fractionX = _mm_andnot_pd(sign, _mm_sub_pd(sumX, wholeX));
+            const __m128d fractionY = _mm_andnot_pd(sign, _mm_sub_pd(sumY, wholeY));
+            const __m128d distanceX = _mm_andnot_pd(sign, _mm_sub_pd(fractionX, half));
+            const __m128d distanceY = _mm_andnot_pd(sign, _mm_sub_pd(fractionY, half));
+            if (_mm_movemask_pd(_mm_or_pd(_mm_cmpge_pd(distanceX, edge), _mm_cmpge_pd(distanceY, edge))) != 0) {
+                if (kSkipRepeats) {
+                    previousX_ = _mm_cvtsi128_si32(last);
+                    previousY_ = _mm_cvtsi128_si32(_mm_shuffle_epi32(last, 0x55));
+                }
+                taken += PlanStep<kSkipRepeats>(r, i, plan);
+                taken += PlanStep<kSkipRepeats>(r, i + 1, plan);
+                last = _mm_set_epi32(0, 0, previousY_, previousX_);
+                continue;
+            }
+            // 0 <= x < width and 0 <= y < height; the offset is exact in a
+            // double and below 2^31 when inside.
+            const __m128i inside = _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(x, minusOne), _mm_cmpgt_epi32(width, x)),
+                                                 _mm_and_si128(_mm_cmpgt_epi32(y, minusOne), _mm_cmpgt_epi32(height, y)));
+            const __m128i offset = _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(wholeY, bytesPerLine), _mm_mul_pd(wholeX, three)));
+            __m128i target = _mm_or_si128(_mm_and_si128(inside, offset), _mm_andnot_si128(inside, minusOne));
+            if (kSkipRepeats) {
+                // The pairs (x, y) of both steps, and of the steps before them.
+                const __m128i here = _mm_unpacklo_epi32(x, y);
+                const __m128i before = _mm_unpacklo_epi64(last, here);
+                const __m128i same = _mm_cmpeq_epi32(here, before);
+                // Both halves of a pair equal, then one lane per step.
+                const __m128i repeat = _mm_shuffle_epi32(_mm_and_si128(same, _mm_shuffle_epi32(same, 0xB1)), 0x08);
+                target = _mm_or_si128(_mm_and_si128(repeat, repeatTarget), _mm_andnot_si128(repeat, target));
+                taken += 2 - std::popcount(unsigned(_mm_movemask_ps(_mm_castsi128_ps(repeat)) & 3));
+                last = _mm_unpackhi_epi64(here, here);
+            } else {
+                taken += 2;
+            }
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(plan + i), target);
+        }
+        if (kSkipRepeats) {
+            previousX_ = _mm_cvtsi128_si32(last);
+            previousY_ = _mm_cvtsi128_si32(_mm_shuffle_epi32(last, 0x55));
+        }
+#endif
+        for (; i < end; ++i)
+            taken += PlanStep<kSkipRepeats>(r, i, plan);
         return taken;
     }
 
@@ -325,7 +418,7 @@ private:
     std::size_t rowBytes_;
     int centreX_;
     int centreY_;
-    std::unique_ptr<std::uint8_t[]> source_;
+    Scratch source_;
     std::uint8_t* image_;     // the first row; the others follow every
     qsizetype bytesPerLine_;  // bytesPerLine_ bytes, below 2^30 in all
     std::vector<std::int32_t> plans_;
