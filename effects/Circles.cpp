@@ -11,9 +11,6 @@
 #include <new>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
@@ -34,6 +31,7 @@ struct CircleSteps {
     std::vector<double> cosines;
     std::vector<double> sines;
     double smallestStep = 0;  // the smallest difference of two angles in a row
+    double smallestChord = 0;  // the distance between their points on the unit circle
     // The smallest and largest cosine and sine of each block of kBlockSteps
     // steps.
     struct Block {
@@ -60,6 +58,7 @@ CircleSteps circleSteps(double step)
         previous = angle;
         angle = static_cast<float>(static_cast<long double>(angle) + step);
     }
+    steps.smallestChord = 2 * std::sin(steps.smallestStep / 2);
     for (std::size_t first = 0; first < steps.cosines.size(); first += kBlockSteps) {
         const std::size_t end = std::min(steps.cosines.size(), first + kBlockSteps);
         const auto [minCosine, maxCosine] = std::minmax_element(&steps.cosines[first], &steps.cosines[0] + end);
@@ -84,14 +83,15 @@ int exactCoordinate(double unit, int radius, int centre)
 // and the extended values lie strictly between the same two whole numbers and
 // truncate alike; closer than that, the extended expression itself decides.
 // The fraction f of the sum (its difference from its truncation, exact, in
-// (-1, 1)) is far enough when | |f| - 1/2 | < kEdge.
-constexpr double kEdge = 0.5 - 0x1p-30;
+// (-1, 1)) is far enough when kNear < |f| < 1 - kNear.
+constexpr double kNear = 0x1p-30;
 
 inline int coordinate(double unit, int radius, int centre)
 {
     const double value = unit * radius + centre;
     const int whole = static_cast<int>(value);
-    if (std::fabs(std::fabs(value - whole) - 0.5) < kEdge)
+    const double fraction = std::fabs(value - whole);
+    if (fraction > kNear && fraction < 1 - kNear)
         return whole;
     return exactCoordinate(unit, radius, centre);
 }
@@ -101,6 +101,95 @@ inline int coordinate(double unit, int radius, int centre)
 // source pixel and lays it at (x, y) in the image;
 constexpr std::int32_t kOutside = -1;  // takes the next source pixel, lays it nowhere;
 constexpr std::int32_t kRepeat = -2;   // lands where the step before did: takes nothing.
+
+// Four steps at a time, in the generic vectors of the compiler: four lanes of
+// double sums, truncations and distance tests, then four lanes of targets.
+typedef double Doubles __attribute__((vector_size(32)));
+typedef std::int64_t DoubleMasks __attribute__((vector_size(32)));
+typedef std::int32_t Ints __attribute__((vector_size(16)));
+
+struct CircleBlock {
+    const double* cosines;
+    const double* sines;
+    double radius;
+    double centreX;
+    double centreY;
+    double bytesPerLine;
+    int width;
+    int height;
+};
+
+template <bool kSkipRepeats>
+[[gnu::always_inline]] inline int planFourAtATime(const CircleBlock& block, int first, int end, std::int32_t* plan,
+                                                  int* previous)
+{
+    constexpr std::int64_t kMagnitude = 0x7FFFFFFFFFFFFFFF;  // all bits but the sign
+    // Locals, so that the stores into the plan need not reload them.
+    const double* const cosines = block.cosines;
+    const double* const sines = block.sines;
+    const double radius = block.radius;
+    const double centreX = block.centreX;
+    const double centreY = block.centreY;
+    const double bytesPerLine = block.bytesPerLine;
+    const int width = block.width;
+    const int height = block.height;
+    const Doubles lastRow = Doubles{} + (height - 1);
+    const Doubles lastColumn = Doubles{} + (width - 1);
+    DoubleMasks near = {};
+    Ints repeats = {};  // -1 per repeat in each lane
+    Ints lastX = {0, 0, 0, previous[0]};
+    Ints lastY = {0, 0, 0, previous[1]};
+    for (int i = first; i < end; i += 4) {
+        Doubles unitX, unitY;
+        std::memcpy(&unitX, cosines + i, sizeof unitX);
+        std::memcpy(&unitY, sines + i, sizeof unitY);
+        const Doubles sumX = unitX * radius + centreX;
+        const Doubles sumY = unitY * radius + centreY;
+        const Ints x = __builtin_convertvector(sumX, Ints);
+        const Ints y = __builtin_convertvector(sumY, Ints);
+        const Doubles wholeX = __builtin_convertvector(x, Doubles);
+        const Doubles wholeY = __builtin_convertvector(y, Doubles);
+        const Doubles fractionX = (Doubles)((DoubleMasks)(sumX - wholeX) & kMagnitude);
+        const Doubles fractionY = (Doubles)((DoubleMasks)(sumY - wholeY) & kMagnitude);
+        near |= (fractionX <= kNear) | (fractionX >= 1 - kNear) | (fractionY <= kNear) | (fractionY >= 1 - kNear);
+        // The offset, from coordinates held within the image so that it stays
+        // exact and below 2^31, counts only when inside.
+        const Ints inside = (x > -1) & (x < width) & (y > -1) & (y < height);
+        const Doubles row = wholeY < 0 ? 0 : wholeY < lastRow ? wholeY : lastRow;
+        const Doubles column = wholeX < 0 ? 0 : wholeX < lastColumn ? wholeX : lastColumn;
+        const Ints offset = __builtin_convertvector(row * bytesPerLine + column * 3.0, Ints);
+        Ints target = (offset & inside) | ~inside;
+        if (kSkipRepeats) {
+            const Ints repeat = (x == __builtin_shufflevector(lastX, x, 3, 4, 5, 6))
+                                & (y == __builtin_shufflevector(lastY, y, 3, 4, 5, 6));
+            target = (repeat & kRepeat) | (target & ~repeat);
+            repeats += repeat;
+            lastX = x;
+            lastY = y;
+        }
+        std::memcpy(plan + i, &target, sizeof target);
+    }
+    if ((near[0] | near[1] | near[2] | near[3]) != 0)
+        return -1;
+    previous[0] = lastX[3];
+    previous[1] = lastY[3];
+    return end - first + repeats[0] + repeats[1] + repeats[2] + repeats[3];
+}
+
+// Plans steps first ... end - 1 of a circle, end - first a multiple of 4, as
+// PlanStep below does one by one (`previous` holds the coordinates of the step
+// before first, and gets those of step end - 1), and returns the pixels they take;
+// returns -1 instead, and leaves `previous` as it was, when a sum lies too
+// close to a whole number. A copy for processors with AVX2 does four lanes in
+// one instruction; the other one does them in pairs.
+#if defined(__x86_64__) && defined(__GNUC__)
+[[gnu::target_clones("avx2", "default")]]
+#endif
+int planFour(const CircleBlock& block, int first, int end, std::int32_t* plan, int* previous, bool skipRepeats)
+{
+    return skipRepeats ? planFourAtATime<true>(block, first, end, plan, previous)
+                       : planFourAtATime<false>(block, first, end, plan, previous);
+}
 
 // Circles are planned and laid in batches of neighbouring radii.
 constexpr int kBatch = 16;
@@ -130,7 +219,26 @@ Scratch scratch(std::size_t bytes)
     return Scratch(static_cast<std::uint8_t*>(memory));
 }
 
-// One run of Cercle1 or Cercle2 on an image.
+// The writes of the steps go all over the image; each asks the processor for
+// the target of the step kAhead places further in the plans, so that its line
+// is at hand when the step comes. (The plans end with kAhead entries of 0.)
+constexpr int kAhead = 64;
+
+inline void prefetchTarget(std::uint8_t* image, std::int32_t target)
+{
+    __builtin_prefetch(image + std::max(target, 0), 1);
+}
+
+// One run of Cercle1 or Cercle2 on an image. It gives the bytes of the plain
+// loops: for r = 1, 2, ... while r < width x 1.1412, and for the single-
+// precision angles a = 0, a + step, ... below 6.283185307 (a step of 0.0007,
+// or 0.0008 for Cercle2):
+//     x = (int)(cos a x r + cx), y = (int)(sin a x r + cy), in extended precision;
+//     Cercle2 only: if (x, y) is the target of the last step taken, next angle;
+//     move the source cursor one pixel on, in row order, wrapping at the end
+//     (its column starts again from 0 with each circle, its row does not);
+//     if (x, y) lies in the image, pixel (x, y) = the source pixel under it,
+// the source being the image as it was before the first circle.
 //
 // The circles are laid in order of radius and each in order of angle, later
 // samples overwriting earlier ones. Laid that way, every step of a large circle
@@ -162,7 +270,9 @@ public:
           source_(scratch(rowBytes_ * std::size_t(height_))),
           image_(bitmap.ScanLine(0)),
           bytesPerLine_(bitmap.BytesPerLine()),
-          plans_(std::size_t(kBatch) * std::size_t(count_))
+          plans_(std::size_t(kBatch) * std::size_t(count_) + kAhead),
+          blocks_((count_ + kBlockSteps - 1) / kBlockSteps),
+          empty_(std::size_t(kBatch) * std::size_t(blocks_))
     {
         // The cursor reads the image as it was; the circles are laid straight
         // into it, so a position no circle reaches keeps its pixel.
@@ -191,7 +301,8 @@ public:
             int startRows[kBatch];
             while (circles < kBatch && HasCircle(r + circles) && !LaysNothing(r + circles)) {
                 startRows[circles] = row;
-                const int taken = Plan(r + circles, &plans_[std::size_t(circles) * std::size_t(count_)]);
+                const int taken = Plan(r + circles, &plans_[std::size_t(circles) * std::size_t(count_)],
+                                       &empty_[std::size_t(circles) * std::size_t(blocks_)]);
                 row = int((row + std::int64_t(taken / width_)) % height_);
                 ++circles;
             }
@@ -243,22 +354,41 @@ private:
                || centreY_ + r * block.maxSine <= -1 - kSlack || centreY_ + r * block.minSine >= height_ + kSlack;
     }
 
+    // True when no step of block b of circle r lands where the step before it
+    // did. Two steps in a row lie more than sqrt 2 apart, so one of their
+    // coordinates differs by more than 1; the only truncation cell wider than
+    // 1 is (-1, 1), and all the x sums and all the y sums of the block lie
+    // outside it (a margin covers the rounding). The first step of a circle, at
+    // x = cx + r, never lands where the last one of the circle before did (left
+    // of cx + r) either.
+    bool NoRepeats(int r, int b) const
+    {
+        const CircleSteps::Block& block = steps_.blocks[std::size_t(b)];
+        constexpr double kSlack = 1e-6;
+        const auto clear = [](double low, double high) { return low >= 1 + kSlack || high <= -1 - kSlack; };
+        return r * steps_.smallestChord > std::sqrt(2.0) + kSlack
+               && clear(centreX_ + r * block.minCosine, centreX_ + r * block.maxCosine)
+               && clear(centreY_ + r * block.minSine, centreY_ + r * block.maxSine);
+    }
+
     // Works out where every step of circle r goes; returns how many source
-    // pixels the circle takes.
-    int Plan(int r, std::int32_t* plan)
+    // pixels the circle takes. Marks in `empty` the blocks of kBlockSteps steps
+    // in which every step takes a pixel and lays it nowhere.
+    int Plan(int r, std::int32_t* plan, std::uint8_t* empty)
     {
         int taken = 0;
         for (int first = 0; first < count_; first += kBlockSteps) {
             const int end = std::min(count_, first + kBlockSteps);
-            if (skipRepeats_) {
-                taken += PlanSteps<true>(r, first, end, plan);
-            } else if (BlockOutside(r, first / kBlockSteps)) {
-                // Every step of the block takes a source pixel and lays it nowhere.
+            if (BlockOutside(r, first / kBlockSteps) && (!skipRepeats_ || NoRepeats(r, first / kBlockSteps))) {
                 std::fill(plan + first, plan + end, kOutside);
                 taken += end - first;
-            } else {
-                taken += PlanSteps<false>(r, first, end, plan);
+                empty[first / kBlockSteps] = 1;
+                previousX_ = coordinate(steps_.cosines[std::size_t(end - 1)], r, centreX_);
+                previousY_ = coordinate(steps_.sines[std::size_t(end - 1)], r, centreY_);
+                continue;
             }
+            taken += skipRepeats_ ? PlanSteps<true>(r, first, end, plan) : PlanSteps<false>(r, first, end, plan);
+            empty[first / kBlockSteps] = std::all_of(plan + first, plan + end, [](std::int32_t t) { return t == kOutside; });
         }
         return taken;
     }
@@ -283,79 +413,25 @@ private:
         return repeat ? 0 : 1;
     }
 
-    // PlanStep for steps first ... end - 1, two at a time where the processor
-    // has SSE2: the same double sums, truncations, distance tests and
-    // comparisons, and PlanStep itself for a pair in which a sum lies too close
-    // to a whole number.
+    // PlanStep for steps first ... end - 1: four at a time, and one by one for
+    // the last few, or for all of them when a sum lies too close to a whole
+    // number (the first steps of every circle, whose sine is 0).
     template <bool kSkipRepeats>
     int PlanSteps(int r, int first, int end, std::int32_t* plan)
     {
-        int taken = 0;
-        int i = first;
-#if defined(__SSE2__)
-        const double* const cosines = steps_.cosines.data();
-        const double* const sines = steps_.sines.data();
-        const __m128d radius = _mm_set1_pd(r);
-        const __m128d centreX = _mm_set1_pd(centreX_);
-        const __m128d centreY = _mm_set1_pd(centreY_);
-        const __m128d sign = _mm_set1_pd(-0.0);
-        const __m128d half = _mm_set1_pd(0.5);
-        const __m128d edge = _mm_set1_pd(kEdge);
-        const __m128d three = _mm_set1_pd(3);
-        const __m128d bytesPerLine = _mm_set1_pd(double(bytesPerLine_));
-        const __m128i width = _mm_set1_epi32(width_);
-        const __m128i height = _mm_set1_epi32(height_);
-        const __m128i minusOne = _mm_set1_epi32(-1);
-        const __m128i repeatTarget = _mm_set1_epi32(kRepeat);
-        // The pair (x, y) of the step before, in the low lanes.
-        __m128i last = _mm_set_epi32(0, 0, previousY_, previousX_);
-        for (; i + 2 <= end; i += 2) {
-            const __m128d sumX = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(cosines + i), radius), centreX);
-            const __m128d sumY = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(sines + i), radius), centreY);
-            const __m128i x = _mm_cvttpd_epi32(sumX);
-            const __m128i y = _mm_cvttpd_epi32(sumY);
-            const __m128d wholeX = _mm_cvtepi32_pd(x);
-            const __m128d wholeY = _mm_cvtepi32_pd(y);
-            const __m128d fractionX = _mm_andnot_pd(sign, _mm_sub_pd(sumX, wholeX));
-            const __m128d fractionY = _mm_andnot_pd(sign, _mm_sub_pd(sumY, wholeY));
-            const __m128d distanceX = _mm_andnot_pd(sign, _mm_sub_pd(fractionX, half));
-            const __m128d distanceY = _mm_andnot_pd(sign, _mm_sub_pd(fractionY, half));
-            if (_mm_movemask_pd(_mm_or_pd(_mm_cmpge_pd(distanceX, edge), _mm_cmpge_pd(distanceY, edge))) != 0) {
-                if (kSkipRepeats) {
-                    previousX_ = _mm_cvtsi128_si32(last);
-                    previousY_ = _mm_cvtsi128_si32(_mm_shuffle_epi32(last, 0x55));
-                }
-                taken += PlanStep<kSkipRepeats>(r, i, plan);
-                taken += PlanStep<kSkipRepeats>(r, i + 1, plan);
-                last = _mm_set_epi32(0, 0, previousY_, previousX_);
-                continue;
-            }
-            // 0 <= x < width and 0 <= y < height; the offset is exact in a
-            // double and below 2^31 when inside.
-            const __m128i inside = _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(x, minusOne), _mm_cmpgt_epi32(width, x)),
-                                                 _mm_and_si128(_mm_cmpgt_epi32(y, minusOne), _mm_cmpgt_epi32(height, y)));
-            const __m128i offset = _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(wholeY, bytesPerLine), _mm_mul_pd(wholeX, three)));
-            __m128i target = _mm_or_si128(_mm_and_si128(inside, offset), _mm_andnot_si128(inside, minusOne));
-            if (kSkipRepeats) {
-                // The pairs (x, y) of both steps, and of the steps before them.
-                const __m128i here = _mm_unpacklo_epi32(x, y);
-                const __m128i before = _mm_unpacklo_epi64(last, here);
-                const __m128i same = _mm_cmpeq_epi32(here, before);
-                // Both halves of a pair equal, then one lane per step.
-                const __m128i repeat = _mm_shuffle_epi32(_mm_and_si128(same, _mm_shuffle_epi32(same, 0xB1)), 0x08);
-                target = _mm_or_si128(_mm_and_si128(repeat, repeatTarget), _mm_andnot_si128(repeat, target));
-                taken += 2 - std::popcount(unsigned(_mm_movemask_ps(_mm_castsi128_ps(repeat)) & 3));
-                last = _mm_unpackhi_epi64(here, here);
-            } else {
-                taken += 2;
-            }
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(plan + i), target);
+        const int fours = first + (end - first) / 4 * 4;
+        const CircleBlock block{steps_.cosines.data(), steps_.sines.data(), double(r), double(centreX_),
+                                double(centreY_),      double(bytesPerLine_), width_, height_};
+        int previous[2] = {previousX_, previousY_};
+        int taken = planFour(block, first, fours, plan, previous, kSkipRepeats);
+        int i = fours;
+        if (taken < 0) {
+            taken = 0;
+            i = first;
+        } else {
+            previousX_ = previous[0];
+            previousY_ = previous[1];
         }
-        if (kSkipRepeats) {
-            previousX_ = _mm_cvtsi128_si32(last);
-            previousY_ = _mm_cvtsi128_si32(_mm_shuffle_epi32(last, 0x55));
-        }
-#endif
         for (; i < end; ++i)
             taken += PlanStep<kSkipRepeats>(r, i, plan);
         return taken;
@@ -379,6 +455,7 @@ private:
         const std::uint8_t* const sourceEnd = source + rowBytes_ * std::size_t(height_);
         std::uint8_t* const image = image_;
         const std::int32_t* const plans = plans_.data();
+        const std::size_t sourceBytes = rowBytes_ * std::size_t(height_);
         // The source cursor of each circle. The copy of the image has no row
         // padding, so moving the cursor one pixel, to the next row after the
         // last column and back to row 0 after the last row, is moving this
@@ -394,16 +471,41 @@ private:
                 const int first = std::max(0, time - separation * k);
                 const int end = std::min(count, time + kChunk - separation * k);
                 const std::int32_t* plan = plans + std::size_t(k) * std::size_t(count);
+                const std::uint8_t* empty = &empty_[std::size_t(k) * std::size_t(blocks_)];
                 const std::uint8_t* cursor = cursors[k];
-                for (int i = first; i < end; ++i) {
-                    const std::int32_t target = plan[i];
-                    if (kMayRepeat && target == kRepeat)
-                        continue;
-                    cursor += 3;
-                    if (cursor == sourceEnd)
-                        cursor = source;
-                    if (target >= 0)
-                        std::memcpy(image + target, cursor, 3);
+                for (int i = first; i < end;) {
+                    const int stop = std::min(end, (i / kBlockSteps + 1) * kBlockSteps);
+                    const std::size_t moves = std::size_t(stop - i);
+                    if (empty[i / kBlockSteps]) {
+                        // Each step takes a source pixel and lays it nowhere.
+                        std::size_t at = std::size_t(cursor - source) + 3 * moves;
+                        if (at >= sourceBytes)
+                            at %= sourceBytes;
+                        cursor = source + at;
+                        i = stop;
+                    } else if (!kMayRepeat && std::size_t(sourceEnd - cursor) > 3 * moves) {
+                        // Every step takes the pixel after the one before,
+                        // and none wraps.
+                        for (; i < stop; ++i) {
+                            const std::int32_t target = plan[i];
+                            cursor += 3;
+                            prefetchTarget(image, plan[i + kAhead]);
+                            if (target >= 0)
+                                std::memcpy(image + target, cursor, 3);
+                        }
+                    } else {
+                        for (; i < stop; ++i) {
+                            const std::int32_t target = plan[i];
+                            prefetchTarget(image, plan[i + kAhead]);
+                            if (kMayRepeat && target == kRepeat)
+                                continue;
+                            cursor += 3;
+                            if (cursor == sourceEnd)
+                                cursor = source;
+                            if (target >= 0)
+                                std::memcpy(image + target, cursor, 3);
+                        }
+                    }
                 }
                 cursors[k] = cursor;
             }
@@ -422,6 +524,8 @@ private:
     std::uint8_t* image_;     // the first row; the others follow every
     qsizetype bytesPerLine_;  // bytesPerLine_ bytes, below 2^30 in all
     std::vector<std::int32_t> plans_;
+    int blocks_;  // blocks of kBlockSteps steps in a circle
+    std::vector<std::uint8_t> empty_;
     double reach_ = 0;
     // The target of the last step that took a pixel, kept from one circle to
     // the next (Cercle2).

@@ -90,3 +90,31 @@ TEST(AllEffects, CirclesHave8977And7854AngleSteps)
     EXPECT_EQ(reference::AngleSteps(0.0007), 8977);
     EXPECT_EQ(reference::AngleSteps(0.0008), 7854);
 }
+
+// The circles on larger noise, where blocks of steps are planned four at a
+// time and skipped as a whole when they land outside: a wide, low image (past
+// radius 625 the steps of Cercle2 in a row lie more than 1/2 apart, past 1768
+// more than sqrt 2), an odd mid-sized one and a tall one whose corners no
+// circle reaches.
+TEST(AllEffects, CirclesGiveTheBytesOfTheirTranscriptionOnLargerImages)
+{
+    struct Case {
+        int width, height;
+        bool both;  // Cercle1 as well as Cercle2
+    };
+    const Case cases[] = {{1700, 7, false}, {601, 401, true}, {129, 700, true}};
+    std::uint32_t seed = 100;
+    for (const Case& c : cases) {
+        const auto original = testimg::Noise(c.width, c.height, ++seed);
+        for (const Pair& pair : kPairs) {
+            const std::string name = pair.name;
+            if (name != "Cercle2" && (name != "Cercle1" || !c.both))
+                continue;
+            auto fast = testimg::Copy(*original);
+            auto slow = testimg::Copy(*original);
+            pair.fast(*fast);
+            pair.slow(*slow);
+            EXPECT_TRUE(testimg::SameBytes(*fast, *slow)) << pair.name << " on " << c.width << "x" << c.height;
+        }
+    }
+}
