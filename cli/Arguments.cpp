@@ -1,4 +1,4 @@
-#include "cli/Arguments.h"
+#include "Arguments.h"
 
 #include <limits>
 

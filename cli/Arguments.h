@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/Operations.h"
+#include "Operations.h"
 
 #include <QString>
 #include <QStringList>

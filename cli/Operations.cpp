@@ -1,5 +1,6 @@
-#include "cli/Operations.h"
+#include "Operations.h"
 
+#include "commands/SharedCommands.h"
 #include "document/Tselection.h"
 #include "effects/Circles.h"
 #include "effects/Mirror.h"
@@ -27,25 +28,17 @@ void adjustColor(Document& document, const Values& v)
     effects::AdjustColor(document.image, std::uint8_t(v[0]), std::uint8_t(v[1]), std::uint8_t(v[2]));
 }
 
-// The contrast dialog's two track bars: the contrast as it is, the luminosity
-// as an offset from the middle position 128.
+// The contrast dialog's two track bars, as the editor applies them.
 void adjustContrast(Document& document, const Values& v)
 {
-    effects::AdjustContrast(document.image, std::uint8_t(v[0]));
-    effects::AdjustLuminosite(document.image, std::int32_t(v[1]) - 128);
+    commands::ApplyContrastDialog(document.image, v[0], v[1]);
 }
 
-// The editor's filter run: a 24-bit copy of the image, the filter applied once
-// to the copy, the copy merged back where the mask allows.
+// The editor's filter run, through the selection mask.
 template <class Filter>
 void runFilter(Document& document, const Values&)
 {
-    TBitmap copy;
-    copy.Assign(document.image);
-    copy.SetPixelFormat(pf24bit);
-    Filter filter(copy);
-    filter.Apply();
-    document.mask.fusioncalque(&copy, &document.image);
+    commands::RunFilter(document.image, document.mask, commands::MakeFilter<Filter>);
 }
 
 // The selection tool itself, pressed at (x0, y0) and released at (x1, y1).

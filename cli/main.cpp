@@ -1,7 +1,7 @@
 // velmora-cli: the editor's effects, filters and selection on BMP files, from
 // the command line, without a display.
-#include "cli/Arguments.h"
-#include "cli/Operations.h"
+#include "Arguments.h"
+#include "Operations.h"
 #include "document/Tselection.h"
 #include "platform/Exception.h"
 #include "platform/TBitmap.h"

@@ -1,6 +1,6 @@
 #include "dialogs/Form_effets.h"
 
-#include "app/Form_main.h"
+#include "dialogs/PaletteCommands.h"
 #include "platform/Application.h"
 #include "platform/Forms.h"
 #include "platform/Glyphs.h"
@@ -8,7 +8,7 @@
 
 Tfrm_effets* frm_effets = nullptr;
 
-Tfrm_effets::Tfrm_effets() : QWidget(nullptr, PaletteFlags(true))
+Tfrm_effets::Tfrm_effets(TPaletteCommands* commands) : QWidget(nullptr, PaletteFlags(true)), commands_(commands)
 {
     setWindowTitle(QStringLiteral("Effets"));
     setFont(TFont().ToQFont());
@@ -56,18 +56,18 @@ Tfrm_effets::Tfrm_effets() : QWidget(nullptr, PaletteFlags(true))
     move(121, 86);
 }
 
-void Tfrm_effets::btn_resizeClick() { frm_main->Flip1Click(this); }
-void Tfrm_effets::btn_rotClick() { frm_main->Mirroir1Click(this); }
-void Tfrm_effets::BitBtn1Click() { frm_main->VagueY1Click(this); }
-void Tfrm_effets::BitBtn2Click() { frm_main->Vagueenabscisse1Click(this); }
-void Tfrm_effets::BitBtn3Click() { frm_main->Tunnel1Click(this); }
-void Tfrm_effets::BitBtn4Click() { frm_main->Pouetpouet1Click(this); }
-void Tfrm_effets::btn_contrasteClick() { frm_main->Contraste1Click(this); }
-void Tfrm_effets::btn_gammaClick() { frm_main->NoirBlanc1Click(this); }
-void Tfrm_effets::btn_couleursClick() { frm_main->Couleurs1Click(this); }
-void Tfrm_effets::btn_negatifClick() { frm_main->Negatif1Click(this); }
-void Tfrm_effets::btn_softenClick() { frm_main->Flou1Click(this); }
-void Tfrm_effets::btn_blurClick() { frm_main->Blur1Click(this); }
-void Tfrm_effets::btn_sharpenClick() { frm_main->Nettet1Click(this); }
-void Tfrm_effets::btn_bumpClick() { frm_main->Aquarelle1Click(this); }
-void Tfrm_effets::btn_embossClick() { frm_main->Estompage1Click(this); }
+void Tfrm_effets::btn_resizeClick() { if (commands_) commands_->Flip1Click(this); }
+void Tfrm_effets::btn_rotClick() { if (commands_) commands_->Mirroir1Click(this); }
+void Tfrm_effets::BitBtn1Click() { if (commands_) commands_->VagueY1Click(this); }
+void Tfrm_effets::BitBtn2Click() { if (commands_) commands_->Vagueenabscisse1Click(this); }
+void Tfrm_effets::BitBtn3Click() { if (commands_) commands_->Tunnel1Click(this); }
+void Tfrm_effets::BitBtn4Click() { if (commands_) commands_->Pouetpouet1Click(this); }
+void Tfrm_effets::btn_contrasteClick() { if (commands_) commands_->Contraste1Click(this); }
+void Tfrm_effets::btn_gammaClick() { if (commands_) commands_->NoirBlanc1Click(this); }
+void Tfrm_effets::btn_couleursClick() { if (commands_) commands_->Couleurs1Click(this); }
+void Tfrm_effets::btn_negatifClick() { if (commands_) commands_->Negatif1Click(this); }
+void Tfrm_effets::btn_softenClick() { if (commands_) commands_->Flou1Click(this); }
+void Tfrm_effets::btn_blurClick() { if (commands_) commands_->Blur1Click(this); }
+void Tfrm_effets::btn_sharpenClick() { if (commands_) commands_->Nettet1Click(this); }
+void Tfrm_effets::btn_bumpClick() { if (commands_) commands_->Aquarelle1Click(this); }
+void Tfrm_effets::btn_embossClick() { if (commands_) commands_->Estompage1Click(this); }

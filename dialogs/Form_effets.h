@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QGroupBox;
+class TPaletteCommands;
 class QToolButton;
 
 // The effects palette: one glyph button per effect, filter and value dialog;
@@ -11,7 +12,8 @@ class QToolButton;
 class Tfrm_effets : public QWidget {
     Q_OBJECT
 public:
-    Tfrm_effets();
+    // `commands` is the main palette, which the buttons forward to.
+    explicit Tfrm_effets(TPaletteCommands* commands);
 
     QGroupBox* GroupBox_2d;
     QGroupBox* GroupBox_palette;
@@ -49,6 +51,9 @@ public:
     void btn_sharpenClick();
     void btn_bumpClick();
     void btn_embossClick();
+
+private:
+    TPaletteCommands* commands_;
 };
 
 extern Tfrm_effets* frm_effets;

@@ -1,6 +1,6 @@
 #include "document/Tdessin.h"
 
-#include "app/Form_main.h"
+#include "document/DocumentHost.h"
 #include "document/Tselection.h"
 #include "platform/Application.h"
 #include "platform/Owner.h"
@@ -81,6 +81,8 @@ void TDessin::InitForm(QObject* owner)
     setFont(TFont().ToQFont());
     setAttribute(Qt::WA_OpaquePaintEvent);
     SetOwner(this, owner);
+    // The palette that owns a document window is also its host.
+    host_ = dynamic_cast<TDocumentHost*>(owner);
     surface_.Canvas()->SetChangeNotifier([this](const QRect& rect) { SurfaceChanged(rect); });
     move(352, 319);
     SetClientSize(148, 107);
@@ -139,31 +141,31 @@ void TDessin::OnPaint(QObject*)
 
 void TDessin::OnActivate(QObject*)
 {
-    if (!frm_main)
+    if (!host_)
         return;
-    if (TOutil* outil = frm_main->GetOutil()) {
+    if (TOutil* outil = host_->GetOutil()) {
         outil->SetBmp(bmp.get());
         outil->SetMasque(selection.get());
-        outil->SetCouleur2(frm_main->Stxt_coul_2->Color());
-        outil->SetCouleur1(frm_main->Stxt_coul_1->Color());
+        outil->SetCouleur2(host_->Couleur2());
+        outil->SetCouleur1(host_->Couleur1());
     }
-    frm_main->SetDessin(this);
+    host_->SetDessin(this);
 }
 
 void TDessin::EnsureActive()
 {
     // Window managers do not all report activation before the first click: a
     // tool must never see a click without this document's image.
-    if (!frm_main || !bmp)
+    if (!host_ || !bmp)
         return;
-    TOutil* outil = frm_main->GetOutil();
-    if (frm_main->ActiveDessin() != this || (outil && outil->GetBmp() != bmp.get()))
+    TOutil* outil = host_->GetOutil();
+    if (host_->ActiveDessin() != this || (outil && outil->GetBmp() != bmp.get()))
         OnActivate();
 }
 
 void TDessin::OnMouseDown(QObject*, TMouseButton button, TShiftState, int x, int y)
 {
-    TOutil* outil = frm_main ? frm_main->GetOutil() : nullptr;
+    TOutil* outil = host_ ? host_->GetOutil() : nullptr;
     if (outil && bmp)
         outil->Clic(x, y, button, WindowCanvas());
     lastX = x;
@@ -172,7 +174,7 @@ void TDessin::OnMouseDown(QObject*, TMouseButton button, TShiftState, int x, int
 
 void TDessin::OnMouseMove(QObject*, TShiftState shift, int x, int y)
 {
-    TOutil* outil = frm_main ? frm_main->GetOutil() : nullptr;
+    TOutil* outil = host_ ? host_->GetOutil() : nullptr;
     // Only points that differ from the recorded one in both coordinates count.
     if (!outil || !bmp || lastX == -1 || lastY == -1 || x == lastX || y == lastY)
         return;
@@ -188,7 +190,7 @@ void TDessin::OnMouseMove(QObject*, TShiftState shift, int x, int y)
 
 void TDessin::OnMouseUp(QObject*, TMouseButton button, TShiftState, int x, int y)
 {
-    TOutil* outil = frm_main ? frm_main->GetOutil() : nullptr;
+    TOutil* outil = host_ ? host_->GetOutil() : nullptr;
     if (outil && bmp && lastX != -1 && lastY != -1 && x != lastX && y != lastY)
         outil->Trace(&lastX, &lastY, x, y, button, nullptr);
     OnPaint();

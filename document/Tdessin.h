@@ -10,11 +10,13 @@
 #include <cstdint>
 #include <memory>
 
+class TDocumentHost;
 class TSelection;
 
 // A document window: one image, its selection mask, shown 1:1 from the
-// top-left of the client area. It makes itself the palette's active document
-// when activated and hands the mouse to the palette's current tool.
+// top-left of the client area. It makes itself its host's active document
+// when activated and hands the mouse to the host's current tool. The host is
+// the owner given at creation, when the owner is one (the main palette).
 class TDessin : public QWidget {
     Q_OBJECT
 public:
@@ -51,6 +53,8 @@ public:
     void AdjustColor(std::uint8_t r, std::uint8_t g, std::uint8_t b);
     void AdjustContrast(std::uint8_t c);
     void AdjustLuminosite(std::int32_t d);
+    // The contrast dialog's two values, 0 to 255, as one command.
+    void AdjustContrastDialog(int contraste, int luminosite);
     void InverseColor();
     void VagueX();
     void VagueY();
@@ -78,6 +82,7 @@ private:
     // Runs an effect on the image under the hourglass, then the arrow and a repaint.
     template <typename Effect> void RunEffect(Effect effect);
 
+    TDocumentHost* host_ = nullptr;
     std::unique_ptr<TBitmap> bmp;
     std::unique_ptr<TSelection> selection;
     std::int32_t lastX = -1;

@@ -2,6 +2,7 @@
 // here come the hourglass, the arrow and the repaint around it.
 #include "document/Tdessin.h"
 
+#include "commands/SharedCommands.h"
 #include "effects/Circles.h"
 #include "effects/Mirror.h"
 #include "effects/Tone.h"
@@ -44,6 +45,11 @@ void TDessin::AdjustContrast(std::uint8_t c)
 void TDessin::AdjustLuminosite(std::int32_t d)
 {
     RunEffect([=](TBitmap& image) { effects::AdjustLuminosite(image, d); });
+}
+
+void TDessin::AdjustContrastDialog(int contraste, int luminosite)
+{
+    RunEffect([=](TBitmap& image) { commands::ApplyContrastDialog(image, contraste, luminosite); });
 }
 
 void TDessin::InverseColor()

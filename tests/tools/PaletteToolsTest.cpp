@@ -49,7 +49,7 @@ TEST_F(PaletteTools, EyedropperFillsTheWellOfTheButtonFromTheBitmap)
     scene.image->Canvas()->SetPixels(2, 3, kRed);
     scene.image->Canvas()->SetPixels(4, 4, kGreen);
     scene.window.Canvas()->SetPixels(4, 4, kBlue);  // the window is not read
-    auto pipette = scene.Make<TPipette>();
+    auto pipette = scene.Make<TPipette>(frm_main);
     pipette->Clic(2, 3, mbLeft, scene.Window());
     EXPECT_EQ(frm_main->Stxt_coul_1->Color(), kRed);
     EXPECT_EQ(frm_main->Stxt_coul_2->Color(), clWhite);
@@ -73,7 +73,7 @@ TEST_F(PaletteTools, DraggingTheEyedropperFollowsThePointer)
     Scene scene(10, 10);
     scene.image->Canvas()->SetPixels(5, 5, kGreen);
     scene.image->Canvas()->SetPixels(7, 8, kBlue);
-    auto pipette = scene.Make<TPipette>();
+    auto pipette = scene.Make<TPipette>(frm_main);
     scene.Press(*pipette, 1, 1);
     scene.Move(*pipette, 5, 5);
     EXPECT_EQ(frm_main->Stxt_coul_1->Color(), kGreen);
@@ -95,7 +95,7 @@ TEST_F(PaletteTools, TextIsDrawnBelowRightOfTheClickByTheFontHeight)
     expected->Canvas()->SetFont(scene.image->Canvas()->Font());
     expected->Canvas()->TextOut(116, 66, QStringLiteral("Velmora"));
 
-    auto texte = scene.Make<TTexte>();
+    auto texte = scene.Make<TTexte>(frm_main);
     answerText("Velmora");
     texte->Clic(100, 50, mbRight, scene.Window());
     EXPECT_EQ(texte->texte, QStringLiteral("Velmora"));
@@ -115,7 +115,7 @@ TEST_F(PaletteTools, TextIsDrawnBelowRightOfTheClickByTheFontHeight)
 TEST_F(PaletteTools, CancelOrAnEmptyTextDrawsNothing)
 {
     Scene scene(100, 40, kBlue);
-    auto texte = scene.Make<TTexte>();
+    auto texte = scene.Make<TTexte>(frm_main);
     texte->texte = QStringLiteral("old");
     answerText(nullptr);
     texte->Clic(10, 10, mbLeft, scene.Window());
