@@ -8,11 +8,11 @@
 #include "dialogs/Form_fichier.h"
 #include "document/Tdessin.h"
 #include "filters/Tfiltre.h"
-#include "tools/Toutil.h"
 #include "platform/Application.h"
 #include "platform/Forms.h"
 #include "platform/Glyphs.h"
 #include "platform/TFont.h"
+#include "tools/Toutil.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -141,7 +141,8 @@ void Tfrm_main::BuildButtons()
         b->setFont(f);
         return b;
     };
-    btn_fichier = captioned("btn_fichier", 0, QStringLiteral("Fichier"), QStringLiteral("Affiche le menu Fichier / Edition"));
+    btn_fichier =
+        captioned("btn_fichier", 0, QStringLiteral("Fichier"), QStringLiteral("Affiche le menu Fichier / Edition"));
     btn_effets = captioned("btn_effets", 56, QStringLiteral("Effets"), QStringLiteral("Menu effets"));
     btn_outil_normal = tool("btn_outil_normal", 0, 40, QStringLiteral("Gomme"), QSize(36, 22));
     btn_outil_pinceau = tool("btn_outil_pinceau", 56, 40, QStringLiteral("Pinceau"), toolGlyph);
@@ -182,7 +183,8 @@ void Tfrm_main::BuildButtons()
         {BitBtn2, &Tfrm_main::OnLineClick},
     };
     for (const auto& [button, handler] : handlers)
-        connect(button, &QToolButton::clicked, this, Guarded([this, button, handler] { (this->*handler)(button); }));
+        connect(button, &QToolButton::clicked, this,
+                Guarded([this, button = button, handler = handler] { (this->*handler)(button); }));
     connect(Stxt_coul_1, &TColorWell::clicked, this, Guarded([this] { Stxt_coul_1Click(Stxt_coul_1); }));
     connect(Stxt_coul_2, &TColorWell::clicked, this, Guarded([this] { Stxt_coul_2Click(Stxt_coul_2); }));
 }
@@ -194,7 +196,7 @@ void Tfrm_main::BuildMenus()
     for (auto [button, menu] : {std::pair{btn_fichier, PopupMenu_fe}, std::pair{btn_effets, PopupMenu_effets}}) {
         button->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(button, &QWidget::customContextMenuRequested, this,
-                [button, menu](const QPoint& at) { menu->popup(button->mapToGlobal(at)); });
+                [button = button, menu = menu](const QPoint& at) { menu->popup(button->mapToGlobal(at)); });
     }
     // Items without a handler do nothing when chosen.
     const std::pair<const char*, void (Tfrm_main::*)(QObject*)> handlers[] = {
@@ -217,7 +219,7 @@ void Tfrm_main::BuildMenus()
     };
     for (const auto& [name, handler] : handlers) {
         QAction* item = MenuItem(name);
-        connect(item, &QAction::triggered, this, Guarded([this, item, handler] { (this->*handler)(item); }));
+        connect(item, &QAction::triggered, this, Guarded([this, item, handler = handler] { (this->*handler)(item); }));
     }
 }
 

@@ -8,14 +8,46 @@
 #include "document/Tdessin.h"
 #include "platform/Screen.h"
 
-void Tfrm_main::Mirroir1Click(QObject*) { if (dessin) dessin->Mirror(); }
-void Tfrm_main::Flip1Click(QObject*) { if (dessin) dessin->Flip(); }
-void Tfrm_main::Vagueenabscisse1Click(QObject*) { if (dessin) dessin->VagueX(); }
-void Tfrm_main::VagueY1Click(QObject*) { if (dessin) dessin->VagueY(); }
-void Tfrm_main::Tunnel1Click(QObject*) { if (dessin) dessin->Cercle1(); }
-void Tfrm_main::Pouetpouet1Click(QObject*) { if (dessin) dessin->Cercle2(); }
-void Tfrm_main::Negatif1Click(QObject*) { if (dessin) dessin->InverseColor(); }
-void Tfrm_main::NoirBlanc1Click(QObject*) { if (dessin) dessin->NB(); }
+void Tfrm_main::Mirroir1Click(QObject*)
+{
+    if (dessin)
+        dessin->Mirror();
+}
+void Tfrm_main::Flip1Click(QObject*)
+{
+    if (dessin)
+        dessin->Flip();
+}
+void Tfrm_main::Vagueenabscisse1Click(QObject*)
+{
+    if (dessin)
+        dessin->VagueX();
+}
+void Tfrm_main::VagueY1Click(QObject*)
+{
+    if (dessin)
+        dessin->VagueY();
+}
+void Tfrm_main::Tunnel1Click(QObject*)
+{
+    if (dessin)
+        dessin->Cercle1();
+}
+void Tfrm_main::Pouetpouet1Click(QObject*)
+{
+    if (dessin)
+        dessin->Cercle2();
+}
+void Tfrm_main::Negatif1Click(QObject*)
+{
+    if (dessin)
+        dessin->InverseColor();
+}
+void Tfrm_main::NoirBlanc1Click(QObject*)
+{
+    if (dessin)
+        dessin->NB();
+}
 
 void Tfrm_main::Blur1Click(QObject*) { RunFilter(commands::MakeFilter<TBlur>); }
 void Tfrm_main::Flou1Click(QObject*) { RunFilter(commands::MakeFilter<TFlou>); }

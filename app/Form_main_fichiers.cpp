@@ -20,7 +20,9 @@ void Tfrm_main::Nouveau1Click(QObject*)
         if (!BitmapSizeAllowed(largeur, hauteur)) {
             ShowMessageBox(QStringLiteral("Impossible de créer une image de %1 x %2 pixels : chaque côté doit faire "
                                           "au plus %3 pixels et l'image au plus 1 Gio.")
-                               .arg(largeur).arg(hauteur).arg(kMaxBitmapSide),
+                               .arg(largeur)
+                               .arg(hauteur)
+                               .arg(kMaxBitmapSide),
                            QStringLiteral("Nouveau fichier"), MB_OK | MB_ICONERROR);
             return;
         }

@@ -18,7 +18,10 @@
 namespace {
 
 QColor toQColor(TColor c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
-TColor fromQColor(const QColor& c) { return RGBColor(std::uint8_t(c.red()), std::uint8_t(c.green()), std::uint8_t(c.blue())); }
+TColor fromQColor(const QColor& c)
+{
+    return RGBColor(std::uint8_t(c.red()), std::uint8_t(c.green()), std::uint8_t(c.blue()));
+}
 
 } // namespace
 

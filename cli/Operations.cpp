@@ -16,11 +16,7 @@ namespace cli {
 namespace {
 
 // Effects work on the whole image, whatever the selection.
-template <void (*Effect)(TBitmap&)>
-void runEffect(Document& document, const Values&)
-{
-    Effect(document.image);
-}
+template <void (*Effect)(TBitmap&)> void runEffect(Document& document, const Values&) { Effect(document.image); }
 
 // The RGB dialog's three track bars, 0 to 255, passed on as they are.
 void adjustColor(Document& document, const Values& v)
@@ -29,14 +25,10 @@ void adjustColor(Document& document, const Values& v)
 }
 
 // The contrast dialog's two track bars, as the editor applies them.
-void adjustContrast(Document& document, const Values& v)
-{
-    commands::ApplyContrastDialog(document.image, v[0], v[1]);
-}
+void adjustContrast(Document& document, const Values& v) { commands::ApplyContrastDialog(document.image, v[0], v[1]); }
 
 // The editor's filter run, through the selection mask.
-template <class Filter>
-void runFilter(Document& document, const Values&)
+template <class Filter> void runFilter(Document& document, const Values&)
 {
     commands::RunFilter(document.image, document.mask, commands::MakeFilter<Filter>);
 }
@@ -86,16 +78,14 @@ const std::vector<OperationInfo>& AllOperations()
         {"noiretblanc", "", 0, ValueKind::None, kEffects, "noir et blanc", runEffect<effects::NB>},
         {"couleurs", "R V B", 3, ValueKind::Byte, kEffects, "gains de rouge, vert et bleu (« Couleurs RVB »)",
          adjustColor},
-        {"contraste", "C L", 2, ValueKind::Byte, kEffects, "contraste puis luminosité (« Contraste »)",
-         adjustContrast},
+        {"contraste", "C L", 2, ValueKind::Byte, kEffects, "contraste puis luminosité (« Contraste »)", adjustContrast},
         {"flou", "", 0, ValueKind::None, kFilters, "flou en vision doublée", runFilter<TFlou>},
         {"blur", "", 0, ValueKind::None, kFilters, "effet de flou", runFilter<TBlur>},
         {"nettete", "", 0, ValueKind::None, kFilters, "accentuation des détails", runFilter<TSharpen>},
         {"estampage", "", 0, ValueKind::None, kFilters, "relief monochromatique", runFilter<TEmboss>},
         {"aquarelle", "", 0, ValueKind::None, kFilters, "effet de peinture à la main", runFilter<TAquarelle>},
         {"selection", "X0 Y0 X1 Y1", 4, ValueKind::Coordinate, kSelection,
-         "l'outil de sélection tiré de (X0, Y0) à (X1, Y1)",
-         selectRectangle},
+         "l'outil de sélection tiré de (X0, Y0) à (X1, Y1)", selectRectangle},
         {"tout", "", 0, ValueKind::None, kSelection, "toute l'image redevient modifiable", selectAll},
     };
     return all;

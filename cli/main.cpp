@@ -91,7 +91,8 @@ int main(int argc, char** argv)
         // A name that does not survive the round trip would make the program
         // read or write another file than the one asked for.
         if (QFile::encodeName(argument) != raw)
-            return usageError(QStringLiteral("l'argument n° %1 contient des caractères illisibles (UTF-8 attendu).").arg(i));
+            return usageError(
+                QStringLiteral("l'argument n° %1 contient des caractères illisibles (UTF-8 attendu).").arg(i));
         arguments << argument;
     }
 

@@ -16,10 +16,7 @@ namespace commands {
 // Makes the filter of a run on the run's private copy of the image.
 using FilterFactory = std::function<std::unique_ptr<TFiltre>(TBitmap& copy)>;
 
-template <class Filter> std::unique_ptr<TFiltre> MakeFilter(TBitmap& copy)
-{
-    return std::make_unique<Filter>(copy);
-}
+template <class Filter> std::unique_ptr<TFiltre> MakeFilter(TBitmap& copy) { return std::make_unique<Filter>(copy); }
 
 // A filter run: an exact 24-bit copy of the image, one filter made on the copy
 // and applied once, the copy merged back into the image wherever the mask

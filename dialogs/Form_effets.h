@@ -20,20 +20,20 @@ public:
     QGroupBox* GroupBox_attenuation;
     QGroupBox* GroupBox_renforcement;
     QGroupBox* GroupBox_divers;
-    QToolButton* btn_resize;     // flip
-    QToolButton* btn_rot;        // mirror
-    QToolButton* BitBtn1;        // horizontal waves: VagueY
-    QToolButton* BitBtn2;        // vertical waves: VagueX
-    QToolButton* BitBtn3;        // tunnel
-    QToolButton* BitBtn4;        // ripple
+    QToolButton* btn_resize; // flip
+    QToolButton* btn_rot; // mirror
+    QToolButton* BitBtn1; // horizontal waves: VagueY
+    QToolButton* BitBtn2; // vertical waves: VagueX
+    QToolButton* BitBtn3; // tunnel
+    QToolButton* BitBtn4; // ripple
     QToolButton* btn_contraste;
-    QToolButton* btn_gamma;      // black and white
+    QToolButton* btn_gamma; // black and white
     QToolButton* btn_couleurs;
     QToolButton* btn_negatif;
     QToolButton* btn_soften;
     QToolButton* btn_blur;
     QToolButton* btn_sharpen;
-    QToolButton* btn_bump;       // watercolour
+    QToolButton* btn_bump; // watercolour
     QToolButton* btn_emboss;
 
     void btn_resizeClick();

@@ -33,10 +33,7 @@ TShiftState toShift(Qt::MouseButtons buttons)
 
 } // namespace
 
-TDessin::TDessin(QObject* owner) : QWidget(nullptr)
-{
-    InitForm(owner);
-}
+TDessin::TDessin(QObject* owner) : QWidget(nullptr) { InitForm(owner); }
 
 TDessin::TDessin(QObject* owner, const QString& fileName) : QWidget(nullptr)
 {
@@ -84,6 +81,12 @@ void TDessin::InitForm(QObject* owner)
     // The palette that owns a document window is also its host.
     host_ = dynamic_cast<TDocumentHost*>(owner);
     surface_.Canvas()->SetChangeNotifier([this](const QRect& rect) { SurfaceChanged(rect); });
+    repaintTimer_.setSingleShot(true);
+    repaintTimer_.setInterval(0);
+    connect(&repaintTimer_, &QTimer::timeout, this, [this] {
+        update(dirty_);
+        dirty_ = QRect();
+    });
     move(352, 319);
     SetClientSize(148, 107);
 }
@@ -104,18 +107,10 @@ void TDessin::CentreOnScreen()
 void TDessin::SurfaceChanged(const QRect& rect)
 {
     // Pixels drawn one by one on the window canvas gather into one repaint.
+    // The timer fires once the current event is handled.
     dirty_ |= rect;
-    if (repaintQueued_)
-        return;
-    repaintQueued_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            repaintQueued_ = false;
-            update(dirty_);
-            dirty_ = QRect();
-        },
-        Qt::QueuedConnection);
+    if (!repaintTimer_.isActive())
+        repaintTimer_.start();
 }
 
 void TDessin::paintEvent(QPaintEvent* event)

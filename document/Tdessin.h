@@ -6,6 +6,7 @@
 
 #include <QRect>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -90,7 +91,7 @@ private:
 
     TBitmap surface_;
     QRect dirty_;
-    bool repaintQueued_ = false;
+    QTimer repaintTimer_;
 };
 
 extern TDessin* Dessin;

@@ -24,13 +24,34 @@ template <typename Effect> void TDessin::RunEffect(Effect effect)
     OnPaint();
 }
 
-void TDessin::Mirror() { RunEffect([](TBitmap& b) { effects::Mirror(b); }); }
-void TDessin::Flip() { RunEffect([](TBitmap& b) { effects::Flip(b); }); }
-void TDessin::NB() { RunEffect([](TBitmap& b) { effects::NB(b); }); }
-void TDessin::VagueX() { RunEffect([](TBitmap& b) { effects::VagueX(b); }); }
-void TDessin::VagueY() { RunEffect([](TBitmap& b) { effects::VagueY(b); }); }
-void TDessin::Cercle1() { RunEffect([](TBitmap& b) { effects::Cercle1(b); }); }
-void TDessin::Cercle2() { RunEffect([](TBitmap& b) { effects::Cercle2(b); }); }
+void TDessin::Mirror()
+{
+    RunEffect([](TBitmap& b) { effects::Mirror(b); });
+}
+void TDessin::Flip()
+{
+    RunEffect([](TBitmap& b) { effects::Flip(b); });
+}
+void TDessin::NB()
+{
+    RunEffect([](TBitmap& b) { effects::NB(b); });
+}
+void TDessin::VagueX()
+{
+    RunEffect([](TBitmap& b) { effects::VagueX(b); });
+}
+void TDessin::VagueY()
+{
+    RunEffect([](TBitmap& b) { effects::VagueY(b); });
+}
+void TDessin::Cercle1()
+{
+    RunEffect([](TBitmap& b) { effects::Cercle1(b); });
+}
+void TDessin::Cercle2()
+{
+    RunEffect([](TBitmap& b) { effects::Cercle2(b); });
+}
 
 void TDessin::AdjustColor(std::uint8_t r, std::uint8_t g, std::uint8_t b)
 {

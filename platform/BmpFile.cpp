@@ -9,15 +9,12 @@
 
 namespace {
 
-quint16 readU16(const QByteArray& d, int at)
-{
-    return quint16(quint8(d[at])) | quint16(quint8(d[at + 1])) << 8;
-}
+quint16 readU16(const QByteArray& d, int at) { return quint16(quint8(d[at])) | quint16(quint8(d[at + 1])) << 8; }
 
 quint32 readU32(const QByteArray& d, int at)
 {
-    return quint32(quint8(d[at])) | quint32(quint8(d[at + 1])) << 8 |
-           quint32(quint8(d[at + 2])) << 16 | quint32(quint8(d[at + 3])) << 24;
+    return quint32(quint8(d[at])) | quint32(quint8(d[at + 1])) << 8 | quint32(quint8(d[at + 2])) << 16 |
+           quint32(quint8(d[at + 3])) << 24;
 }
 
 [[noreturn]] void refuse(const QString& fileName, const QString& why)
@@ -86,8 +83,14 @@ BmpHeaderInfo ValidateBmpHeader(const QByteArray& data, const QString& fileName)
         refuse(fileName, QStringLiteral("l'en-tête de l'image est tronqué."));
 
     switch (info.bitCount) {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
-    default: refuse(fileName, QStringLiteral("la profondeur de %1 bits par pixel n'est pas valide.").arg(info.bitCount));
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: break;
+    default:
+        refuse(fileName, QStringLiteral("la profondeur de %1 bits par pixel n'est pas valide.").arg(info.bitCount));
     }
     const bool rle = (compression == 1 && info.bitCount == 8) || (compression == 2 && info.bitCount == 4);
     const bool bitfields = (compression == 3 || compression == 6) && (info.bitCount == 16 || info.bitCount == 32);
@@ -101,8 +104,11 @@ BmpHeaderInfo ValidateBmpHeader(const QByteArray& data, const QString& fileName)
     if (width <= 0 || height <= 0)
         refuse(fileName, QStringLiteral("la taille de l'image (%1 x %2) n'est pas valide.").arg(width).arg(height));
     if (!BitmapSizeAllowed(width, height))
-        refuse(fileName, QStringLiteral("l'image est trop grande (%1 x %2 pixels ; au plus %3 pixels de côté et 1 Gio d'image).")
-                             .arg(width).arg(height).arg(kMaxBitmapSide));
+        refuse(fileName,
+               QStringLiteral("l'image est trop grande (%1 x %2 pixels ; au plus %3 pixels de côté et 1 Gio d'image).")
+                   .arg(width)
+                   .arg(height)
+                   .arg(kMaxBitmapSide));
 
     if (offBits < 14 + dibSize || offBits >= fileSize)
         refuse(fileName, QStringLiteral("la position des pixels dans le fichier n'est pas valide."));

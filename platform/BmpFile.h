@@ -9,7 +9,7 @@
 // What the header of a BMP file says, once checked.
 struct BmpHeaderInfo {
     int width = 0;
-    int height = 0;        // always positive; topDown tells the row order
+    int height = 0; // always positive; topDown tells the row order
     bool topDown = false;
     int bitCount = 0;
     TPixelFormat format = pfCustom;

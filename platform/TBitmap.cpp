@@ -28,15 +28,19 @@ void TBitmap::SetSize(int width, int height)
     if (width == width_ && height == height_)
         return;
     if (!BitmapSizeAllowed(width, height))
-        throw ERasterError(QStringLiteral("Taille d'image refusée : %1 x %2 pixels (au plus %3 pixels de côté et 1 Gio d'image).")
-                               .arg(width).arg(height).arg(kMaxBitmapSide));
+        throw ERasterError(
+            QStringLiteral("Taille d'image refusée : %1 x %2 pixels (au plus %3 pixels de côté et 1 Gio d'image).")
+                .arg(width)
+                .arg(height)
+                .arg(kMaxBitmapSide));
     if (width == 0 || height == 0) {
         Adopt(QImage(), width, height);
         return;
     }
     QImage resized(width, height, QImage::Format_BGR888);
     if (resized.isNull())
-        throw ERasterError(QStringLiteral("Mémoire insuffisante pour une image de %1 x %2 pixels.").arg(width).arg(height));
+        throw ERasterError(
+            QStringLiteral("Mémoire insuffisante pour une image de %1 x %2 pixels.").arg(width).arg(height));
     resized.fill(Qt::white);
     // Pixels that still fit are kept.
     const int keepW = std::min(width, width_);
@@ -73,10 +77,13 @@ void TBitmap::LoadFromFile(const QString& fileName)
 void TBitmap::SetImage(const QImage& image, TPixelFormat format)
 {
     if (!BitmapSizeAllowed(image.width(), image.height()))
-        throw ERasterError(QStringLiteral("Taille d'image refusée : %1 x %2 pixels.").arg(image.width()).arg(image.height()));
+        throw ERasterError(
+            QStringLiteral("Taille d'image refusée : %1 x %2 pixels.").arg(image.width()).arg(image.height()));
     QImage converted = image.convertToFormat(QImage::Format_BGR888);
     if (!image.isNull() && converted.isNull())
-        throw ERasterError(QStringLiteral("Mémoire insuffisante pour une image de %1 x %2 pixels.").arg(image.width()).arg(image.height()));
+        throw ERasterError(QStringLiteral("Mémoire insuffisante pour une image de %1 x %2 pixels.")
+                               .arg(image.width())
+                               .arg(image.height()));
     converted.detach();
     const int w = converted.width();
     const int h = converted.height();

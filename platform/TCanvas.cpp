@@ -33,5 +33,6 @@ void TCanvas::TextOut(int x, int y, const QString& text)
     painter.setBackground(QColor(GetRValue(brush_), GetGValue(brush_), GetBValue(brush_)));
     painter.drawText(x, y + metrics.ascent(), text);
     painter.end();
-    Changed(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()) & QRect(0, 0, target_.Width(), target_.Height()));
+    Changed(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()) &
+            QRect(0, 0, target_.Width(), target_.Height()));
 }

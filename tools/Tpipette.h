@@ -10,7 +10,7 @@ class TToolHost;
 // a document.
 class TPipette : public TOutil {
 public:
-    TPipette(TBitmap* bmp, std::uint8_t** masque, TToolHost* host) : TOutil(bmp, masque), host_(host) {}
+    TPipette(TBitmap* bmp, std::uint8_t** masque, TToolHost* host) : TOutil(bmp, masque), host_(host) { }
     void Clic(int x, int y, TMouseButton bouton, TCanvas* canvas) override;
     void Trace(int* anchorX, int* anchorY, int x, int y, TMouseButton bouton, TCanvas* canvas) override;
 

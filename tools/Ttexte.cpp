@@ -26,7 +26,4 @@ void TTexte::Clic(int x, int y, TMouseButton, TCanvas*)
     canvas->TextOut(int(left), int(top), texte);
 }
 
-void TTexte::Trace(int*, int*, int x, int y, TMouseButton bouton, TCanvas* canvas)
-{
-    Clic(x, y, bouton, canvas);
-}
+void TTexte::Trace(int*, int*, int x, int y, TMouseButton bouton, TCanvas* canvas) { Clic(x, y, bouton, canvas); }

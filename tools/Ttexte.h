@@ -11,7 +11,7 @@ class TToolHost;
 // too. The button is ignored.
 class TTexte : public TOutil {
 public:
-    TTexte(TBitmap* bmp, std::uint8_t** masque, TToolHost* host) : TOutil(bmp, masque), host_(host) {}
+    TTexte(TBitmap* bmp, std::uint8_t** masque, TToolHost* host) : TOutil(bmp, masque), host_(host) { }
     void Clic(int x, int y, TMouseButton bouton, TCanvas* canvas) override;
     void Trace(int* anchorX, int* anchorY, int x, int y, TMouseButton bouton, TCanvas* canvas) override;
 

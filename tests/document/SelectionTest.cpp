@@ -27,7 +27,7 @@ TEST(TSelection, StartsAllEditableWithOneRowPerLine)
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 7; ++x)
             EXPECT_EQ(rows[y][x], 1);
-    EXPECT_EQ(selection.GetRows(), rows);  // the table itself, not a copy
+    EXPECT_EQ(selection.GetRows(), rows); // the table itself, not a copy
 }
 
 TEST(TSelection, MergeCopiesExactlyTheEditablePixels)

@@ -29,8 +29,7 @@ struct Scene {
 
     // The tool on this scene's image and mask; `extra` follows them (the
     // palette tools' host).
-    template <class Tool, class... Extra>
-    std::unique_ptr<Tool> Make(Extra... extra)
+    template <class Tool, class... Extra> std::unique_ptr<Tool> Make(Extra... extra)
     {
         return std::make_unique<Tool>(image.get(), selection.GetRows(), extra...);
     }
