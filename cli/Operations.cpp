@@ -34,8 +34,8 @@ template <class Filter> void runFilter(Document& document, const Values&)
 }
 
 // The selection tool itself, pressed at (x0, y0) and released at (x1, y1).
-// The document window forwards a release only when it differs from the press
-// in both x and y; the press alone leaves everything editable.
+// The document window forwards a release that differs from the press in x or
+// in y; released on the press's row or column, everything stays editable.
 void selectRectangle(Document& document, const Values& v)
 {
     int anchorX = v[0], anchorY = v[1];
@@ -43,7 +43,7 @@ void selectRectangle(Document& document, const Values& v)
     TSelectRect tool(&document.image, nullptr);
     tool.SetMasque(&document.mask);
     tool.Clic(anchorX, anchorY, mbLeft, nullptr);
-    if (x != anchorX && y != anchorY)
+    if (x != anchorX || y != anchorY)
         tool.Trace(&anchorX, &anchorY, x, y, mbLeft, nullptr);
 }
 

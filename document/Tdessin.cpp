@@ -170,8 +170,8 @@ void TDessin::OnMouseDown(QObject*, TMouseButton button, TShiftState, int x, int
 void TDessin::OnMouseMove(QObject*, TShiftState shift, int x, int y)
 {
     TOutil* outil = host_ ? host_->GetOutil() : nullptr;
-    // Only points that differ from the recorded one in both coordinates count.
-    if (!outil || !bmp || lastX == -1 || lastY == -1 || x == lastX || y == lastY)
+    // Only points that differ from the recorded one count.
+    if (!outil || !bmp || lastX == -1 || lastY == -1 || (x == lastX && y == lastY))
         return;
     if (shift & ssLeft) {
         OnPaint();
@@ -186,7 +186,7 @@ void TDessin::OnMouseMove(QObject*, TShiftState shift, int x, int y)
 void TDessin::OnMouseUp(QObject*, TMouseButton button, TShiftState, int x, int y)
 {
     TOutil* outil = host_ ? host_->GetOutil() : nullptr;
-    if (outil && bmp && lastX != -1 && lastY != -1 && x != lastX && y != lastY)
+    if (outil && bmp && lastX != -1 && lastY != -1 && (x != lastX || y != lastY))
         outil->Trace(&lastX, &lastY, x, y, button, nullptr);
     OnPaint();
 }

@@ -26,6 +26,12 @@ void TSelectRect::Trace(int* anchorX, int* anchorY, int x, int y, TMouseButton b
                     [&](int px, int py) { canvas->SetPixels(px, py, c); });
         return;
     }
+    // Released on the anchor's row or column, the rectangle spans no pixel: the
+    // whole image stays editable, as the press left it.
+    if (x == *anchorX || y == *anchorY) {
+        SetWholeMask(1);
+        return;
+    }
     SetWholeMask(0);
     // The right column and the bottom row stay out; an anchor outside the
     // bitmap gives a rectangle clipped to it.

@@ -91,11 +91,12 @@ TEST_F(DessinTest, ActivationWithoutAToolStillMakesTheActiveDocument)
     EXPECT_EQ(frm_main->ActiveDessin(), first);
 }
 
-TEST_F(DessinTest, MovesReachTheToolOnlyWhenBothCoordinatesDiffer)
+TEST_F(DessinTest, MovesReachTheToolWhenEitherCoordinateDiffers)
 {
     auto* document = new TDessin(frm_main, 100, 100);
     RecordingTool* tool = UseRecordingTool();
     document->OnMouseDown(document, mbLeft, ssLeft, 10, 10);
+    document->OnMouseMove(document, ssLeft, 10, 10); // the recorded point itself
     document->OnMouseMove(document, ssLeft, 20, 10);
     document->OnMouseMove(document, ssLeft, 10, 20);
     document->OnMouseMove(document, ssLeft, 20, 20);
@@ -105,8 +106,9 @@ TEST_F(DessinTest, MovesReachTheToolOnlyWhenBothCoordinatesDiffer)
     document->OnMouseMove(document, ssRight, 26, 27);
     using Call = RecordingTool::Call;
     const std::vector<Call> expected = {
-        {'C', 10, 10, -1, -1, mbLeft, true},  {'T', 20, 20, 10, 10, mbLeft, true},  {'T', 25, 25, 10, 10, mbLeft, true},
-        {'T', 25, 25, 10, 10, mbRight, true}, {'T', 26, 27, 10, 10, mbRight, true},
+        {'C', 10, 10, -1, -1, mbLeft, true},  {'T', 20, 10, 10, 10, mbLeft, true}, {'T', 10, 20, 10, 10, mbLeft, true},
+        {'T', 20, 20, 10, 10, mbLeft, true},  {'T', 25, 25, 10, 10, mbLeft, true}, {'T', 25, 25, 10, 10, mbRight, true},
+        {'T', 26, 27, 10, 10, mbRight, true},
     };
     EXPECT_EQ(tool->calls, expected);
 }
@@ -131,7 +133,8 @@ TEST_F(DessinTest, ReleasesPassTheReleasedButtonAndNoCanvas)
     document->OnMouseUp(document, mbRight, 0, 5, 9); // shares x with the press
     EXPECT_EQ(tool->calls, (std::vector<Call>{{'C', 5, 5, -1, -1, mbMiddle, true},
                                               {'T', 9, 9, 5, 5, mbMiddle, false},
-                                              {'C', 5, 5, -1, -1, mbRight, true}}));
+                                              {'C', 5, 5, -1, -1, mbRight, true},
+                                              {'T', 5, 9, 5, 5, mbRight, false}}));
 }
 
 TEST_F(DessinTest, WithoutAToolPressesOnlyRecordThePoint)

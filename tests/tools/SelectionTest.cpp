@@ -59,16 +59,18 @@ TEST(Selection, TheReleaseSelectsTheHalfOpenRectangleWhicheverWayItWasDragged)
     }
 }
 
-TEST(Selection, AReleaseOnTheAnchorsColumnOrRowLeavesNothingEditable)
+// Such a rectangle spans no pixel: the whole image stays editable, as the
+// press left it, even over a smaller selection made before.
+TEST(Selection, AReleaseOnTheAnchorsColumnOrRowLeavesEverythingEditable)
 {
     Scene scene(20, 20);
     auto select = scene.Make<TSelectRect>();
-    int ax = 5, ay = 5;
-    select->Trace(&ax, &ay, 5, 12, mbLeft, nullptr);
-    EXPECT_TRUE(editable(scene).empty());
-    select->Clic(0, 0, mbLeft, scene.Window());
-    select->Trace(&ax, &ay, 12, 5, mbLeft, nullptr);
-    EXPECT_TRUE(editable(scene).empty());
+    for (const Point& end : {Point{5, 12}, Point{12, 5}, Point{5, 0}}) {
+        scene.Stroke(*select, {{2, 2}, {9, 9}});
+        ASSERT_EQ(editable(scene), box(2, 2, 9, 9));
+        scene.Stroke(*select, {{5, 5}, {7, 9}, end});
+        EXPECT_EQ(editable(scene), box(0, 0, 20, 20)) << end.first << "," << end.second;
+    }
 }
 
 TEST(Selection, PreviewIsTheOutlineInTheButtonsColourOverProtectedPixels)
