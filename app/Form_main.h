@@ -44,6 +44,7 @@ public:
     // The tools' host: the wells and the text dialog.
     void SetWellColour(TMouseButton bouton, TColor couleur) override;
     QString AskText() override;
+    void ImageChanged() override;
 
     // Controls.
     QToolButton* btn_fichier;

@@ -96,3 +96,9 @@ QString Tfrm_main::AskText()
     Frm_entree->ShowModal();
     return texte;
 }
+
+void Tfrm_main::ImageChanged()
+{
+    if (dessin)
+        dessin->OnPaint();
+}

@@ -34,6 +34,13 @@ TFrm_entree::TFrm_entree(QWidget* owner)
     connect(Cancel, &QPushButton::clicked, this, &TFrm_entree::CancelClick);
 }
 
+void TFrm_entree::showEvent(QShowEvent* event)
+{
+    // Typing goes into the edit as soon as the dialog opens.
+    QDialog::showEvent(event);
+    Edit1->setFocus(Qt::OtherFocusReason);
+}
+
 void TFrm_entree::OkClick()
 {
     if (retourTexte)

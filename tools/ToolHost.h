@@ -15,6 +15,9 @@ public:
     // Asks the user for one line of text. Cancel, the close box and an empty
     // edit all give an empty text.
     virtual QString AskText() = 0;
+    // The tool changed the image outside a drag: the active document shows it
+    // again at once.
+    virtual void ImageChanged() = 0;
 
 protected:
     ~TToolHost() = default;

@@ -24,6 +24,7 @@ void TTexte::Clic(int x, int y, TMouseButton, TCanvas*)
     if (left < INT_MIN || left > INT_MAX || top < INT_MIN || top > INT_MAX)
         return;
     canvas->TextOut(int(left), int(top), texte);
+    host_->ImageChanged();
 }
 
 void TTexte::Trace(int*, int*, int x, int y, TMouseButton bouton, TCanvas* canvas) { Clic(x, y, bouton, canvas); }

@@ -3,11 +3,17 @@
 #include "ToolScene.h"
 #include "app/Form_main.h"
 #include "app/Startup.h"
+#include "dialogs/Form_entree.h"
 #include "document/Tdessin.h"
 #include "support/FormsFixture.h"
 #include "tools/Tpipette.h"
+#include "tools/Ttexte.h"
 
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace toolscene;
@@ -163,5 +169,30 @@ TEST_F(DocumentWindow, SelectionReleasedOnTheAnchorsRowOrColumnLeavesEverythingE
         EXPECT_EQ(Where(image(), kRed).size(), size_t(60 * 40)) << end.x() << "," << end.y();
         whiten();
         frm_main->OnClickSelect(nullptr);
+    }
+}
+
+// The text dialog opens with the focus in its edit; after OK the window shows
+// the text at once, and Cancel changes neither the image nor the window.
+TEST_F(DocumentWindow, TextShowsInTheWindowAsSoonAsItIsDrawn)
+{
+    image().Canvas()->Font().Height = -14;
+    frm_main->ReplaceTool(std::make_unique<TTexte>(nullptr, nullptr, frm_main));
+    for (const bool ok : {false, true}) {
+        bool focusInEdit = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<TFrm_entree*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            focusInEdit = dialog->focusWidget() == dialog->Edit1;
+            QTest::keyClicks(dialog->focusWidget(), QStringLiteral("Va"));
+            (ok ? dialog->Ok : dialog->Cancel)->click();
+        });
+        press(2, 2); // the window is checked before the release repaints it
+        EXPECT_TRUE(focusInEdit);
+        const auto white = testimg::Uniform(60, 40, clWhite);
+        const Points written = Changed(*white, image());
+        EXPECT_EQ(written.empty(), !ok);
+        EXPECT_EQ(Changed(*white, dessin->WindowCanvas()->Target()), written);
+        release(2, 2);
     }
 }

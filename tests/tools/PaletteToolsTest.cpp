@@ -108,7 +108,6 @@ TEST_F(PaletteTools, TextIsDrawnBelowRightOfTheClickByTheFontHeight)
     }
     EXPECT_EQ(minX, 116);
     EXPECT_EQ(minY, 66);
-    EXPECT_TRUE(Where(scene.window, kBlue).size() == 300u * 120u) << "the window shows it at the next repaint";
 }
 
 TEST_F(PaletteTools, CancelOrAnEmptyTextDrawsNothing)
