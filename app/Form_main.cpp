@@ -15,6 +15,7 @@
 #include "tools/Toutil.h"
 
 #include <QAction>
+#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QFileDialog>
@@ -182,11 +183,38 @@ void Tfrm_main::BuildButtons()
         {BitBtn1, &Tfrm_main::OnClickCercle},
         {BitBtn2, &Tfrm_main::OnLineClick},
     };
+    // The button of the current tool stays pressed until another tool is
+    // chosen; a text button whose font dialog is cancelled gives it back.
+    toolButtons_ = new QButtonGroup(this);
+    toolButtons_->setExclusive(true);
+    for (QToolButton* button : {btn_outil_normal, btn_outil_pinceau, btn_outil_text, btn_outil_pipette, btn_outil_pot,
+                                btn_outil_selection, btn_outil_rectangle, btn_outil_ligne, BitBtn1, BitBtn2}) {
+        button->setCheckable(true);
+        toolButtons_->addButton(button);
+    }
     for (const auto& [button, handler] : handlers)
-        connect(button, &QToolButton::clicked, this,
-                Guarded([this, button = button, handler = handler] { (this->*handler)(button); }));
+        connect(button, &QToolButton::clicked, this, Guarded([this, button = button, handler = handler] {
+                    const unsigned before = toolsMade_;
+                    (this->*handler)(button);
+                    if (button->isCheckable())
+                        ShowCurrentTool(toolsMade_ != before ? button : currentToolButton_);
+                }));
     connect(Stxt_coul_1, &TColorWell::clicked, this, Guarded([this] { Stxt_coul_1Click(Stxt_coul_1); }));
     connect(Stxt_coul_2, &TColorWell::clicked, this, Guarded([this] { Stxt_coul_2Click(Stxt_coul_2); }));
+}
+
+void Tfrm_main::ShowCurrentTool(QToolButton* button)
+{
+    currentToolButton_ = button;
+    if (button) {
+        button->setChecked(true);
+        return;
+    }
+    // An exclusive group keeps one button pressed; none is, until a tool exists.
+    toolButtons_->setExclusive(false);
+    for (QAbstractButton* b : toolButtons_->buttons())
+        b->setChecked(false);
+    toolButtons_->setExclusive(true);
 }
 
 void Tfrm_main::BuildMenus()

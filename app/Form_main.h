@@ -11,6 +11,7 @@
 #include <memory>
 
 class QAction;
+class QButtonGroup;
 class QColorDialog;
 class QFileDialog;
 class QFontDialog;
@@ -134,8 +135,14 @@ private:
     void BuildDialogs();
     // Runs the colour dialog and sets the clicked well (even after Cancel).
     TColor PickColour();
+    // Presses the button of the current tool (none: no button pressed).
+    void ShowCurrentTool(QToolButton* button);
 
     std::unique_ptr<TOutil> outil;
+    // Counts the tools made, so that a button knows whether it made one.
+    unsigned toolsMade_ = 0;
+    QButtonGroup* toolButtons_ = nullptr;
+    QToolButton* currentToolButton_ = nullptr;
     TDessin* dessin = nullptr;
     std::unique_ptr<TFiltre> filtre;
     // The colour and the font that the dialogs reopen on.

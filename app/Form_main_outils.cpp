@@ -31,6 +31,7 @@ void Tfrm_main::ReplaceTool(std::unique_ptr<TOutil> tool)
     // default colours, until a document window is activated.
     outil.reset();
     outil = std::move(tool);
+    ++toolsMade_;
 }
 
 void Tfrm_main::btn_outil_normalClick(QObject*) { ReplaceTool(std::make_unique<TGomme>(nullptr, nullptr)); }

@@ -108,6 +108,41 @@ TEST_F(PaletteTest, EachToolButtonReplacesTheToolWithItsClass)
     }
 }
 
+// The pressed tool buttons, by name.
+static QStringList pressedTools()
+{
+    QStringList pressed;
+    for (QToolButton* b : frm_main->findChildren<QToolButton*>())
+        if (b->isChecked())
+            pressed << b->objectName();
+    return pressed;
+}
+
+TEST_F(PaletteTest, OnlyTheCurrentToolsButtonStaysPressed)
+{
+    EXPECT_EQ(pressedTools(), QStringList());
+    frm_main->btn_outil_text->click(); // no document: no tool, nothing pressed
+    EXPECT_EQ(pressedTools(), QStringList());
+    for (QToolButton* b : {frm_main->btn_outil_pinceau, frm_main->btn_outil_ligne, frm_main->BitBtn2,
+                           frm_main->btn_outil_normal, frm_main->btn_outil_normal}) {
+        b->click();
+        EXPECT_EQ(pressedTools(), QStringList(b->objectName()));
+    }
+    frm_main->btn_fichier->click();
+    frm_main->btn_effets->click();
+    EXPECT_EQ(pressedTools(), QStringList("btn_outil_normal"));
+
+    // The text button is pressed once its font is chosen; a cancelled font
+    // dialog leaves the previous tool's button pressed.
+    new TDessin(frm_main, 20, 20);
+    testgui::WhenModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+    frm_main->btn_outil_text->click();
+    EXPECT_EQ(pressedTools(), QStringList("btn_outil_normal"));
+    testgui::WhenModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->accept(); });
+    frm_main->btn_outil_text->click();
+    EXPECT_EQ(pressedTools(), QStringList("btn_outil_text"));
+}
+
 TEST_F(PaletteTest, TheTextButtonWithoutADocumentOpensNoDialog)
 {
     bool dialogSeen = false;
