@@ -119,6 +119,8 @@ Tfrm_main::Tfrm_main()
     setWindowTitle(QStringLiteral("V.M."));
     setFont(TFont().ToQFont());
     setFixedSize(113, 329);
+    // Image files dropped on the palette open in their own windows.
+    setAcceptDrops(true);
     BuildButtons();
     BuildMenus();
     BuildDialogs();

@@ -92,6 +92,8 @@ public:
     void Nouveau1Click(QObject* sender) override;
     void Ouvrir1Click(QObject* sender) override;
     void OpenPictureDialog1CanClose(QObject* sender, bool& canClose);
+    // Opens each file in its own document window (the command line, a drop).
+    void OpenFiles(const QStringList& fileNames) override;
     void Enregistrer1Click(QObject* sender) override;
     void Enregistrersous1Click(QObject* sender) override;
     void SavePictureDialog1CanClose(QObject* sender, bool& canClose);
@@ -128,6 +130,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void BuildButtons();

@@ -5,6 +5,8 @@
 #include "document/Tdessin.h"
 #include "platform/Application.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 
@@ -50,6 +52,32 @@ void Tfrm_main::OpenPictureDialog1CanClose(QObject*, bool& canClose)
         return;
     auto* document = new TDessin(this, fileName);
     document->show();
+}
+
+void Tfrm_main::OpenFiles(const QStringList& fileNames)
+{
+    // Each file opens as "Ouvrir..." opens it: a file that cannot be read
+    // (missing ones included) shows its French error and the others still open.
+    for (const QString& fileName : fileNames)
+        Guarded([this, &fileName] {
+            auto* document = new TDessin(this, fileName);
+            document->show();
+        })();
+}
+
+void Tfrm_main::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!TDessin::DroppedImages(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void Tfrm_main::dropEvent(QDropEvent* event)
+{
+    const QStringList files = TDessin::DroppedImages(event->mimeData());
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    OpenFiles(files);
 }
 
 void Tfrm_main::Enregistrer1Click(QObject*)

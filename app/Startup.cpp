@@ -55,6 +55,8 @@ int RunVelmora(int argc, char** argv)
     try {
         app.SetTitle(QStringLiteral("Velmora"));
         CreateForms();
+        // The images named on the command line open as "Ouvrir..." opens them.
+        frm_main->OpenFiles(app.arguments().mid(1));
         app.exec();
     } catch (const Exception& error) {
         app.ShowException(error);

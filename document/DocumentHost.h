@@ -2,6 +2,8 @@
 
 #include "platform/TColor.h"
 
+#include <QStringList>
+
 class TDessin;
 class TOutil;
 
@@ -15,6 +17,8 @@ public:
     virtual TColor Couleur2() const = 0;
     virtual void SetDessin(TDessin* document) = 0;
     virtual TDessin* ActiveDessin() const = 0;
+    // Opens image files dropped on a document window, each in its own window.
+    virtual void OpenFiles(const QStringList& fileNames) = 0;
 
 protected:
     ~TDocumentHost() = default;

@@ -8,6 +8,9 @@
 #include "tools/Toutil.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -77,6 +80,7 @@ void TDessin::InitForm(QObject* owner)
     setWindowTitle(QStringLiteral("Dessin"));
     setFont(TFont().ToQFont());
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setAcceptDrops(true);
     SetOwner(this, owner);
     // The palette that owns a document window is also its host.
     host_ = dynamic_cast<TDocumentHost*>(owner);
@@ -230,4 +234,31 @@ void TDessin::closeEvent(QCloseEvent* event)
 {
     // Closing only hides the window; it stays the active document if it was.
     event->accept();
+}
+
+QStringList TDessin::DroppedImages(const QMimeData* data)
+{
+    QStringList files;
+    if (!data)
+        return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile() && url.toLocalFile().endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive))
+            files << url.toLocalFile();
+    return files;
+}
+
+void TDessin::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (host_ && !DroppedImages(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TDessin::dropEvent(QDropEvent* event)
+{
+    // Dropped images open in windows of their own, as from the palette.
+    const QStringList files = DroppedImages(event->mimeData());
+    if (!host_ || files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    host_->OpenFiles(files);
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 
+class QMimeData;
 class TDocumentHost;
 class TSelection;
 
@@ -63,6 +64,9 @@ public:
     void Cercle1();
     void Cercle2();
 
+    // The local .bmp files among dragged or dropped ones.
+    static QStringList DroppedImages(const QMimeData* data);
+
     int LastX() const { return lastX; }
     int LastY() const { return lastY; }
 
@@ -73,6 +77,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void InitForm(QObject* owner);

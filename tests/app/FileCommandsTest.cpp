@@ -5,14 +5,20 @@
 #include "support/FormsFixture.h"
 #include "support/Images.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <QUrl>
 
 namespace {
 
@@ -209,4 +215,64 @@ TEST(InstalledHelp, ThePageLiesBesideTheProgramsPrefix)
 {
     EXPECT_TRUE(InstalledHelpPage().endsWith(QStringLiteral("/share/velmora/html/index.html")));
     EXPECT_TRUE(QFile::exists(InstalledHelpPage())); // copied into the build tree
+}
+
+namespace {
+
+// The document windows of the palette that show an image, by title.
+QStringList openTitles()
+{
+    QStringList titles;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* d = qobject_cast<TDessin*>(w); d && d->GetBmp() && d->isVisible())
+            titles << QFileInfo(d->windowTitle()).fileName();
+    titles.sort();
+    return titles;
+}
+
+// Drags then drops the files on `target`; says whether the drag was accepted.
+bool dropOn(QWidget* target, const QStringList& files)
+{
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& f : files)
+        urls << QUrl::fromLocalFile(f);
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return true;
+}
+
+} // namespace
+
+// The command line and drops open files as "Ouvrir..." does: each readable file
+// in its own window, a French error for each other one, and the editor goes on.
+TEST_F(FileCommandsTest, FilesFromTheCommandLineOrADropOpenAsOuvrirOpensThem)
+{
+    testimg::Uniform(6, 4, clBlack)->SaveToFile(dir + "/un.bmp");
+    testimg::Uniform(3, 5, clWhite)->SaveToFile(dir + "/deux.BMP");
+    QFile text(dir + "/notes.txt");
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.close();
+
+    frm_main->OpenFiles({dir + "/un.bmp", dir + "/absent.bmp", dir + "/deux.BMP"});
+    EXPECT_EQ(openTitles(), QStringList({"deux.BMP", "un.bmp"}));
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_TRUE(messages.messages[0].text.startsWith(QStringLiteral("Impossible d'ouvrir « %1/absent.bmp »").arg(dir)))
+        << messages.messages[0].text.toStdString();
+    EXPECT_TRUE(frm_main->isVisible());
+
+    // Only .bmp files are taken from a drop; others are refused.
+    EXPECT_FALSE(dropOn(frm_main, {dir + "/notes.txt"}));
+    EXPECT_TRUE(dropOn(frm_main, {dir + "/notes.txt", dir + "/un.bmp"}));
+    EXPECT_EQ(openTitles(), QStringList({"deux.BMP", "un.bmp", "un.bmp"}));
+    TDessin* document = frm_main->ActiveDessin();
+    ASSERT_NE(document, nullptr);
+    EXPECT_TRUE(dropOn(document, {dir + "/deux.BMP"}));
+    EXPECT_EQ(openTitles(), QStringList({"deux.BMP", "deux.BMP", "un.bmp", "un.bmp"}));
+    EXPECT_EQ(messages.messages.size(), 1u);
 }
