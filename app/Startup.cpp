@@ -11,6 +11,8 @@
 #include "platform/Application.h"
 #include "platform/Exception.h"
 
+#include <QLocale>
+
 void CreateForms()
 {
     frm_main = new Tfrm_main();
@@ -46,12 +48,20 @@ void DestroyForms()
     frm_main = nullptr;
 }
 
+void PrepareApplication(TApplication& app)
+{
+    // Qt's own dialogs speak French, with French dates, sizes and type names,
+    // whatever the user's environment.
+    app.LoadFrenchTranslation();
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    // Only the main palette ends the program, whatever else is still open.
+    app.setQuitOnLastWindowClosed(false);
+}
+
 int RunVelmora(int argc, char** argv)
 {
     TApplication app(argc, argv);
-    app.LoadFrenchTranslation();
-    // Only the main palette ends the program, whatever else is still open.
-    app.setQuitOnLastWindowClosed(false);
+    PrepareApplication(app);
     try {
         app.SetTitle(QStringLiteral("Velmora"));
         CreateForms();

@@ -13,6 +13,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDate>
+#include <QLocale>
 #include <QMenu>
 #include <QPointer>
 #include <QProcess>
@@ -149,4 +151,17 @@ TEST(Translation, QtsOwnTextsSpeakFrenchWhateverTheLocale)
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     ASSERT_TRUE(Application->LoadFrenchTranslation());
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Annuler"));
+}
+
+TEST(Translation, StartUpMakesTheDefaultLocaleFrenchWhateverTheEnvironment)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    PrepareApplication(*Application);
+    const QLocale locale;
+    EXPECT_EQ(locale.language(), QLocale::French);
+    const QDate date(2026, 8, 15);
+    EXPECT_TRUE(locale.toString(date, QLocale::LongFormat).contains(QStringLiteral("août")))
+        << locale.toString(date, QLocale::LongFormat).toStdString();
+    EXPECT_EQ(locale.toString(date, QStringLiteral("d MMMM yyyy")), QStringLiteral("15 août 2026"));
+    EXPECT_FALSE(QApplication::quitOnLastWindowClosed());
 }
