@@ -68,8 +68,15 @@ void Tfrm_fe::btn_saveasClick()
 
 void Tfrm_fe::btn_aideClick()
 {
-    // No page, or no browser that starts: nothing happens, without a message.
-    if (!QFileInfo(helpPage).isFile())
+    // No page, or no browser that starts: the user is told, the editor goes on.
+    if (!QFileInfo(helpPage).isFile()) {
+        ShowMessageBox(QStringLiteral("La page d'aide « %1 » est introuvable.").arg(helpPage), QStringLiteral("Aide"),
+                       MB_OK | MB_ICONWARNING);
         return;
-    QProcess::startDetached(browser, {helpPage});
+    }
+    if (!QProcess::startDetached(browser, {helpPage}))
+        ShowMessageBox(QStringLiteral("Impossible d'ouvrir la page d'aide : le programme « %1 » ne démarre pas "
+                                      "(installez le paquet xdg-utils).")
+                           .arg(browser),
+                       QStringLiteral("Aide"), MB_OK | MB_ICONWARNING);
 }

@@ -188,7 +188,7 @@ TEST_F(FileCommandsTest, FailuresShowTheFrenchErrorAndChangeNothing)
     EXPECT_EQ(frm_main->ActiveDessin()->GetBmp()->Width(), 5);
 }
 
-TEST_F(FileCommandsTest, HelpStartsTheBrowserOnlyWhenThePageExists)
+TEST_F(FileCommandsTest, HelpStartsTheBrowserOnlyWhenThePageExistsAndSaysWhyNot)
 {
     const QString marker = dir + "/browser-started";
     const QString browser = dir + "/browser.sh";
@@ -203,12 +203,27 @@ TEST_F(FileCommandsTest, HelpStartsTheBrowserOnlyWhenThePageExists)
     frm_fe->btn_aide->click();
     QTest::qWait(300);
     EXPECT_FALSE(exists(marker));
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_TRUE(
+        messages.messages[0].text.contains(QStringLiteral("page d'aide « %1 » est introuvable").arg(frm_fe->helpPage)));
+
+    // No opener: a French message, and the editor goes on.
+    frm_fe->helpPage = InstalledHelpPage();
+    frm_fe->browser = dir + "/no-such-opener";
+    frm_fe->btn_aide->click();
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_TRUE(messages.messages[1].text.contains(QStringLiteral("Impossible d'ouvrir la page d'aide")));
+    EXPECT_TRUE(messages.messages[1].text.contains(QStringLiteral("xdg-utils")));
+    EXPECT_EQ(messages.messages[1].caption, QStringLiteral("Aide"));
+    EXPECT_TRUE(frm_main->isVisible());
+    frm_fe->browser = browser;
 
     frm_fe->helpPage = InstalledHelpPage();
     ASSERT_TRUE(exists(frm_fe->helpPage));
     frm_fe->btn_aide->click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo(marker).size() > 0; }, 5000));
     EXPECT_TRUE(frm_main->isVisible()); // the editor goes on
+    EXPECT_EQ(messages.messages.size(), 2u);
 }
 
 TEST(InstalledHelp, ThePageLiesBesideTheProgramsPrefix)
