@@ -18,6 +18,7 @@ void text(QPainter& p, const QRectF& r, const QString& s, int pixels)
     QFont f(QStringLiteral("DejaVu Sans"));
     f.setPixelSize(pixels);
     f.setBold(true);
+    f.setStyleStrategy(QFont::NoAntialias);
     p.setFont(f);
     p.drawText(r, Qt::AlignCenter, s);
 }
@@ -196,15 +197,19 @@ const std::map<QString, Painter>& painters()
 
 } // namespace
 
-QIcon Glyph(const QString& name, QSize size)
+QImage GlyphImage(const QString& name, QSize size)
 {
-    // Glyphs are 24-bit pictures: no transparency, a light grey background.
+    // Glyphs are 24-bit pictures on a background of the transparent colour,
+    // the colour of the bottom-left pixel, which no glyph draws over.
     QImage image(size, QImage::Format_RGB888);
-    image.fill(QColor(212, 208, 200));
+    image.fill(kGlyphTransparent);
     QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(Qt::black, 1.5));
-    const QRectF area(0.5, 0.5, size.width() - 1.0, size.height() - 1.0);
+    // Drawn pixel for pixel, without smoothing: crisp at these small sizes,
+    // and no edge pixel half-way to the transparent colour.
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    painter.setPen(QPen(Qt::black, 1));
+    const QRectF area(0, 0, size.width() - 1.0, size.height() - 1.0);
     const auto& table = painters();
     const auto found = table.find(name);
     if (found != table.end())
@@ -212,6 +217,20 @@ QIcon Glyph(const QString& name, QSize size)
     else
         painter.drawRect(area.adjusted(3, 3, -3, -3));
     painter.end();
-    QIcon icon(QPixmap::fromImage(image));
-    return icon;
+    return image;
+}
+
+QIcon Glyph(const QString& name, QSize size)
+{
+    const QImage image = GlyphImage(name, size);
+    // Every pixel of the bottom-left pixel's colour is transparent.
+    QImage shown = image.convertToFormat(QImage::Format_ARGB32);
+    const QRgb key = image.pixel(0, image.height() - 1);
+    for (int y = 0; y < shown.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(shown.scanLine(y));
+        for (int x = 0; x < shown.width(); ++x)
+            if (row[x] == key)
+                row[x] = qRgba(0, 0, 0, 0);
+    }
+    return QIcon(QPixmap::fromImage(shown));
 }
