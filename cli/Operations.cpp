@@ -12,6 +12,14 @@
 #include <cstdint>
 
 namespace cli {
+
+TSelection& Document::Mask()
+{
+    if (!mask)
+        mask = std::make_unique<TSelection>(image.Width(), image.Height());
+    return *mask;
+}
+
 namespace {
 
 // Effects work on the whole image, whatever the selection.
@@ -45,7 +53,7 @@ void runFilter(Document& document, const Values&)
     copy.SetPixelFormat(pf24bit);
     Filter filter(copy);
     filter.Apply();
-    document.mask.fusioncalque(&copy, &document.image);
+    document.Mask().fusioncalque(&copy, &document.image);
 }
 
 // The selection tool itself, pressed at (x0, y0) and released at (x1, y1).
@@ -56,7 +64,7 @@ void selectRectangle(Document& document, const Values& v)
     int anchorX = v[0], anchorY = v[1];
     const int x = v[2], y = v[3];
     TSelectRect tool(&document.image, nullptr);
-    tool.SetMasque(&document.mask);
+    tool.SetMasque(&document.Mask());
     tool.Clic(anchorX, anchorY, mbLeft, nullptr);
     if (x != anchorX && y != anchorY)
         tool.Trace(&anchorX, &anchorY, x, y, mbLeft, nullptr);
@@ -66,7 +74,7 @@ void selectRectangle(Document& document, const Values& v)
 void selectAll(Document& document, const Values&)
 {
     TSelectRect tool(&document.image, nullptr);
-    tool.SetMasque(&document.mask);
+    tool.SetMasque(&document.Mask());
     tool.Clic(0, 0, mbLeft, nullptr);
 }
 

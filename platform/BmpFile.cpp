@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -227,12 +228,30 @@ void decodeRle(const BmpHeaderInfo& info, const std::uint8_t* s, qint64 n, QImag
     }
 }
 
+// Asks the system for all the pages of a large image at once, before they are
+// written: one call instead of a page fault every 4 KiB. Nothing happens on a
+// system that cannot do it.
+void prefault(void* start, qsizetype bytes)
+{
+#ifdef MADV_POPULATE_WRITE
+    const auto page = quintptr(::sysconf(_SC_PAGESIZE));
+    const quintptr first = (quintptr(start) + page - 1) & ~(page - 1);
+    const quintptr end = (quintptr(start) + quintptr(bytes)) & ~(page - 1);
+    if (bytes >= (qsizetype(1) << 20) && end > first)
+        ::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+#else
+    Q_UNUSED(start);
+    Q_UNUSED(bytes);
+#endif
+}
+
 QImage decode(Source& source, const BmpHeaderInfo& info, const QString& fileName, qint64 fileSize)
 {
     QImage image(info.width, info.height, QImage::Format_BGR888);
     if (image.isNull())
         refuse(fileName, QStringLiteral("mémoire insuffisante."));
     std::uint8_t* bits = image.bits();
+    prefault(bits, image.sizeInBytes());
     const qsizetype stride = image.bytesPerLine();
     const qint64 height = info.height;
     const auto rowOf = [&](qint64 stored) { return info.topDown ? stored : height - 1 - stored; };
