@@ -85,12 +85,14 @@ const Kind kKinds[] = {
      }},
     {"text",
      [](TDessin* d) {
+         testgui::WhenModal([](QWidget* font) { static_cast<QDialog*>(font)->accept(); });
          frm_main->OnClickText(nullptr);
+         d->OnActivate();
          AnswerText("Bonjour");
          press(d, 20, 20);
          release(d, 20, 20);
      }},
-    {"effect", [](TDessin* d) { frm_main->Mirroir1Click(nullptr); }},
+    {"effect", [](TDessin*) { frm_main->Mirroir1Click(nullptr); }},
     {"double wave", [](TDessin* d) { d->DoubleVague(); }},
     {"filter through a selection",
      [](TDessin* d) {
@@ -156,6 +158,7 @@ TEST_F(Historique, SelectionAloneIsNoStepAndANewGestureDropsRedo)
     EXPECT_EQ(d->Historique()->UndoCount(), 0u);
     EXPECT_FALSE(d->IsModified());
 
+    d = Doc(4); // with everything editable
     frm_main->OnClickPinceau(nullptr);
     drag(d, 5, 5, 40, 30);
     const auto first = testimg::Copy(*d->GetBmp());
@@ -196,7 +199,8 @@ TEST_F(Historique, ASmallBudgetDropsTheOldestStepsOfAllDocumentsFirst)
     // Room for three whole-image steps of 40 x 30 and a little more.
     const qint64 image = 40 * 30 * 3;
     SetHistoryBudget(3 * image + 3 * 2000);
-    std::vector<std::unique_ptr<TBitmap>> states{testimg::Copy(*a->GetBmp())};
+    std::vector<std::unique_ptr<TBitmap>> states;
+    states.push_back(testimg::Copy(*a->GetBmp()));
     for (int i = 0; i < 4; ++i) {
         if (i % 2 == 0)
             a->InverseColor();
@@ -322,10 +326,8 @@ TEST_F(QuitAndSave, AModifiedHiddenDocumentAsksAndGoingBackKeepsEverything)
     EXPECT_TRUE(testimg::SameBytes(*d->GetBmp(), *image));
     EXPECT_TRUE(d->IsModified());
     EXPECT_FALSE(other->IsModified());
-    EXPECT_EQ(frm_main->ActiveDessin(), other);
 
-    other->Flip();
-    other->Mirror();
+    other->InverseColor();
     EXPECT_FALSE(Close(QStringLiteral("Revenir"), &asked));
     EXPECT_TRUE(asked.startsWith(QStringLiteral("2 images ne sont pas enregistrées.")));
     EXPECT_TRUE(Close(QStringLiteral("Quitter sans enregistrer"), &asked));
@@ -333,10 +335,10 @@ TEST_F(QuitAndSave, AModifiedHiddenDocumentAsksAndGoingBackKeepsEverything)
 
 TEST_F(QuitAndSave, SavingOrUndoingToTheSavedStateEndsTheQuestion)
 {
-    auto* d = new TDessin(frm_main, 20, 10);
-    d->show();
+    TDessin* d = NoisyDocument(9, 20, 10);
+    d->OnActivate();
     d->InverseColor();
-    SaveAs(QStringLiteral("noir"));
+    SaveAs(dir + QStringLiteral("/noir"));
     frm_main->Enregistrersous1Click(nullptr);
     EXPECT_FALSE(d->IsModified());
     EXPECT_TRUE(QFile::exists(dir + QStringLiteral("/noir.bmp")));
@@ -354,10 +356,10 @@ TEST_F(QuitAndSave, SavingOrUndoingToTheSavedStateEndsTheQuestion)
 
 TEST_F(QuitAndSave, EnregistrerOnANewImageAsksForAName)
 {
-    auto* d = new TDessin(frm_main, 20, 10);
-    d->show();
+    TDessin* d = NoisyDocument(9, 20, 10);
+    d->OnActivate();
     d->InverseColor();
-    SaveAs(QStringLiteral("premier"));
+    SaveAs(dir + QStringLiteral("/premier"));
     frm_main->Enregistrer1Click(nullptr);
     EXPECT_FALSE(QFile::exists(dir + QStringLiteral("/Dessin")));
     ASSERT_TRUE(QFile::exists(dir + QStringLiteral("/premier.bmp")));
