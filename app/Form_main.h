@@ -126,6 +126,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Asks before quitting when an image is not saved; false: the user goes back.
+    bool MayQuit();
 
 private:
     void BuildButtons();

@@ -1,6 +1,7 @@
 #include "document/Tdessin.h"
 
 #include "document/DocumentHost.h"
+#include "document/Thistorique.h"
 #include "document/Tselection.h"
 #include "platform/Application.h"
 #include "platform/Owner.h"
@@ -70,6 +71,7 @@ TDessin::TDessin(QObject* owner, const QString& fileName) : QWidget(nullptr)
 {
     InitForm(owner);
     setWindowTitle(fileName);
+    fileName_ = fileName;
     // A file that cannot be read throws here, before the window is shown.
     bmp = std::make_unique<TBitmap>();
     bmp->LoadFromFile(fileName);
@@ -300,7 +302,7 @@ void TDessin::PaintView(QWidget* view, const QRect& area)
 void TDessin::fusionMasque(TBitmap* processed)
 {
     if (bmp && selection)
-        selection->fusioncalque(processed, bmp.get());
+        RecordChange([&] { selection->fusioncalque(processed, bmp.get()); });
     OnPaint();
 }
 
@@ -340,6 +342,7 @@ void TDessin::EnsureActive()
 
 void TDessin::OnMouseDown(QObject*, TMouseButton button, TShiftState, int x, int y)
 {
+    BeginGesture();
     TOutil* outil = host_ ? host_->GetOutil() : nullptr;
     if (outil && bmp)
         outil->Clic(x, y, button, WindowCanvas());
@@ -369,6 +372,7 @@ void TDessin::OnMouseUp(QObject*, TMouseButton button, TShiftState, int x, int y
     if (outil && bmp && lastX != -1 && lastY != -1 && x != lastX && y != lastY)
         outil->Trace(&lastX, &lastY, x, y, button, nullptr);
     OnPaint();
+    EndGesture();
 }
 
 bool TDessin::event(QEvent* event)

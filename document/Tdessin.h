@@ -11,12 +11,14 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 class QScrollBar;
 class TDessinVue;
 class TDocumentHost;
+class THistorique;
 class TSelection;
 
 // A document window: one image, its selection mask, shown 1:1 from the
@@ -80,6 +82,25 @@ public:
     QScrollBar* VerticalBar() const { return vbar_; }
     // The image point shown at the viewport's top-left corner.
     QPoint ScrollOffset() const;
+    // Undo history (Tdessin_historique.cpp). Ctrl+Z undoes, Ctrl+Y and
+    // Ctrl+Shift+Z redo; each returns false when there was nothing to do.
+    bool Undo();
+    bool Redo();
+    // A gesture: from the press to the release, one undo step.
+    void BeginGesture();
+    void EndGesture();
+    // Runs a change of the whole image as one undo step.
+    void RecordChange(const std::function<void()>& change);
+    // Changed since created, opened or last saved.
+    bool IsModified();
+    // The image is now the saved one; `fileName` becomes the document's file
+    // when it has none yet.
+    void MarkSaved(const QString& fileName = QString());
+    // The file the image came from or was first saved to; empty for a new
+    // image never saved.
+    const QString& FileName() const { return fileName_; }
+    // The history, made with the first change; null without an image.
+    THistorique* Historique();
 
 protected:
     bool event(QEvent* event) override;
@@ -89,6 +110,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void InitForm(QObject* owner);
@@ -133,6 +155,9 @@ private:
     QMargins placedFrame_;
     std::vector<QRect> written_;
     bool restoreAll_ = false;
+
+    QString fileName_;
+    std::unique_ptr<THistorique> historique_;
 };
 
 extern TDessin* Dessin;

@@ -60,6 +60,14 @@ void TBitmap::Adopt(QImage image, int width, int height)
     bytesPerLine_ = image_.isNull() ? 0 : image_.bytesPerLine();
 }
 
+void TBitmap::WillWriteRows(int first, int last)
+{
+    if (!watcher_)
+        return;
+    for (int row = std::max(first, 0); row <= std::min(last, height_ - 1); ++row)
+        watcher_->RowTouched(row);
+}
+
 TCanvas* TBitmap::Canvas()
 {
     if (!canvas_)
