@@ -14,8 +14,8 @@
 void CreateForms()
 {
     frm_main = new Tfrm_main();
-    frm_effets = new Tfrm_effets();
-    frm_fe = new Tfrm_fe();
+    frm_effets = new Tfrm_effets(frm_main);
+    frm_fe = new Tfrm_fe(frm_main);
     frm_filtres = new Tfrm_filtres();
     Dessin = new TDessin(nullptr);
     frm_CL = new Tfrm_CL(nullptr);

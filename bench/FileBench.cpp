@@ -49,7 +49,7 @@ void LoadBmp24(benchmark::State& state)
 {
     const QString& path = photoFile();
     TBitmap bitmap;
-    bitmap.LoadFromFile(path);  // warms the page cache
+    bitmap.LoadFromFile(path); // warms the page cache
     for (auto _ : state) {
         bitmap.LoadFromFile(path);
         benchmark::DoNotOptimize(bitmap.ScanLine(0)[0]);

@@ -1,6 +1,6 @@
 #include "dialogs/Form_fichier.h"
 
-#include "app/Form_main.h"
+#include "dialogs/PaletteCommands.h"
 #include "platform/Application.h"
 #include "platform/Forms.h"
 #include "platform/Glyphs.h"
@@ -19,7 +19,8 @@ QString InstalledHelpPage()
     return QDir::cleanPath(prefix.absoluteFilePath(QStringLiteral(VELMORA_DATADIR_REL "/html/index.html")));
 }
 
-Tfrm_fe::Tfrm_fe() : QWidget(nullptr, PaletteFlags(true)), helpPage(InstalledHelpPage())
+Tfrm_fe::Tfrm_fe(TPaletteCommands* commands)
+    : QWidget(nullptr, PaletteFlags(true)), helpPage(InstalledHelpPage()), commands_(commands)
 {
     setWindowTitle(QStringLiteral("Fichier - edition"));
     setFont(TFont().ToQFont());
@@ -44,10 +45,26 @@ Tfrm_fe::Tfrm_fe() : QWidget(nullptr, PaletteFlags(true)), helpPage(InstalledHel
     move(121, 0);
 }
 
-void Tfrm_fe::btn_newClick() { frm_main->Nouveau1Click(this); }
-void Tfrm_fe::btn_openClick() { frm_main->Ouvrir1Click(this); }
-void Tfrm_fe::btn_saveClick() { frm_main->Enregistrer1Click(this); }
-void Tfrm_fe::btn_saveasClick() { frm_main->Enregistrersous1Click(this); }
+void Tfrm_fe::btn_newClick()
+{
+    if (commands_)
+        commands_->Nouveau1Click(this);
+}
+void Tfrm_fe::btn_openClick()
+{
+    if (commands_)
+        commands_->Ouvrir1Click(this);
+}
+void Tfrm_fe::btn_saveClick()
+{
+    if (commands_)
+        commands_->Enregistrer1Click(this);
+}
+void Tfrm_fe::btn_saveasClick()
+{
+    if (commands_)
+        commands_->Enregistrersous1Click(this);
+}
 
 void Tfrm_fe::btn_aideClick()
 {

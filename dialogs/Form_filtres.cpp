@@ -11,7 +11,8 @@ Tfrm_filtres::Tfrm_filtres() : QWidget(nullptr, PaletteFlags(false))
     setFont(TFont().ToQFont());
     setFixedSize(306, 57);
     QGroupBox* attenuation = MakeGroupBox(this, "GroupBox_attenuation", QStringLiteral("Atténuation"), 0, 0, 97, 57);
-    QGroupBox* renforcement = MakeGroupBox(this, "GroupBox_renforcement", QStringLiteral("Renforcement"), 104, 0, 97, 57);
+    QGroupBox* renforcement =
+        MakeGroupBox(this, "GroupBox_renforcement", QStringLiteral("Renforcement"), 104, 0, 97, 57);
     QGroupBox* divers = MakeGroupBox(this, "GroupBox_divers", QStringLiteral("Divers"), 208, 0, 97, 57);
     const auto button = [](QGroupBox* box, const char* name, int left, const QString& caption, const QString& hint) {
         return MakeGlyphButton(box, name, left, 16, 41, 33, QIcon(), QSize(), hint, caption);
@@ -19,7 +20,8 @@ Tfrm_filtres::Tfrm_filtres() : QWidget(nullptr, PaletteFlags(false))
     // These buttons have no handler.
     btn_soften = button(attenuation, "btn_soften", 8, QStringLiteral("Soften"), QStringLiteral("Flou"));
     btn_blur = button(attenuation, "btn_blur", 48, QStringLiteral("Blur"), QStringLiteral("Vent"));
-    btn_sharpen = button(renforcement, "btn_sharpen", 8, QStringLiteral("Sharpen"), QStringLiteral("Accentuation des détails"));
+    btn_sharpen =
+        button(renforcement, "btn_sharpen", 8, QStringLiteral("Sharpen"), QStringLiteral("Accentuation des détails"));
     BitBtn1 = button(renforcement, "BitBtn1", 48, QString(), QString());
     btn_bump = button(divers, "btn_bump", 8, QStringLiteral("Bump"), QStringLiteral("Relief"));
     btn_emboss = button(divers, "btn_emboss", 48, QStringLiteral("Emboss"), QStringLiteral("Relief monochromatique"));

@@ -63,15 +63,9 @@ void TFrm_nouveau::Annuler_nouveauClick()
     QDialog::reject();
 }
 
-void TFrm_nouveau::reject()
-{
-    Annuler_nouveauClick();
-}
+void TFrm_nouveau::reject() { Annuler_nouveauClick(); }
 
-void TFrm_nouveau::OnActivate()
-{
-    Edit_L->setFocus(Qt::OtherFocusReason);
-}
+void TFrm_nouveau::OnActivate() { Edit_L->setFocus(Qt::OtherFocusReason); }
 
 bool TFrm_nouveau::event(QEvent* event)
 {

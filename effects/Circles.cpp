@@ -29,7 +29,7 @@ struct CircleSteps {
     std::vector<double> sines;
     std::vector<std::int64_t> fixedCosines;
     std::vector<std::int64_t> fixedSines;
-    double smallestStep = 0;  // the smallest difference of two angles in a row
+    double smallestStep = 0; // the smallest difference of two angles in a row
     // The smallest and largest cosine and sine of each block of kBlockSteps
     // steps.
     struct Block {
@@ -98,8 +98,8 @@ inline int coordinate(std::int64_t fixedUnit, double unit, int radius, int centr
 // What one step of a circle does, planned before any pixel of the batch moves:
 // a byte offset from the first row (y x bytes per line + 3x) takes the next
 // source pixel and lays it at (x, y) in the image;
-constexpr std::int32_t kOutside = -1;  // takes the next source pixel, lays it nowhere;
-constexpr std::int32_t kRepeat = -2;   // lands where the step before did: takes nothing.
+constexpr std::int32_t kOutside = -1; // takes the next source pixel, lays it nowhere;
+constexpr std::int32_t kRepeat = -2; // lands where the step before did: takes nothing.
 
 // Circles are planned and laid in batches of neighbouring radii.
 constexpr int kBatch = 16;
@@ -155,7 +155,7 @@ public:
     void Lay()
     {
         int r = 1;
-        int row = 0;  // source row of the cursor at the start of circle r
+        int row = 0; // source row of the cursor at the start of circle r
         while (HasCircle(r)) {
             if (LaysNothing(r)) {
                 // Every step takes a source pixel and none lands in the image.
@@ -191,10 +191,7 @@ private:
     // wide). The first step of a circle, at x = cx + r, differs from the last
     // of the one before, which lies left of cx + r. Both tests hold for every
     // larger radius too, so the last target of such a circle is never compared.
-    bool LaysNothing(int r) const
-    {
-        return r > reach_ && (!skipRepeats_ || r * steps_.smallestStep >= 3);
-    }
+    bool LaysNothing(int r) const { return r > reach_ && (!skipRepeats_ || r * steps_.smallestStep >= 3); }
 
     // Steps apart, two steps of circles of radius r0 or more that can land on
     // the same pixel, plus a margin; the whole circle (laid one after the
@@ -215,8 +212,8 @@ private:
     {
         const CircleSteps::Block& block = steps_.blocks[std::size_t(b)];
         constexpr double kSlack = 1e-6;
-        return centreX_ + r * block.maxCosine <= -1 - kSlack || centreX_ + r * block.minCosine >= width_ + kSlack
-               || centreY_ + r * block.maxSine <= -1 - kSlack || centreY_ + r * block.minSine >= height_ + kSlack;
+        return centreX_ + r * block.maxCosine <= -1 - kSlack || centreX_ + r * block.minCosine >= width_ + kSlack ||
+               centreY_ + r * block.maxSine <= -1 - kSlack || centreY_ + r * block.minSine >= height_ + kSlack;
     }
 
     // Works out where every step of circle r goes; returns how many source
@@ -277,8 +274,7 @@ private:
             ReplayPlans<false>(circles, separation, startRows);
     }
 
-    template <bool kMayRepeat>
-    void ReplayPlans(int circles, int separation, const int* startRows)
+    template <bool kMayRepeat> void ReplayPlans(int circles, int separation, const int* startRows)
     {
         // Locals, so that the byte stores into the image need not reload them.
         const int count = count_;
@@ -326,8 +322,8 @@ private:
     int centreX_;
     int centreY_;
     std::unique_ptr<std::uint8_t[]> source_;
-    std::uint8_t* image_;     // the first row; the others follow every
-    qsizetype bytesPerLine_;  // bytesPerLine_ bytes, below 2^30 in all
+    std::uint8_t* image_; // the first row; the others follow every
+    qsizetype bytesPerLine_; // bytesPerLine_ bytes, below 2^30 in all
     std::vector<std::int32_t> plans_;
     double reach_ = 0;
     // The target of the last step that took a pixel, kept from one circle to

@@ -22,7 +22,7 @@ void onAllocation(const volatile void* pointer, size_t size)
         std::memset(const_cast<void*>(pointer), fillByte, size);
 }
 
-void onRelease(const volatile void*) {}
+void onRelease(const volatile void*) { }
 
 // The error, or the size and the 3 x width bytes of every row.
 QByteArray outcome(const char* data, qint64 size, unsigned char fill, QImage* image)

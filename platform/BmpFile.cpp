@@ -19,15 +19,12 @@
 
 namespace {
 
-quint16 readU16(const char* d, qint64 at)
-{
-    return quint16(quint8(d[at])) | quint16(quint8(d[at + 1])) << 8;
-}
+quint16 readU16(const char* d, qint64 at) { return quint16(quint8(d[at])) | quint16(quint8(d[at + 1])) << 8; }
 
 quint32 readU32(const char* d, qint64 at)
 {
-    return quint32(quint8(d[at])) | quint32(quint8(d[at + 1])) << 8 |
-           quint32(quint8(d[at + 2])) << 16 | quint32(quint8(d[at + 3])) << 24;
+    return quint32(quint8(d[at])) | quint32(quint8(d[at + 1])) << 8 | quint32(quint8(d[at + 2])) << 16 |
+           quint32(quint8(d[at + 3])) << 24;
 }
 
 [[noreturn]] void refuse(const QString& fileName, const QString& why)
@@ -79,7 +76,7 @@ public:
 
 class MemorySource : public Source {
 public:
-    MemorySource(const char* data, qint64 size) : data_(data), size_(size) {}
+    MemorySource(const char* data, qint64 size) : data_(data), size_(size) { }
     bool Read(qint64 at, void* to, qint64 count) override
     {
         if (at < 0 || count < 0 || at > size_ || count > size_ - at)
@@ -96,7 +93,7 @@ private:
 
 class FileSource : public Source {
 public:
-    explicit FileSource(int fd) : fd_(fd) {}
+    explicit FileSource(int fd) : fd_(fd) { }
     bool Read(qint64 at, void* to, qint64 count) override
     {
         auto* out = static_cast<char*>(to);
@@ -124,7 +121,7 @@ struct Channel {
     int shift = 0;
     quint64 max = 0;
 
-    explicit Channel(quint32 m) : mask(m), shift(__builtin_ctz(m)), max(quint64(m) >> __builtin_ctz(m)) {}
+    explicit Channel(quint32 m) : mask(m), shift(__builtin_ctz(m)), max(quint64(m) >> __builtin_ctz(m)) { }
     std::uint8_t operator()(quint32 pixel) const
     {
         const quint64 value = (pixel & mask) >> shift;
@@ -154,15 +151,15 @@ void convertRow(const BmpHeaderInfo& info, const std::uint8_t* in, std::uint8_t*
         for (int x = 0; x < width; ++x)
             putIndex(x, in[x]);
         return;
-    default:
-        break;
+    default: break;
     }
     const Channel red(info.masks[0]), green(info.masks[1]), blue(info.masks[2]);
     const int bytes = info.bitCount / 8;
     for (int x = 0; x < width; ++x) {
         const std::uint8_t* p = in + x * bytes;
-        const quint32 pixel = bytes == 2 ? quint32(p[0] | p[1] << 8)
-                                         : quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+        const quint32 pixel = bytes == 2
+                                  ? quint32(p[0] | p[1] << 8)
+                                  : quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
         out[3 * x] = blue(pixel);
         out[3 * x + 1] = green(pixel);
         out[3 * x + 2] = red(pixel);
@@ -181,7 +178,7 @@ void decodeRle(const BmpHeaderInfo& info, const std::uint8_t* s, qint64 n, QImag
     std::uint8_t* bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
     qint64 x = 0;
-    qint64 y = 0;  // stored row, 0 = the first in the stream
+    qint64 y = 0; // stored row, 0 = the first in the stream
     const auto put = [&](unsigned index) {
         if (x < width && y < height) {
             const qint64 row = info.topDown ? y : height - 1 - y;
@@ -313,7 +310,7 @@ QImage decodeFrom(Source& source, qint64 fileSize, const QString& fileName, TPix
 
 class FileCloser {
 public:
-    explicit FileCloser(int fd) : fd_(fd) {}
+    explicit FileCloser(int fd) : fd_(fd) { }
     ~FileCloser() { ::close(fd_); }
     FileCloser(const FileCloser&) = delete;
     FileCloser& operator=(const FileCloser&) = delete;
@@ -368,8 +365,14 @@ BmpHeaderInfo ValidateBmpHeader(const QByteArray& head, qint64 fileSize, const Q
         refuse(fileName, QStringLiteral("l'en-tête de l'image est tronqué."));
 
     switch (info.bitCount) {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
-    default: refuse(fileName, QStringLiteral("la profondeur de %1 bits par pixel n'est pas valide.").arg(info.bitCount));
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: break;
+    default:
+        refuse(fileName, QStringLiteral("la profondeur de %1 bits par pixel n'est pas valide.").arg(info.bitCount));
     }
     if (planes != 1)
         refuse(fileName, QStringLiteral("l'image est endommagée et ne peut pas être décodée."));
@@ -393,8 +396,11 @@ BmpHeaderInfo ValidateBmpHeader(const QByteArray& head, qint64 fileSize, const Q
     if (width <= 0 || height <= 0)
         refuse(fileName, QStringLiteral("la taille de l'image (%1 x %2) n'est pas valide.").arg(width).arg(height));
     if (!BitmapSizeAllowed(width, height))
-        refuse(fileName, QStringLiteral("l'image est trop grande (%1 x %2 pixels ; au plus %3 pixels de côté et 1 Gio d'image).")
-                             .arg(width).arg(height).arg(kMaxBitmapSide));
+        refuse(fileName,
+               QStringLiteral("l'image est trop grande (%1 x %2 pixels ; au plus %3 pixels de côté et 1 Gio d'image).")
+                   .arg(width)
+                   .arg(height)
+                   .arg(kMaxBitmapSide));
 
     // With a 40-byte header the three masks follow it; larger headers hold them.
     const qint64 tablesStart = 14 + dibSize;
@@ -428,8 +434,8 @@ BmpHeaderInfo ValidateBmpHeader(const QByteArray& head, qint64 fileSize, const Q
         info.paletteSize = int(std::min(declared, (offBits - tablesStart) / entryBytes));
         for (int i = 0; i < info.paletteSize; ++i) {
             const qint64 at = tablesStart + i * entryBytes;
-            info.palette[size_t(i)] = quint32(quint8(d[at])) | quint32(quint8(d[at + 1])) << 8 |
-                                      quint32(quint8(d[at + 2])) << 16;
+            info.palette[size_t(i)] =
+                quint32(quint8(d[at])) | quint32(quint8(d[at + 1])) << 8 | quint32(quint8(d[at + 2])) << 16;
         }
     }
 
@@ -438,8 +444,10 @@ BmpHeaderInfo ValidateBmpHeader(const QByteArray& head, qint64 fileSize, const Q
         // A run of 255 pixels costs 2 bytes: a stream covers at most 128 pixels
         // a byte. A larger claim would only make an image out of nothing.
         if (width * height > (fileSize - offBits) * 128)
-            refuse(fileName, QStringLiteral("les données compressées ne peuvent pas remplir une image de %1 x %2 pixels.")
-                                 .arg(width).arg(height));
+            refuse(fileName,
+                   QStringLiteral("les données compressées ne peuvent pas remplir une image de %1 x %2 pixels.")
+                       .arg(width)
+                       .arg(height));
     } else {
         info.rowBytes = ((width * info.bitCount + 31) / 32) * 4;
         if (offBits + info.rowBytes * height > fileSize)
@@ -456,7 +464,7 @@ QImage ReadBmpFile(const QString& fileName, TPixelFormat* format)
 {
     const QByteArray path = QFile::encodeName(fileName);
     // Only a regular file is opened: a pipe would block, a device never ends.
-    struct stat status {};
+    struct stat status { };
     if (::stat(path.constData(), &status) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             refuse(fileName, QStringLiteral("le fichier n'existe pas."));

@@ -3,8 +3,8 @@
 #include "platform/TBitmap.h"
 
 #include <QByteArray>
-#include <QImage>
 #include <QIODevice>
+#include <QImage>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -15,13 +15,13 @@ enum class BmpEncoding { Plain, Rle8, Rle4, BitFields };
 // What the headers of a BMP file say, once checked.
 struct BmpHeaderInfo {
     int width = 0;
-    int height = 0;        // always positive; topDown tells the row order
+    int height = 0; // always positive; topDown tells the row order
     bool topDown = false;
     int bitCount = 0;
     TPixelFormat format = pfCustom;
     BmpEncoding encoding = BmpEncoding::Plain;
-    qint64 pixelOffset = 0;   // where the pixels start in the file
-    qint64 rowBytes = 0;      // one stored row of an uncompressed image, padding included
+    qint64 pixelOffset = 0; // where the pixels start in the file
+    qint64 rowBytes = 0; // one stored row of an uncompressed image, padding included
     // 16 and 32 bits: where red, green and blue lie in a pixel (never zero,
     // contiguous, not overlapping).
     std::array<std::uint32_t, 3> masks{};

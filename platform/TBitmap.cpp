@@ -28,15 +28,19 @@ void TBitmap::SetSize(int width, int height)
     if (width == width_ && height == height_)
         return;
     if (!BitmapSizeAllowed(width, height))
-        throw ERasterError(QStringLiteral("Taille d'image refusée : %1 x %2 pixels (au plus %3 pixels de côté et 1 Gio d'image).")
-                               .arg(width).arg(height).arg(kMaxBitmapSide));
+        throw ERasterError(
+            QStringLiteral("Taille d'image refusée : %1 x %2 pixels (au plus %3 pixels de côté et 1 Gio d'image).")
+                .arg(width)
+                .arg(height)
+                .arg(kMaxBitmapSide));
     if (width == 0 || height == 0) {
         Adopt(QImage(), width, height);
         return;
     }
     QImage resized(width, height, QImage::Format_BGR888);
     if (resized.isNull())
-        throw ERasterError(QStringLiteral("Mémoire insuffisante pour une image de %1 x %2 pixels.").arg(width).arg(height));
+        throw ERasterError(
+            QStringLiteral("Mémoire insuffisante pour une image de %1 x %2 pixels.").arg(width).arg(height));
     resized.fill(Qt::white);
     // Pixels that still fit are kept.
     const int keepW = std::min(width, width_);
@@ -54,6 +58,14 @@ void TBitmap::Adopt(QImage image, int width, int height)
     // The image is never shared, so this pointer stays valid until the next Adopt.
     data_ = image_.isNull() ? nullptr : image_.bits();
     bytesPerLine_ = image_.isNull() ? 0 : image_.bytesPerLine();
+}
+
+void TBitmap::WillWriteRows(int first, int last)
+{
+    if (!watcher_)
+        return;
+    for (int row = std::max(first, 0); row <= std::min(last, height_ - 1); ++row)
+        watcher_->RowTouched(row);
 }
 
 TCanvas* TBitmap::Canvas()
@@ -77,10 +89,13 @@ void TBitmap::LoadFromFile(const QString& fileName)
 void TBitmap::SetImage(const QImage& image, TPixelFormat format)
 {
     if (!BitmapSizeAllowed(image.width(), image.height()))
-        throw ERasterError(QStringLiteral("Taille d'image refusée : %1 x %2 pixels.").arg(image.width()).arg(image.height()));
+        throw ERasterError(
+            QStringLiteral("Taille d'image refusée : %1 x %2 pixels.").arg(image.width()).arg(image.height()));
     QImage converted = image.convertToFormat(QImage::Format_BGR888);
     if (!image.isNull() && converted.isNull())
-        throw ERasterError(QStringLiteral("Mémoire insuffisante pour une image de %1 x %2 pixels.").arg(image.width()).arg(image.height()));
+        throw ERasterError(QStringLiteral("Mémoire insuffisante pour une image de %1 x %2 pixels.")
+                               .arg(image.width())
+                               .arg(image.height()));
     converted.detach();
     const int w = converted.width();
     const int h = converted.height();

@@ -74,7 +74,7 @@ void TPot::Clic(int x, int y, TMouseButton bouton, TCanvas* canvas)
     Screen->SetCursor(crArrow);
 }
 
-void TPot::Trace(int*, int*, int, int, TMouseButton, TCanvas*) {}
+void TPot::Trace(int*, int*, int, int, TMouseButton, TCanvas*) { }
 
 // Breadth first from the seed; the neighbours of each point are examined up,
 // left, right, down, and a neighbour joins the queue when it lies in the

@@ -13,10 +13,7 @@ void TSelectRect::SetWholeMask(std::uint8_t value)
         std::memset(masque[y], value, size_t(bmp->Width()));
 }
 
-void TSelectRect::Clic(int, int, TMouseButton, TCanvas*)
-{
-    SetWholeMask(1);
-}
+void TSelectRect::Clic(int, int, TMouseButton, TCanvas*) { SetWholeMask(1); }
 
 void TSelectRect::Trace(int* anchorX, int* anchorY, int x, int y, TMouseButton bouton, TCanvas* canvas)
 {

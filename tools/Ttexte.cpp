@@ -1,18 +1,16 @@
 #include "tools/Ttexte.h"
 
-#include "dialogs/Form_entree.h"
 #include "platform/TBitmap.h"
 #include "platform/TCanvas.h"
+#include "tools/ToolHost.h"
 
 #include <climits>
 
 void TTexte::Clic(int x, int y, TMouseButton, TCanvas*)
 {
-    if (!Frm_entree)
+    if (!host_)
         return;
-    texte.clear();
-    Frm_entree->retourTexte = &texte;
-    Frm_entree->ShowModal();
+    texte = host_->AskText();
     // Cancel, the close box and an empty edit all leave the text empty.
     if (texte.isEmpty() || !bmp)
         return;
@@ -28,7 +26,4 @@ void TTexte::Clic(int x, int y, TMouseButton, TCanvas*)
     canvas->TextOut(int(left), int(top), texte);
 }
 
-void TTexte::Trace(int*, int*, int x, int y, TMouseButton bouton, TCanvas* canvas)
-{
-    Clic(x, y, bouton, canvas);
-}
+void TTexte::Trace(int*, int*, int x, int y, TMouseButton bouton, TCanvas* canvas) { Clic(x, y, bouton, canvas); }

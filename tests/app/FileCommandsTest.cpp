@@ -23,10 +23,12 @@ void typeAndAccept(QWidget* modal, const QString& name)
     ASSERT_NE(dialog, nullptr);
     dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(name);
     // The save dialog asks before replacing a file: answer yes.
-    testgui::WhenModal([](QWidget* confirm) {
-        if (auto* box = qobject_cast<QMessageBox*>(confirm))
-            box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click() : box->accept();
-    }, 1000);
+    testgui::WhenModal(
+        [](QWidget* confirm) {
+            if (auto* box = qobject_cast<QMessageBox*>(confirm))
+                box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click() : box->accept();
+        },
+        1000);
     static_cast<QDialog*>(dialog)->accept();
 }
 
@@ -38,7 +40,7 @@ protected:
         dir = testimg::TempDir();
         previous = QDir::currentPath();
         QDir::setCurrent(dir);
-        frm_main->btn_fichier->click();  // the file palette, as the user opens it
+        frm_main->btn_fichier->click(); // the file palette, as the user opens it
     }
     void TearDown() override
     {
@@ -74,8 +76,6 @@ protected:
 
 bool exists(const QString& path) { return QFile::exists(path); }
 
-
-
 } // namespace
 
 TEST_F(FileCommandsTest, NewCreatesAWhiteDocumentOfTheTypedSize)
@@ -102,7 +102,8 @@ TEST_F(FileCommandsTest, NewCreatesAWhiteDocumentOfTheTypedSize)
     New("30000", "30000");
     EXPECT_EQ(frm_main->ActiveDessin(), last);
     ASSERT_EQ(messages.messages.size(), 2u);
-    EXPECT_TRUE(messages.messages[0].text.startsWith(QStringLiteral("Impossible de créer une image de 40000 x 10 pixels")));
+    EXPECT_TRUE(
+        messages.messages[0].text.startsWith(QStringLiteral("Impossible de créer une image de 40000 x 10 pixels")));
 }
 
 TEST_F(FileCommandsTest, SaveAsAppendsTheExtensionOnlyWhenTheNameLacksIt)
@@ -115,11 +116,14 @@ TEST_F(FileCommandsTest, SaveAsAppendsTheExtensionOnlyWhenTheNameLacksIt)
     EXPECT_TRUE(exists(dir + "/photo.BMP.bmp"));
     EXPECT_TRUE(exists(dir + "/photo.bmp.old"));
     EXPECT_FALSE(exists(dir + "/photo.BMP"));
-    // The caption stays; save still writes "Dessin" in the current folder.
+    // The caption stays; save writes the file the new image was first saved
+    // to, never a file named "Dessin" in the current folder.
     EXPECT_EQ(frm_main->ActiveDessin()->windowTitle(), QStringLiteral("Dessin"));
     frm_main->ActiveDessin()->close();
+    QFile::remove(dir + "/photo.bmp");
     frm_fe->btn_save->click();
-    EXPECT_TRUE(exists(dir + "/Dessin"));
+    EXPECT_FALSE(exists(dir + "/Dessin"));
+    EXPECT_TRUE(exists(dir + "/photo.bmp"));
     EXPECT_TRUE(frm_main->ActiveDessin()->isVisible());
     TBitmap reread;
     reread.LoadFromFile(dir + "/photo.bmp");
@@ -201,11 +205,11 @@ TEST_F(FileCommandsTest, HelpStartsTheBrowserOnlyWhenThePageExists)
     ASSERT_TRUE(exists(frm_fe->helpPage));
     frm_fe->btn_aide->click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo(marker).size() > 0; }, 5000));
-    EXPECT_TRUE(frm_main->isVisible());  // the editor goes on
+    EXPECT_TRUE(frm_main->isVisible()); // the editor goes on
 }
 
 TEST(InstalledHelp, ThePageLiesBesideTheProgramsPrefix)
 {
     EXPECT_TRUE(InstalledHelpPage().endsWith(QStringLiteral("/share/velmora/html/index.html")));
-    EXPECT_TRUE(QFile::exists(InstalledHelpPage()));  // copied into the build tree
+    EXPECT_TRUE(QFile::exists(InstalledHelpPage())); // copied into the build tree
 }

@@ -16,9 +16,9 @@
 #include <QMenu>
 #include <QPointer>
 #include <QProcess>
-#include <QToolButton>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QToolButton>
 
 using StartupTest = FormsTest;
 
@@ -136,8 +136,8 @@ TEST(RealProgram, StartsUnderXvfbShowsThePaletteAndEndsWithZeroWhenItIsClosed)
     run.setProcessEnvironment(environment);
     const QString script = QStringLiteral(
         "\"$1\" & pid=$!; \"$2\" 'V.M.' 30; probe=$?; wait $pid; code=$?; echo \"probe=$probe exit=$code\"");
-    run.start(QStringLiteral("xvfb-run"), {"-a", "-s", "-screen 0 1280x1024x24", "sh", "-c", script, "sh",
-                                           bin + "/velmora", bin + "/x11window"});
+    run.start(QStringLiteral("xvfb-run"),
+              {"-a", "-s", "-screen 0 1280x1024x24", "sh", "-c", script, "sh", bin + "/velmora", bin + "/x11window"});
     ASSERT_TRUE(run.waitForFinished(90000));
     const QString output = QString::fromLocal8Bit(run.readAll());
     EXPECT_TRUE(output.contains(QStringLiteral("mapped 113x329"))) << output.toStdString();

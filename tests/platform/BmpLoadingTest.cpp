@@ -89,16 +89,16 @@ ChildReport inChild(const std::function<QString()>& work, int timeoutMs = 20000)
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(fds[0]);
-        rusage before {};
+        rusage before{};
         ::getrusage(RUSAGE_SELF, &before);
         QElapsedTimer timer;
         timer.start();
         const QString text = work();
         const double seconds = timer.nsecsElapsed() / 1e9;
-        rusage after {};
+        rusage after{};
         ::getrusage(RUSAGE_SELF, &after);
-        const QByteArray out = QByteArray::number(seconds) + ' ' + QByteArray::number(qint64(after.ru_maxrss - before.ru_maxrss)) +
-                               ' ' + text.toUtf8();
+        const QByteArray out = QByteArray::number(seconds) + ' ' +
+                               QByteArray::number(qint64(after.ru_maxrss - before.ru_maxrss)) + ' ' + text.toUtf8();
         [[maybe_unused]] const ssize_t written = ::write(fds[1], out.constData(), size_t(out.size()));
         ::_exit(0);
     }
@@ -165,7 +165,8 @@ TEST(BmpDecoding, MatchesQtOnEveryWellFormedVariant)
         TBitmap loaded;
         loaded.LoadFromFile(writeFile(file.bytes));
         EXPECT_EQ(pixelBytes(loaded.Image()), pixelBytes(mine));
-        const QStringList scaledOrUndefined = {"rgb555", "bitfields565", "bitfields231", "bitfields101010", "rle8-delta"};
+        const QStringList scaledOrUndefined = {"rgb555", "bitfields565", "bitfields231", "bitfields101010",
+                                               "rle8-delta"};
         if (scaledOrUndefined.contains(file.name))
             continue;
         QByteArray bytes = file.bytes;
@@ -190,15 +191,15 @@ TEST(BmpDecoding, BitFieldsAreScaledSoThatFullScaleIsWhite)
         TColor expected;
     };
     const std::vector<Row> rows = {
-        {16, 0, {}, 0x7FFF, RGBColor(255, 255, 255)},                              // 5-5-5 white, not 248
-        {16, 0, {}, 0x4210, RGBColor(131, 131, 131)},                              // 16 * 255 / 31
+        {16, 0, {}, 0x7FFF, RGBColor(255, 255, 255)}, // 5-5-5 white, not 248
+        {16, 0, {}, 0x4210, RGBColor(131, 131, 131)}, // 16 * 255 / 31
         {16, 0, {}, 0x7C00, RGBColor(255, 0, 0)},
-        {16, 3, {0xF800, 0x07E0, 0x001F, 0}, 0xFFFF, RGBColor(255, 255, 255)},     // 5-6-5
-        {16, 3, {0xF800, 0x07E0, 0x001F, 0}, 0x0400, RGBColor(0, 129, 0)},         // 32 * 255 / 63
-        {16, 3, {0xC000, 0x3800, 0x0400, 0}, 0xFC00, RGBColor(255, 255, 255)},     // 2-3-1
+        {16, 3, {0xF800, 0x07E0, 0x001F, 0}, 0xFFFF, RGBColor(255, 255, 255)}, // 5-6-5
+        {16, 3, {0xF800, 0x07E0, 0x001F, 0}, 0x0400, RGBColor(0, 129, 0)}, // 32 * 255 / 63
+        {16, 3, {0xC000, 0x3800, 0x0400, 0}, 0xFC00, RGBColor(255, 255, 255)}, // 2-3-1
         {16, 3, {0xC000, 0x3800, 0x0400, 0}, 0x4800, RGBColor(85, 36, 0)},
-        {16, 3, {0xE000, 0x1FF8, 0x0007, 0}, 0x1FF8, RGBColor(0, 255, 0)},         // 3-10-3
-        {32, 3, {0x3FF00000, 0x000FFC00, 0x000003FF, 0}, 0x3FFFFFFF, RGBColor(255, 255, 255)},  // 10-10-10-2
+        {16, 3, {0xE000, 0x1FF8, 0x0007, 0}, 0x1FF8, RGBColor(0, 255, 0)}, // 3-10-3
+        {32, 3, {0x3FF00000, 0x000FFC00, 0x000003FF, 0}, 0x3FFFFFFF, RGBColor(255, 255, 255)}, // 10-10-10-2
         {32, 3, {0x3FF00000, 0x000FFC00, 0x000003FF, 0}, 0x20080200, RGBColor(127, 127, 127)},
         {32, 0, {}, 0xAA123456, RGBColor(0x12, 0x34, 0x56)},
     };
@@ -221,7 +222,9 @@ TEST(BmpDecoding, BitFieldsAreScaledSoThatFullScaleIsWhite)
 TEST(BmpDecoding, PixelsTheFileDoesNotDefineAreBlack)
 {
     const TColor k = RGBColor(0, 0, 0);
-    const QByteArray palette = QByteArray::fromHex("0000ff00" "00ff0000" "ff000000");  // red, green, blue
+    const QByteArray palette = QByteArray::fromHex("0000ff00"
+                                                   "00ff0000"
+                                                   "ff000000"); // red, green, blue
     const TColor r = RGBColor(255, 0, 0), g = RGBColor(0, 255, 0), b = RGBColor(0, 0, 255);
     struct Row {
         const char* name;
@@ -233,13 +236,38 @@ TEST(BmpDecoding, PixelsTheFileDoesNotDefineAreBlack)
     };
     const std::vector<Row> rows = {
         {"end of bitmap at once", 8, 2, 1, "0001", rgbImage(3, 2, {k, k, k, k, k, k})},
-        {"early end of line", 8, 2, 1, "0101" "0000" "0302" "0001", rgbImage(3, 2, {b, b, b, g, k, k})},
-        {"delta", 8, 2, 1, "0100" "00020101" "0101" "0001", rgbImage(3, 2, {k, k, g, r, k, k})},
-        {"stream cut short", 8, 2, 1, "0201" "00", rgbImage(3, 2, {k, k, k, g, g, k})},
+        {"early end of line", 8, 2, 1,
+         "0101"
+         "0000"
+         "0302"
+         "0001",
+         rgbImage(3, 2, {b, b, b, g, k, k})},
+        {"delta", 8, 2, 1,
+         "0100"
+         "00020101"
+         "0101"
+         "0001",
+         rgbImage(3, 2, {k, k, g, r, k, k})},
+        {"stream cut short", 8, 2, 1,
+         "0201"
+         "00",
+         rgbImage(3, 2, {k, k, k, g, g, k})},
         {"literal run cut short", 8, 2, 1, "00030102", rgbImage(3, 2, {k, k, k, g, b, k})},
-        {"rle4 delta", 4, 2, 2, "0112" "00020001" "0112", rgbImage(3, 2, {k, g, k, g, k, k})},
-        {"top-down rle", 8, -2, 1, "0302" "0000" "0100" "0001", rgbImage(3, 2, {b, b, b, r, k, k})},
-        {"index past the palette", 8, 2, 0, "0103ff00" "02000100", rgbImage(3, 2, {b, r, g, g, k, k})},
+        {"rle4 delta", 4, 2, 2,
+         "0112"
+         "00020001"
+         "0112",
+         rgbImage(3, 2, {k, g, k, g, k, k})},
+        {"top-down rle", 8, -2, 1,
+         "0302"
+         "0000"
+         "0100"
+         "0001",
+         rgbImage(3, 2, {b, b, b, r, k, k})},
+        {"index past the palette", 8, 2, 0,
+         "0103ff00"
+         "02000100",
+         rgbImage(3, 2, {b, r, g, g, k, k})},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -258,7 +286,8 @@ TEST(BmpDecoding, PixelsTheFileDoesNotDefineAreBlack)
     os2.width = 3;
     os2.bits = 8;
     os2.headerSize = 12;
-    os2.palette = QByteArray::fromHex("0000ff" "00ff00");
+    os2.palette = QByteArray::fromHex("0000ff"
+                                      "00ff00");
     os2.pixels = QByteArray::fromHex("01fe0000");
     EXPECT_EQ(pixelBytes(decoded(bmpfile::Build(os2))), pixelBytes(rgbImage(3, 1, {g, k, r})));
 }
@@ -305,7 +334,12 @@ TEST(BmpDecoding, HostileFilesAreRefusedOrDecodedWithinTimeAndMemory)
         return bmpfile::Build(s);
     };
     const auto bitfields = [&](std::array<std::uint32_t, 4> masks, int bits = 16) {
-        return spec([&](Spec& s) { s.bits = bits; s.compression = 3; s.masks = masks; s.pixels = QByteArray(64, '\x11'); });
+        return spec([&](Spec& s) {
+            s.bits = bits;
+            s.compression = 3;
+            s.masks = masks;
+            s.pixels = QByteArray(64, '\x11');
+        });
     };
     const char* const kImage = "image";
     ASSERT_EQ(::mkfifo(QFile::encodeName(dir + "/pipe.bmp").constData(), 0644), 0);
@@ -314,7 +348,7 @@ TEST(BmpDecoding, HostileFilesAreRefusedOrDecodedWithinTimeAndMemory)
     struct Case {
         const char* name;
         QString path;
-        const char* outcome;  // a part of the message, or "image"
+        const char* outcome; // a part of the message, or "image"
     };
     const std::vector<Case> cases = {
         {"empty", save("empty", {}), "trop court"},
@@ -334,11 +368,20 @@ TEST(BmpDecoding, HostileFilesAreRefusedOrDecodedWithinTimeAndMemory)
         {"7 bits", save("b7", spec([](Spec& s) { s.bits = 7; })), "profondeur de 7 bits"},
         {"64 bits", save("b64", spec([](Spec& s) { s.bits = 64; })), "profondeur de 64 bits"},
         {"unknown compression", save("c9", spec([](Spec& s) { s.compression = 9; })), "pas pris en charge"},
-        {"alpha bit fields", save("c6", spec([](Spec& s) { s.bits = 32; s.compression = 6; })), "pas pris en charge"},
-        {"56-byte header", save("h56", spec([](Spec& s) { s.headerSize = 56; })), "type d'en-tête n'est pas pris en charge"},
+        {"alpha bit fields", save("c6", spec([](Spec& s) {
+                                      s.bits = 32;
+                                      s.compression = 6;
+                                  })),
+         "pas pris en charge"},
+        {"56-byte header", save("h56", spec([](Spec& s) { s.headerSize = 56; })),
+         "type d'en-tête n'est pas pris en charge"},
         {"44-byte header", save("h44", spec([](Spec& s) { s.headerSize = 44; })), "inconnu ou endommagé"},
         {"two planes", save("planes", spec([](Spec& s) { s.planes = 2; })), "endommagée"},
-        {"huge palette count", save("pal", spec([](Spec& s) { s.bits = 8; s.coloursUsed = 0xFFFFFFFF; })), "palette"},
+        {"huge palette count", save("pal", spec([](Spec& s) {
+                                        s.bits = 8;
+                                        s.coloursUsed = 0xFFFFFFFF;
+                                    })),
+         "palette"},
         {"zero masks", save("m0", bitfields({0, 0, 0, 0})), "masques"},
         {"one zero mask", save("m1", bitfields({0xF800, 0, 0x1F, 0})), "masques"},
         {"overlapping masks", save("mo", bitfields({0xF800, 0x0FE0, 0x1F, 0})), "masques"},

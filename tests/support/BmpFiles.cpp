@@ -84,9 +84,9 @@ QByteArray Palette(int count, bool os2)
 {
     QByteArray out;
     for (int i = 0; i < count; ++i) {
-        out.append(char(i * 37 + 5));    // blue
-        out.append(char(255 - i * 11));  // green
-        out.append(char(i * 3 + 100));   // red
+        out.append(char(i * 37 + 5)); // blue
+        out.append(char(255 - i * 11)); // green
+        out.append(char(i * 3 + 100)); // red
         if (!os2)
             out.append('\0');
     }
@@ -103,55 +103,139 @@ std::vector<Named> Variants()
     const auto add = [&](const char* name, const Spec& s) { v.push_back({QString::fromLatin1(name), Build(s)}); };
 
     Spec s;
-    s = {}; s.width = 13; s.height = 5; s.bits = 1; s.palette = Palette(2); s.pixels = Rows(13, 5, 1, indexed(1, 2));
+    s = {};
+    s.width = 13;
+    s.height = 5;
+    s.bits = 1;
+    s.palette = Palette(2);
+    s.pixels = Rows(13, 5, 1, indexed(1, 2));
     add("pal1", s);
-    s = {}; s.width = 7; s.height = 4; s.bits = 4; s.palette = Palette(16); s.pixels = Rows(7, 4, 4, indexed(4, 16));
+    s = {};
+    s.width = 7;
+    s.height = 4;
+    s.bits = 4;
+    s.palette = Palette(16);
+    s.pixels = Rows(7, 4, 4, indexed(4, 16));
     add("pal4", s);
-    s = {}; s.width = 5; s.height = 3; s.bits = 4; s.palette = Palette(6); s.pixels = Rows(5, 3, 4, indexed(4, 6));
+    s = {};
+    s.width = 5;
+    s.height = 3;
+    s.bits = 4;
+    s.palette = Palette(6);
+    s.pixels = Rows(5, 3, 4, indexed(4, 6));
     add("pal4-short", s);
-    s = {}; s.width = 9; s.height = 4; s.bits = 8; s.palette = Palette(256); s.pixels = Rows(9, 4, 8, indexed(8, 256));
+    s = {};
+    s.width = 9;
+    s.height = 4;
+    s.bits = 8;
+    s.palette = Palette(256);
+    s.pixels = Rows(9, 4, 8, indexed(8, 256));
     add("pal8", s);
     s.height = -4;
     add("pal8-topdown", s);
-    s = {}; s.width = 6; s.height = 3; s.bits = 8; s.headerSize = 12; s.palette = Palette(256, true); s.pixels = Rows(6, 3, 8, indexed(8, 256));
+    s = {};
+    s.width = 6;
+    s.height = 3;
+    s.bits = 8;
+    s.headerSize = 12;
+    s.palette = Palette(256, true);
+    s.pixels = Rows(6, 3, 8, indexed(8, 256));
     add("pal8-os2", s);
-    s = {}; s.width = 5; s.height = 3; s.bits = 16; s.pixels = Rows(5, 3, 16, noise);
+    s = {};
+    s.width = 5;
+    s.height = 3;
+    s.bits = 16;
+    s.pixels = Rows(5, 3, 16, noise);
     add("rgb555", s);
-    s.compression = 3; s.masks = {0xF800, 0x07E0, 0x001F, 0};
+    s.compression = 3;
+    s.masks = {0xF800, 0x07E0, 0x001F, 0};
     add("bitfields565", s);
     s.masks = {0xC000, 0x3800, 0x0400, 0};
     add("bitfields231", s);
-    s = {}; s.width = 7; s.height = 3; s.pixels = Rows(7, 3, 24, noise);
+    s = {};
+    s.width = 7;
+    s.height = 3;
+    s.pixels = Rows(7, 3, 24, noise);
     add("rgb24", s);
     s.height = -3;
     add("rgb24-topdown", s);
-    s.height = 3; s.headerSize = 108;
+    s.height = 3;
+    s.headerSize = 108;
     add("rgb24-v4", s);
     s.headerSize = 124;
     add("rgb24-v5", s);
     s.headerSize = 64;
     add("rgb24-os2v2", s);
-    s = {}; s.width = 4; s.height = 2; s.bits = 24; s.headerSize = 12; s.pixels = Rows(4, 2, 24, noise);
+    s = {};
+    s.width = 4;
+    s.height = 2;
+    s.bits = 24;
+    s.headerSize = 12;
+    s.pixels = Rows(4, 2, 24, noise);
     add("rgb24-os2", s);
-    s = {}; s.width = 3; s.height = 3; s.bits = 32; s.pixels = Rows(3, 3, 32, noise);
+    s = {};
+    s.width = 3;
+    s.height = 3;
+    s.bits = 32;
+    s.pixels = Rows(3, 3, 32, noise);
     add("rgb32", s);
-    s.compression = 3; s.masks = {0xFF0000, 0xFF00, 0xFF, 0};
+    s.compression = 3;
+    s.masks = {0xFF0000, 0xFF00, 0xFF, 0};
     add("bitfields32", s);
-    s.headerSize = 108; s.masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+    s.headerSize = 108;
+    s.masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
     add("bitfields32-alpha", s);
-    s.headerSize = 40; s.masks = {0x3FF00000, 0x000FFC00, 0x000003FF, 0};
+    s.headerSize = 40;
+    s.masks = {0x3FF00000, 0x000FFC00, 0x000003FF, 0};
     add("bitfields101010", s);
 
     // RLE: runs, literal runs (odd and even), row ends and the image's end.
-    s = {}; s.width = 8; s.height = 3; s.bits = 8; s.compression = 1; s.palette = Palette(4);
-    s.pixels = QByteArray::fromHex("0501" "0302" "0000" "0003" "000102" "00" "0503" "0000" "0800" "0001");
+    s = {};
+    s.width = 8;
+    s.height = 3;
+    s.bits = 8;
+    s.compression = 1;
+    s.palette = Palette(4);
+    s.pixels = QByteArray::fromHex("0501"
+                                   "0302"
+                                   "0000"
+                                   "0003"
+                                   "000102"
+                                   "00"
+                                   "0503"
+                                   "0000"
+                                   "0800"
+                                   "0001");
     add("rle8", s);
-    s = {}; s.width = 8; s.height = 2; s.bits = 4; s.compression = 2; s.palette = Palette(16);
-    s.pixels = QByteArray::fromHex("0512" "0334" "0000" "0005" "56789a" "00" "0331" "0000" "0001");
+    s = {};
+    s.width = 8;
+    s.height = 2;
+    s.bits = 4;
+    s.compression = 2;
+    s.palette = Palette(16);
+    s.pixels = QByteArray::fromHex("0512"
+                                   "0334"
+                                   "0000"
+                                   "0005"
+                                   "56789a"
+                                   "00"
+                                   "0331"
+                                   "0000"
+                                   "0001");
     add("rle4", s);
     // Deltas and an early end leave pixels the stream never reaches.
-    s = {}; s.width = 6; s.height = 4; s.bits = 8; s.compression = 1; s.palette = Palette(4);
-    s.pixels = QByteArray::fromHex("0201" "00020201" "0202" "0000" "0103" "0001");
+    s = {};
+    s.width = 6;
+    s.height = 4;
+    s.bits = 8;
+    s.compression = 1;
+    s.palette = Palette(4);
+    s.pixels = QByteArray::fromHex("0201"
+                                   "00020201"
+                                   "0202"
+                                   "0000"
+                                   "0103"
+                                   "0001");
     add("rle8-delta", s);
     return v;
 }

@@ -13,17 +13,17 @@ namespace bmpfile {
 
 struct Spec {
     int width = 1;
-    int height = 1;               // negative: top-down
+    int height = 1; // negative: top-down
     int bits = 24;
     std::uint32_t compression = 0;
-    int headerSize = 40;          // 12, 40, 64, 108, 124 (others are written zero-filled)
+    int headerSize = 40; // 12, 40, 64, 108, 124 (others are written zero-filled)
     int planes = 1;
-    QByteArray palette;           // raw entries: 3 bytes each with a 12-byte header, else 4
-    std::int64_t coloursUsed = -1;  // -1: the palette's entry count
-    std::array<std::uint32_t, 4> masks{};  // red, green, blue, alpha; written for compression 3
+    QByteArray palette; // raw entries: 3 bytes each with a 12-byte header, else 4
+    std::int64_t coloursUsed = -1; // -1: the palette's entry count
+    std::array<std::uint32_t, 4> masks{}; // red, green, blue, alpha; written for compression 3
     QByteArray pixels;
-    std::int64_t pixelOffset = -1;  // -1: right after the header, masks and palette
-    std::uint32_t resolution = 2835;  // pixels per metre, both ways (the program writes 0)
+    std::int64_t pixelOffset = -1; // -1: right after the header, masks and palette
+    std::uint32_t resolution = 2835; // pixels per metre, both ways (the program writes 0)
 };
 
 // The file's bytes.

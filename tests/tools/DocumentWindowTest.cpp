@@ -4,8 +4,8 @@
 #include "app/Form_main.h"
 #include "app/Startup.h"
 #include "document/Tdessin.h"
-#include "tools/Tpipette.h"
 #include "support/FormsFixture.h"
+#include "tools/Tpipette.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -47,7 +47,7 @@ TEST_F(DocumentWindow, BrushStrokeFollowsThePointer)
     frm_main->OnClickPinceau(nullptr);
     press(5, 5);
     move(12, 9);
-    move(12, 20);  // shares x with the anchor: not forwarded
+    move(12, 20); // shares x with the anchor: not forwarded
     move(30, 25);
     release(30, 25);
     Points expected = LineSet(5, 5, 12, 9);
@@ -62,7 +62,7 @@ TEST_F(DocumentWindow, LineIsDrawnFromThePressToTheRelease)
     frm_main->OnLineClick(nullptr);
     press(10, 10);
     move(40, 30);
-    EXPECT_EQ(Where(image(), clBlack), Points({{10, 10}}));  // the drag only previews
+    EXPECT_EQ(Where(image(), clBlack), Points({{10, 10}})); // the drag only previews
     move(13, 11);
     release(13, 11);
     EXPECT_EQ(Where(image(), clBlack), Points({{10, 10}, {11, 10}, {12, 11}, {13, 11}}));
@@ -75,7 +75,7 @@ TEST_F(DocumentWindow, SelectionThenFillChangesOnlyTheRectangle)
     move(20, 15);
     move(30, 20);
     release(30, 20);
-    frm_main->OnClickPinceau(nullptr);  // the next tool gets the same mask
+    frm_main->OnClickPinceau(nullptr); // the next tool gets the same mask
     frm_main->btn_outil_potClick(nullptr);
     frm_main->Stxt_coul_2->SetColor(kRed);
     press(15, 10, Qt::RightButton);

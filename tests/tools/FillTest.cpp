@@ -69,8 +69,8 @@ public:
 private:
     struct Node {
         int x, y;
-        Node* next;   // the next older node
-        Node* newer;  // the next newer node
+        Node* next; // the next older node
+        Node* newer; // the next newer node
     };
     Node* head_;
     int count_ = 0;
@@ -161,7 +161,7 @@ TEST(PaintBucket, NeitherPaintsNorCrossesProtectedPixels)
     Scene scene(20, 10);
     scene.Mask(8, 0, 10, 10, 0);
     auto pot = scene.Make<TPot>();
-    pot->Clic(2, 2, mbRight, scene.Window());  // couleur2 is white: make it visible
+    pot->Clic(2, 2, mbRight, scene.Window()); // couleur2 is white: make it visible
     pot->SetCouleur2(kRed);
     pot->Clic(2, 2, mbRight, scene.Window());
     Points left;
@@ -203,7 +203,7 @@ TEST(PaintBucket, TakesTheTargetFromTheWindow)
 TEST(PaintBucket, FillingWithTheTargetColourEndsAndChangesNothing)
 {
     Scene scene(30, 20);
-    scene.image->Canvas()->SetPixels(7, 7, kRed);  // under a window that shows white
+    scene.image->Canvas()->SetPixels(7, 7, kRed); // under a window that shows white
     auto pot = scene.Make<TPot>();
     pot->SetCouleur2(clWhite);
     const auto before = testimg::Copy(*scene.image);

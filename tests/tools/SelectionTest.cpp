@@ -86,7 +86,7 @@ TEST(Selection, PreviewIsTheOutlineInTheButtonsColourOverProtectedPixels)
     for (int r = 10; r <= 12; ++r)
         outline.insert({{10, r}, {14, r}});
     EXPECT_EQ(Where(scene.window, kRed), outline);
-    EXPECT_TRUE(editable(scene).empty());  // the preview leaves the mask alone
+    EXPECT_TRUE(editable(scene).empty()); // the preview leaves the mask alone
     scene.Repaint();
     select->Trace(&ax, &ay, 14, 13, mbRight, scene.Window());
     EXPECT_EQ(Where(scene.window, kBlue), outline);
@@ -101,7 +101,7 @@ TEST(Selection, LaterToolsChangeOnlyPixelsInsideTheRectangle)
 
     auto pot = scene.Make<TPot>();
     pot->SetCouleur1(kRed);
-    scene.Press(*pot, 0, 0);  // outside: protected pixels are not crossed
+    scene.Press(*pot, 0, 0); // outside: protected pixels are not crossed
     EXPECT_TRUE(Where(*scene.image, kRed).empty());
     scene.Press(*pot, 15, 10);
     EXPECT_EQ(Where(*scene.image, kRed), inside);

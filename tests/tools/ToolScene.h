@@ -27,10 +27,11 @@ using Points = std::set<Point>;
 struct Scene {
     Scene(int width, int height, TColor colour = clWhite);
 
-    template <class Tool>
-    std::unique_ptr<Tool> Make()
+    // The tool on this scene's image and mask; `extra` follows them (the
+    // palette tools' host).
+    template <class Tool, class... Extra> std::unique_ptr<Tool> Make(Extra... extra)
     {
-        return std::make_unique<Tool>(image.get(), selection.GetRows());
+        return std::make_unique<Tool>(image.get(), selection.GetRows(), extra...);
     }
 
     TCanvas* Window() { return window.Canvas(); }
