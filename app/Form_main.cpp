@@ -22,6 +22,8 @@
 #include <QFontDialog>
 #include <QGroupBox>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QToolButton>
 
 Tfrm_main* frm_main = nullptr;
@@ -314,8 +316,33 @@ void Tfrm_main::FormClose(QObject*)
 
 void Tfrm_main::closeEvent(QCloseEvent* event)
 {
+    if (!MayQuit()) {
+        event->ignore();
+        return;
+    }
     FormClose(this);
     event->accept();
     // Closing the palette ends the program, whatever other window is open.
     QCoreApplication::quit();
+}
+
+bool Tfrm_main::MayQuit()
+{
+    int unsaved = 0;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* document = qobject_cast<TDessin*>(window); document && document->IsModified())
+            ++unsaved;
+    if (unsaved == 0)
+        return true;
+    const QString text = unsaved == 1 ? QStringLiteral("1 image n'est pas enregistrée.")
+                                      : QStringLiteral("%1 images ne sont pas enregistrées.").arg(unsaved);
+    QMessageBox question(QMessageBox::Warning, QStringLiteral("Quitter"),
+                         text + QStringLiteral("\nQuitter quand même et perdre les modifications ?"),
+                         QMessageBox::NoButton, this);
+    QPushButton* quit = question.addButton(QStringLiteral("Quitter sans enregistrer"), QMessageBox::DestructiveRole);
+    QPushButton* back = question.addButton(QStringLiteral("Revenir"), QMessageBox::RejectRole);
+    question.setDefaultButton(back);
+    question.setEscapeButton(back);
+    question.exec();
+    return question.clickedButton() == quit;
 }

@@ -132,6 +132,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // Asks before quitting when an image is not saved; false: the user goes back.
+    bool MayQuit();
 
 private:
     void BuildButtons();

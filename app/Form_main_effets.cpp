@@ -67,7 +67,7 @@ void Tfrm_main::RunFilter(const FilterFactory& make)
     filtre.reset();
     // The filter keeps referring to the run's copy, which is gone: it is never
     // applied again, only destroyed by the next filter command or at the end.
-    filtre = commands::RunFilter(*dessin->GetBmp(), *dessin->GetSelection(), make);
+    dessin->RecordChange([&] { filtre = commands::RunFilter(*dessin->GetBmp(), *dessin->GetSelection(), make); });
     dessin->OnPaint();
 }
 

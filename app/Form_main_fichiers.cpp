@@ -84,9 +84,18 @@ void Tfrm_main::Enregistrer1Click(QObject*)
 {
     if (!dessin || !dessin->GetBmp())
         return;
+    // An image that never had a file is not written under its caption: its
+    // name is asked for.
+    if (dessin->FileName().isEmpty()) {
+        Enregistrersous1Click(this);
+        return;
+    }
     dessin->show();
     dessin->raise();
-    dessin->GetBmp()->SaveToFile(dessin->windowTitle());
+    // An opened document's file is its caption, the path it was opened from; a
+    // new image's is the name it was first saved under.
+    dessin->GetBmp()->SaveToFile(dessin->FileName());
+    dessin->MarkSaved();
 }
 
 void Tfrm_main::Enregistrersous1Click(QObject*)
@@ -111,4 +120,5 @@ void Tfrm_main::SavePictureDialog1CanClose(QObject*, bool& canClose)
     if (!dessin || !dessin->GetBmp())
         return;
     dessin->GetBmp()->SaveToFile(fileName);
+    dessin->MarkSaved(fileName);
 }

@@ -13,6 +13,14 @@
 #include <cstdint>
 
 namespace cli {
+
+TSelection& Document::Mask()
+{
+    if (!mask)
+        mask = std::make_unique<TSelection>(image.Width(), image.Height());
+    return *mask;
+}
+
 namespace {
 
 // Effects work on the whole image, whatever the selection.
@@ -30,7 +38,7 @@ void adjustContrast(Document& document, const Values& v) { commands::ApplyContra
 // The editor's filter run, through the selection mask.
 template <class Filter> void runFilter(Document& document, const Values&)
 {
-    commands::RunFilter(document.image, document.mask, commands::MakeFilter<Filter>);
+    commands::RunFilter(document.image, document.Mask(), commands::MakeFilter<Filter>);
 }
 
 // The selection tool itself, pressed at (x0, y0) and released at (x1, y1).
@@ -41,7 +49,7 @@ void selectRectangle(Document& document, const Values& v)
     int anchorX = v[0], anchorY = v[1];
     const int x = v[2], y = v[3];
     TSelectRect tool(&document.image, nullptr);
-    tool.SetMasque(&document.mask);
+    tool.SetMasque(&document.Mask());
     tool.Clic(anchorX, anchorY, mbLeft, nullptr);
     if (x != anchorX || y != anchorY)
         tool.Trace(&anchorX, &anchorY, x, y, mbLeft, nullptr);
@@ -51,7 +59,7 @@ void selectRectangle(Document& document, const Values& v)
 void selectAll(Document& document, const Values&)
 {
     TSelectRect tool(&document.image, nullptr);
-    tool.SetMasque(&document.mask);
+    tool.SetMasque(&document.Mask());
     tool.Clic(0, 0, mbLeft, nullptr);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <array>
+#include <memory>
 #include <vector>
 
 class TBitmap;
@@ -19,10 +20,14 @@ enum class ValueKind {
     Coordinate // a pixel position: an optional minus sign, then digits
 };
 
-// The image being processed and the selection mask of the same size.
+// The image being processed and the selection mask of the same size. The mask
+// is made on first use (everything editable): effects never need it, and a
+// photo's mask costs a byte a pixel.
 struct Document {
     TBitmap& image;
-    TSelection& mask;
+    std::unique_ptr<TSelection> mask;
+
+    TSelection& Mask();
 };
 
 constexpr int kMaxValues = 4;

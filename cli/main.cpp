@@ -70,8 +70,7 @@ int run(const cli::Command& command)
         printError(QStringLiteral("attention : « %1 » n'est pas une image 24 bits ; elle est traitée en 24 bits.")
                        .arg(command.input));
 
-    TSelection mask(image.Width(), image.Height());
-    cli::Document document{image, mask};
+    cli::Document document{image, nullptr};
     for (const cli::Step& step : command.steps)
         step.operation->apply(document, step.values);
 

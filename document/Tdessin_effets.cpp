@@ -15,7 +15,7 @@ template <typename Effect> void TDessin::RunEffect(Effect effect)
         return;
     Screen->SetCursor(crHourGlass);
     try {
-        effect(*bmp);
+        RecordChange([&] { effect(*bmp); });
     } catch (...) {
         Screen->SetCursor(crArrow);
         throw;
@@ -79,13 +79,16 @@ void TDessin::InverseColor()
         return;
     // The negative shows itself before the cursor comes back.
     Screen->SetCursor(crHourGlass);
-    effects::InverseColor(*bmp);
+    RecordChange([this] { effects::InverseColor(*bmp); });
     OnPaint();
     Screen->SetCursor(crArrow);
 }
 
 void TDessin::DoubleVague()
 {
-    VagueX();
-    VagueY();
+    // Both waves make one step.
+    RecordChange([this] {
+        VagueX();
+        VagueY();
+    });
 }

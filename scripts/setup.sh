@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Velmora needs to build, run and test, only those
-# that are missing. Run as root on Debian 12.
+# that are missing. Run as root on Debian 12. With the argument "fuzz", also
+# what the BMP loader's fuzz target needs (scripts/fuzz.sh): clang and its
+# libFuzzer and sanitizer runtimes.
 set -euo pipefail
 
 packages=(
@@ -12,6 +14,9 @@ packages=(
   desktop-file-utils
   xvfb xauth x11-utils xdotool libx11-dev
 )
+if [ "${1:-}" = fuzz ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -122,11 +122,14 @@ TEST_F(FileCommandsTest, SaveAsAppendsTheExtensionOnlyWhenTheNameLacksIt)
     EXPECT_TRUE(exists(dir + "/photo.BMP.bmp"));
     EXPECT_TRUE(exists(dir + "/photo.bmp.old"));
     EXPECT_FALSE(exists(dir + "/photo.BMP"));
-    // The caption stays; save still writes "Dessin" in the current folder.
+    // The caption stays; save writes the file the new image was first saved
+    // to, never a file named "Dessin" in the current folder.
     EXPECT_EQ(frm_main->ActiveDessin()->windowTitle(), QStringLiteral("Dessin"));
     frm_main->ActiveDessin()->close();
+    QFile::remove(dir + "/photo.bmp");
     frm_fe->btn_save->click();
-    EXPECT_TRUE(exists(dir + "/Dessin"));
+    EXPECT_FALSE(exists(dir + "/Dessin"));
+    EXPECT_TRUE(exists(dir + "/photo.bmp"));
     EXPECT_TRUE(frm_main->ActiveDessin()->isVisible());
     TBitmap reread;
     reread.LoadFromFile(dir + "/photo.bmp");

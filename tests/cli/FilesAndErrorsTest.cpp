@@ -171,6 +171,9 @@ TEST(CliErrors, UnreadableInputsAndUnwritableOutputsLeaveEveryFileAsItWas)
         {"text file", {"{texte}", "{sortie}"}, kFileError, "ce n'est pas une image BMP"},
         {"truncated BMP", {"{tronque}", "{sortie}", "blur"}, kFileError, "tronqué"},
         {"folder as input", {"{dossier}", "{sortie}"}, kFileError, "Impossible d'ouvrir"},
+        // Neither blocks nor reads without end.
+        {"pipe as input", {"{fifo}", "{sortie}"}, kFileError, "ce n'est pas un fichier ordinaire"},
+        {"device as input", {"/dev/zero", "{sortie}"}, kFileError, "ce n'est pas un fichier ordinaire"},
     };
     for (const Case& c : cases)
         for (bool outputExists : {false, true})

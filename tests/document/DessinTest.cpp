@@ -185,8 +185,9 @@ TEST_F(DessinTest, OpeningANon24BitImageWarnsThenOpensCentred)
     EXPECT_TRUE(document->isVisible());
     EXPECT_EQ(frm_main->ActiveDessin(), document);
     EXPECT_EQ(document->size(), QSize(9, 5));
-    const QSize outer = document->size(); // the frame is not known before the window is shown
-    EXPECT_EQ(document->pos(),
+    testgui::Settle();
+    const QRect outer = document->frameGeometry(); // centred by its size with the frame
+    EXPECT_EQ(outer.topLeft(),
               QPoint(Screen->Width() / 2 - outer.width() / 2, Screen->Height() / 2 - outer.height() / 2));
     EXPECT_EQ(document->GetBmp()->Canvas()->Pixels(4, 2), RGBColor(0, 0, 255));
     EXPECT_EQ(document->GetSelection()->Width(), 9);
