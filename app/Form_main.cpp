@@ -1,40 +1,34 @@
+// The main palette "V.M.": its buttons, menus and common dialogs, and the end
+// of the program. The commands live in Form_main_outils.cpp (tools and
+// wells), Form_main_fichiers.cpp (files) and Form_main_effets.cpp (effects,
+// filters and value dialogs).
 #include "app/Form_main.h"
 
-#include "dialogs/Fomr_cl.h"
 #include "dialogs/Form_effets.h"
 #include "dialogs/Form_fichier.h"
-#include "dialogs/Form_nouveau.h"
-#include "dialogs/Form_rvb.h"
 #include "document/Tdessin.h"
 #include "filters/Tfiltre.h"
 #include "platform/Application.h"
 #include "platform/Forms.h"
 #include "platform/Glyphs.h"
-#include "platform/Screen.h"
 #include "platform/TFont.h"
-#include "tools/Tformes.h"
-#include "tools/Tpinceau.h"
-#include "tools/Tpipette.h"
-#include "tools/Tpot.h"
-#include "tools/Tselectrect.h"
-#include "tools/Ttexte.h"
+#include "tools/Toutil.h"
 
 #include <QAction>
+#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFontDialog>
 #include <QGroupBox>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QToolButton>
 
 Tfrm_main* frm_main = nullptr;
 
 namespace {
-
-QColor toQColor(TColor c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
-TColor fromQColor(const QColor& c) { return RGBColor(std::uint8_t(c.red()), std::uint8_t(c.green()), std::uint8_t(c.blue())); }
 
 // One line of a right-click menu: the item's name, its caption ("-" for a
 // separator), and the submenu it belongs to (empty for the top level).
@@ -127,6 +121,8 @@ Tfrm_main::Tfrm_main()
     setWindowTitle(QStringLiteral("V.M."));
     setFont(TFont().ToQFont());
     setFixedSize(113, 329);
+    // Image files dropped on the palette open in their own windows.
+    setAcceptDrops(true);
     BuildButtons();
     BuildMenus();
     BuildDialogs();
@@ -150,7 +146,8 @@ void Tfrm_main::BuildButtons()
         b->setFont(f);
         return b;
     };
-    btn_fichier = captioned("btn_fichier", 0, QStringLiteral("Fichier"), QStringLiteral("Affiche le menu Fichier / Edition"));
+    btn_fichier =
+        captioned("btn_fichier", 0, QStringLiteral("Fichier"), QStringLiteral("Affiche le menu Fichier / Edition"));
     btn_effets = captioned("btn_effets", 56, QStringLiteral("Effets"), QStringLiteral("Menu effets"));
     btn_outil_normal = tool("btn_outil_normal", 0, 40, QStringLiteral("Gomme"), QSize(36, 22));
     btn_outil_pinceau = tool("btn_outil_pinceau", 56, 40, QStringLiteral("Pinceau"), toolGlyph);
@@ -190,10 +187,38 @@ void Tfrm_main::BuildButtons()
         {BitBtn1, &Tfrm_main::OnClickCercle},
         {BitBtn2, &Tfrm_main::OnLineClick},
     };
+    // The button of the current tool stays pressed until another tool is
+    // chosen; a text button whose font dialog is cancelled gives it back.
+    toolButtons_ = new QButtonGroup(this);
+    toolButtons_->setExclusive(true);
+    for (QToolButton* button : {btn_outil_normal, btn_outil_pinceau, btn_outil_text, btn_outil_pipette, btn_outil_pot,
+                                btn_outil_selection, btn_outil_rectangle, btn_outil_ligne, BitBtn1, BitBtn2}) {
+        button->setCheckable(true);
+        toolButtons_->addButton(button);
+    }
     for (const auto& [button, handler] : handlers)
-        connect(button, &QToolButton::clicked, this, Guarded([this, button, handler] { (this->*handler)(button); }));
+        connect(button, &QToolButton::clicked, this, Guarded([this, button = button, handler = handler] {
+                    const unsigned before = toolsMade_;
+                    (this->*handler)(button);
+                    if (button->isCheckable())
+                        ShowCurrentTool(toolsMade_ != before ? button : currentToolButton_);
+                }));
     connect(Stxt_coul_1, &TColorWell::clicked, this, Guarded([this] { Stxt_coul_1Click(Stxt_coul_1); }));
     connect(Stxt_coul_2, &TColorWell::clicked, this, Guarded([this] { Stxt_coul_2Click(Stxt_coul_2); }));
+}
+
+void Tfrm_main::ShowCurrentTool(QToolButton* button)
+{
+    currentToolButton_ = button;
+    if (button) {
+        button->setChecked(true);
+        return;
+    }
+    // An exclusive group keeps one button pressed; none is, until a tool exists.
+    toolButtons_->setExclusive(false);
+    for (QAbstractButton* b : toolButtons_->buttons())
+        b->setChecked(false);
+    toolButtons_->setExclusive(true);
 }
 
 void Tfrm_main::BuildMenus()
@@ -203,7 +228,7 @@ void Tfrm_main::BuildMenus()
     for (auto [button, menu] : {std::pair{btn_fichier, PopupMenu_fe}, std::pair{btn_effets, PopupMenu_effets}}) {
         button->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(button, &QWidget::customContextMenuRequested, this,
-                [button, menu](const QPoint& at) { menu->popup(button->mapToGlobal(at)); });
+                [button = button, menu = menu](const QPoint& at) { menu->popup(button->mapToGlobal(at)); });
     }
     // Items without a handler do nothing when chosen.
     const std::pair<const char*, void (Tfrm_main::*)(QObject*)> handlers[] = {
@@ -226,7 +251,7 @@ void Tfrm_main::BuildMenus()
     };
     for (const auto& [name, handler] : handlers) {
         QAction* item = MenuItem(name);
-        connect(item, &QAction::triggered, this, Guarded([this, item, handler] { (this->*handler)(item); }));
+        connect(item, &QAction::triggered, this, Guarded([this, item, handler = handler] { (this->*handler)(item); }));
     }
 }
 
@@ -280,203 +305,6 @@ void Tfrm_main::OnClickEffet(QObject*)
     frm_effets->activateWindow();
 }
 
-void Tfrm_main::ReplaceTool(std::unique_ptr<TOutil> tool)
-{
-    // The old tool goes first; the new one has no image and no mask, and the
-    // default colours, until a document window is activated.
-    outil.reset();
-    outil = std::move(tool);
-}
-
-void Tfrm_main::btn_outil_normalClick(QObject*) { ReplaceTool(std::make_unique<TGomme>(nullptr, nullptr)); }
-void Tfrm_main::OnClickPinceau(QObject*) { ReplaceTool(std::make_unique<TPinceau>(nullptr, nullptr)); }
-void Tfrm_main::OnClickPipette(QObject*) { ReplaceTool(std::make_unique<TPipette>(nullptr, nullptr)); }
-void Tfrm_main::btn_outil_potClick(QObject*) { ReplaceTool(std::make_unique<TPot>(nullptr, nullptr)); }
-void Tfrm_main::OnClickSelect(QObject*) { ReplaceTool(std::make_unique<TSelectRect>(nullptr, nullptr)); }
-void Tfrm_main::OnClickRect(QObject*) { ReplaceTool(std::make_unique<TRectangle>(nullptr, nullptr)); }
-void Tfrm_main::OnLineClick(QObject*) { ReplaceTool(std::make_unique<TLine>(nullptr, nullptr)); }
-void Tfrm_main::OnClickCercle(QObject*) { ReplaceTool(std::make_unique<TCercle>(nullptr, nullptr)); }
-
-void Tfrm_main::OnClickText(QObject*)
-{
-    if (!dessin || !dessin->GetBmp())
-        return;
-    FontDialog1->setCurrentFont(fontDialogFont_);
-    if (FontDialog1->exec() != QDialog::Accepted)
-        return;
-    fontDialogFont_ = FontDialog1->selectedFont();
-    // The text tool writes with the font of the image's own canvas.
-    dessin->GetBmp()->Canvas()->SetFont(TFont::FromQFont(fontDialogFont_, clBlack));
-    ReplaceTool(std::make_unique<TTexte>(nullptr, nullptr));
-}
-
-TColor Tfrm_main::PickColour()
-{
-    // The dialog opens on its own last colour, not on the well's; Cancel keeps
-    // that colour, so the well still takes it.
-    ColorDialog1->setCurrentColor(toQColor(colourDialogColour_));
-    if (ColorDialog1->exec() == QDialog::Accepted)
-        colourDialogColour_ = fromQColor(ColorDialog1->currentColor());
-    return colourDialogColour_;
-}
-
-void Tfrm_main::Stxt_coul_1Click(QObject*)
-{
-    Stxt_coul_1->SetColor(PickColour());
-    if (outil)
-        outil->SetCouleur1(Stxt_coul_1->Color());
-}
-
-void Tfrm_main::Stxt_coul_2Click(QObject*)
-{
-    Stxt_coul_2->SetColor(PickColour());
-    if (outil)
-        outil->SetCouleur2(Stxt_coul_2->Color());
-}
-
-void Tfrm_main::Nouveau1Click(QObject*)
-{
-    TFrm_nouveau dialog(this);
-    // Preset to "cancelled", so a dialog closed by neither button creates nothing.
-    std::int32_t largeur = -1;
-    std::int32_t hauteur = -1;
-    dialog.SetRetour(&largeur, &hauteur);
-    dialog.ShowModal();
-    if (hauteur > 0 && largeur > 0) {
-        if (!BitmapSizeAllowed(largeur, hauteur)) {
-            ShowMessageBox(QStringLiteral("Impossible de créer une image de %1 x %2 pixels : chaque côté doit faire "
-                                          "au plus %3 pixels et l'image au plus 1 Gio.")
-                               .arg(largeur).arg(hauteur).arg(kMaxBitmapSide),
-                           QStringLiteral("Nouveau fichier"), MB_OK | MB_ICONERROR);
-            return;
-        }
-        auto* document = new TDessin(this, largeur, hauteur);
-        document->show();
-    }
-}
-
-void Tfrm_main::Ouvrir1Click(QObject*)
-{
-    if (OpenPictureDialog1->exec() != QDialog::Accepted)
-        return;
-    bool canClose = true;
-    OpenPictureDialog1CanClose(OpenPictureDialog1, canClose);
-}
-
-void Tfrm_main::OpenPictureDialog1CanClose(QObject*, bool& canClose)
-{
-    if (!canClose)
-        return;
-    const QStringList files = OpenPictureDialog1->selectedFiles();
-    const QString fileName = files.isEmpty() ? QString() : files.first();
-    // A name typed by hand that does not exist opens nothing.
-    if (fileName.isEmpty() || !QFileInfo(fileName).isFile())
-        return;
-    auto* document = new TDessin(this, fileName);
-    document->show();
-}
-
-void Tfrm_main::Enregistrer1Click(QObject*)
-{
-    if (!dessin || !dessin->GetBmp())
-        return;
-    dessin->show();
-    dessin->raise();
-    dessin->GetBmp()->SaveToFile(dessin->windowTitle());
-}
-
-void Tfrm_main::Enregistrersous1Click(QObject*)
-{
-    if (SavePictureDialog1->exec() != QDialog::Accepted)
-        return;
-    bool canClose = true;
-    SavePictureDialog1CanClose(SavePictureDialog1, canClose);
-}
-
-void Tfrm_main::SavePictureDialog1CanClose(QObject*, bool& canClose)
-{
-    if (!canClose)
-        return;
-    const QStringList files = SavePictureDialog1->selectedFiles();
-    QString fileName = files.isEmpty() ? QString() : files.first();
-    // Only a name without ".bmp" anywhere in it gets the extension.
-    if (!fileName.contains(QStringLiteral(".bmp"), Qt::CaseSensitive)) {
-        fileName += QStringLiteral(".bmp");
-        SavePictureDialog1->selectFile(fileName);
-    }
-    if (!dessin || !dessin->GetBmp())
-        return;
-    dessin->GetBmp()->SaveToFile(fileName);
-}
-
-void Tfrm_main::Mirroir1Click(QObject*) { if (dessin) dessin->Mirror(); }
-void Tfrm_main::Flip1Click(QObject*) { if (dessin) dessin->Flip(); }
-void Tfrm_main::Vagueenabscisse1Click(QObject*) { if (dessin) dessin->VagueX(); }
-void Tfrm_main::VagueY1Click(QObject*) { if (dessin) dessin->VagueY(); }
-void Tfrm_main::Tunnel1Click(QObject*) { if (dessin) dessin->Cercle1(); }
-void Tfrm_main::Pouetpouet1Click(QObject*) { if (dessin) dessin->Cercle2(); }
-void Tfrm_main::Negatif1Click(QObject*) { if (dessin) dessin->InverseColor(); }
-void Tfrm_main::NoirBlanc1Click(QObject*) { if (dessin) dessin->NB(); }
-
-namespace {
-template <typename Filter> std::unique_ptr<TFiltre> makeFilter(TBitmap& copy)
-{
-    return std::make_unique<Filter>(copy);
-}
-} // namespace
-
-void Tfrm_main::Blur1Click(QObject*) { RunFilter(makeFilter<TBlur>); }
-void Tfrm_main::Flou1Click(QObject*) { RunFilter(makeFilter<TFlou>); }
-void Tfrm_main::Nettet1Click(QObject*) { RunFilter(makeFilter<TSharpen>); }
-void Tfrm_main::Estompage1Click(QObject*) { RunFilter(makeFilter<TEmboss>); }
-void Tfrm_main::Aquarelle1Click(QObject*) { RunFilter(makeFilter<TAquarelle>); }
-
-void Tfrm_main::RunFilter(const FilterFactory& make)
-{
-    Screen->SetCursor(crHourGlass);
-    // The arrow comes back whatever happens, with or without a document.
-    struct ArrowAtEnd {
-        ~ArrowAtEnd() { Screen->SetCursor(crArrow); }
-    } arrow;
-    if (!dessin || !dessin->GetBmp())
-        return;
-    // An exact 24-bit copy of the image, the size of the document's.
-    auto copy = std::make_unique<TBitmap>();
-    copy->Assign(*dessin->GetBmp());
-    copy->SetPixelFormat(pf24bit);
-    filtre.reset();
-    filtre = make(*copy);
-    filtre->Apply();
-    dessin->fusionMasque(copy.get());
-    // The filter keeps referring to the copy, which goes now: it is never
-    // applied again, only destroyed by the next filter command or at the end.
-    copy.reset();
-    dessin->OnPaint();
-}
-
-void Tfrm_main::Couleurs1Click(QObject*)
-{
-    Tfrm_rvb dialog(this);
-    // Preset to "cancelled", so the close box applies nothing.
-    std::int32_t rouge = -1, vert = -1, bleu = -1;
-    dialog.SetRetour(&rouge, &vert, &bleu);
-    dialog.ShowModal();
-    if (dessin && rouge != -1 && vert != -1 && bleu != -1)
-        dessin->AdjustColor(std::uint8_t(rouge), std::uint8_t(vert), std::uint8_t(bleu));
-}
-
-void Tfrm_main::Contraste1Click(QObject*)
-{
-    Tfrm_CL dialog(this);
-    std::int32_t contraste = -1, luminosite = -1;
-    dialog.SetRetour(&contraste, &luminosite);
-    dialog.ShowModal();
-    if (dessin && contraste != -1 && luminosite != -1) {
-        dessin->AdjustContrast(std::uint8_t(contraste));
-        dessin->AdjustLuminosite(luminosite - 128);
-    }
-}
-
 void Tfrm_main::FormClose(QObject*)
 {
     outil.reset();
@@ -488,8 +316,33 @@ void Tfrm_main::FormClose(QObject*)
 
 void Tfrm_main::closeEvent(QCloseEvent* event)
 {
+    if (!MayQuit()) {
+        event->ignore();
+        return;
+    }
     FormClose(this);
     event->accept();
     // Closing the palette ends the program, whatever other window is open.
     QCoreApplication::quit();
+}
+
+bool Tfrm_main::MayQuit()
+{
+    int unsaved = 0;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* document = qobject_cast<TDessin*>(window); document && document->IsModified())
+            ++unsaved;
+    if (unsaved == 0)
+        return true;
+    const QString text = unsaved == 1 ? QStringLiteral("1 image n'est pas enregistrée.")
+                                      : QStringLiteral("%1 images ne sont pas enregistrées.").arg(unsaved);
+    QMessageBox question(QMessageBox::Warning, QStringLiteral("Quitter"),
+                         text + QStringLiteral("\nQuitter quand même et perdre les modifications ?"),
+                         QMessageBox::NoButton, this);
+    QPushButton* quit = question.addButton(QStringLiteral("Quitter sans enregistrer"), QMessageBox::DestructiveRole);
+    QPushButton* back = question.addButton(QStringLiteral("Revenir"), QMessageBox::RejectRole);
+    question.setDefaultButton(back);
+    question.setEscapeButton(back);
+    question.exec();
+    return question.clickedButton() == quit;
 }

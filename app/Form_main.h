@@ -1,6 +1,9 @@
 #pragma once
 
+#include "dialogs/PaletteCommands.h"
+#include "document/DocumentHost.h"
 #include "platform/ColorWell.h"
+#include "tools/ToolHost.h"
 
 #include <QFont>
 #include <QWidget>
@@ -8,6 +11,7 @@
 #include <memory>
 
 class QAction;
+class QButtonGroup;
 class QColorDialog;
 class QFileDialog;
 class QFontDialog;
@@ -21,18 +25,27 @@ class TOutil;
 
 // The main palette "V.M.": the tool buttons, the two colour wells, the file and
 // effects buttons with their menus. It holds the current tool, the active
-// document and the last filter.
-class Tfrm_main : public QWidget {
+// document and the last filter. It is the host of the document windows and of
+// the tools, and runs the commands of the secondary palettes.
+class Tfrm_main : public QWidget, public TDocumentHost, public TToolHost, public TPaletteCommands {
     Q_OBJECT
 public:
     Tfrm_main();
     ~Tfrm_main() override;
 
-    TOutil* GetOutil() const { return outil.get(); }
+    TOutil* GetOutil() const override { return outil.get(); }
     // Destroys the current tool, then makes `tool` the current one.
     void ReplaceTool(std::unique_ptr<TOutil> tool);
-    void SetDessin(TDessin* document) { dessin = document; }
-    TDessin* ActiveDessin() const { return dessin; }
+    void SetDessin(TDessin* document) override { dessin = document; }
+    TDessin* ActiveDessin() const override { return dessin; }
+    // The colours of the two wells.
+    TColor Couleur1() const override { return Stxt_coul_1->Color(); }
+    TColor Couleur2() const override { return Stxt_coul_2->Color(); }
+
+    // The tools' host: the wells and the text dialog.
+    void SetWellColour(TMouseButton bouton, TColor couleur) override;
+    QString AskText() override;
+    void ImageChanged() override;
 
     // Controls.
     QToolButton* btn_fichier;
@@ -76,35 +89,38 @@ public:
     void Stxt_coul_2Click(QObject* sender);
 
     // File commands.
-    void Nouveau1Click(QObject* sender);
-    void Ouvrir1Click(QObject* sender);
+    void Nouveau1Click(QObject* sender) override;
+    void Ouvrir1Click(QObject* sender) override;
     void OpenPictureDialog1CanClose(QObject* sender, bool& canClose);
-    void Enregistrer1Click(QObject* sender);
-    void Enregistrersous1Click(QObject* sender);
+    // Opens each file in its own document window (the command line, a drop).
+    void OpenFiles(const QStringList& fileNames) override;
+    void Enregistrer1Click(QObject* sender) override;
+    void Enregistrersous1Click(QObject* sender) override;
     void SavePictureDialog1CanClose(QObject* sender, bool& canClose);
 
     // Effect commands.
-    void Mirroir1Click(QObject* sender);
-    void Flip1Click(QObject* sender);
-    void Vagueenabscisse1Click(QObject* sender);
-    void VagueY1Click(QObject* sender);
-    void Tunnel1Click(QObject* sender);
-    void Pouetpouet1Click(QObject* sender);
-    void Negatif1Click(QObject* sender);
-    void NoirBlanc1Click(QObject* sender);
+    void Mirroir1Click(QObject* sender) override;
+    void Flip1Click(QObject* sender) override;
+    void Vagueenabscisse1Click(QObject* sender) override;
+    void VagueY1Click(QObject* sender) override;
+    void Tunnel1Click(QObject* sender) override;
+    void Pouetpouet1Click(QObject* sender) override;
+    void Negatif1Click(QObject* sender) override;
+    void NoirBlanc1Click(QObject* sender) override;
     // Filter commands.
-    void Blur1Click(QObject* sender);
-    void Flou1Click(QObject* sender);
-    void Nettet1Click(QObject* sender);
-    void Estompage1Click(QObject* sender);
-    void Aquarelle1Click(QObject* sender);
+    void Blur1Click(QObject* sender) override;
+    void Flou1Click(QObject* sender) override;
+    void Nettet1Click(QObject* sender) override;
+    void Estompage1Click(QObject* sender) override;
+    void Aquarelle1Click(QObject* sender) override;
     // Dialog commands.
-    void Couleurs1Click(QObject* sender);
-    void Contraste1Click(QObject* sender);
+    void Couleurs1Click(QObject* sender) override;
+    void Contraste1Click(QObject* sender) override;
 
-    // A filter run: a copy of the active document's image, the last filter
-    // destroyed, a new one made by `makeFilter` on the copy and applied, the
-    // copy merged back through the selection, under the hourglass.
+    // A filter run on the active document, under the hourglass: the last
+    // filter destroyed, then the shared run (a copy, a new filter made by
+    // `makeFilter` on it and applied, the copy merged back through the
+    // selection), then a repaint.
     using FilterFactory = std::function<std::unique_ptr<TFiltre>(TBitmap& copy)>;
     void RunFilter(const FilterFactory& makeFilter);
     TFiltre* LastFilter() const { return filtre.get(); }
@@ -114,6 +130,10 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    // Asks before quitting when an image is not saved; false: the user goes back.
+    bool MayQuit();
 
 private:
     void BuildButtons();
@@ -121,8 +141,14 @@ private:
     void BuildDialogs();
     // Runs the colour dialog and sets the clicked well (even after Cancel).
     TColor PickColour();
+    // Presses the button of the current tool (none: no button pressed).
+    void ShowCurrentTool(QToolButton* button);
 
     std::unique_ptr<TOutil> outil;
+    // Counts the tools made, so that a button knows whether it made one.
+    unsigned toolsMade_ = 0;
+    QButtonGroup* toolButtons_ = nullptr;
+    QToolButton* currentToolButton_ = nullptr;
     TDessin* dessin = nullptr;
     std::unique_ptr<TFiltre> filtre;
     // The colour and the font that the dialogs reopen on.

@@ -11,11 +11,13 @@
 #include "platform/Application.h"
 #include "platform/Exception.h"
 
+#include <QLocale>
+
 void CreateForms()
 {
     frm_main = new Tfrm_main();
-    frm_effets = new Tfrm_effets();
-    frm_fe = new Tfrm_fe();
+    frm_effets = new Tfrm_effets(frm_main);
+    frm_fe = new Tfrm_fe(frm_main);
     frm_filtres = new Tfrm_filtres();
     Dessin = new TDessin(nullptr);
     frm_CL = new Tfrm_CL(nullptr);
@@ -46,15 +48,25 @@ void DestroyForms()
     frm_main = nullptr;
 }
 
+void PrepareApplication(TApplication& app)
+{
+    // Qt's own dialogs speak French, with French dates, sizes and type names,
+    // whatever the user's environment.
+    app.LoadFrenchTranslation();
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    // Only the main palette ends the program, whatever else is still open.
+    app.setQuitOnLastWindowClosed(false);
+}
+
 int RunVelmora(int argc, char** argv)
 {
     TApplication app(argc, argv);
-    app.LoadFrenchTranslation();
-    // Only the main palette ends the program, whatever else is still open.
-    app.setQuitOnLastWindowClosed(false);
+    PrepareApplication(app);
     try {
         app.SetTitle(QStringLiteral("Velmora"));
         CreateForms();
+        // The images named on the command line open as "Ouvrir..." opens them.
+        frm_main->OpenFiles(app.arguments().mid(1));
         app.exec();
     } catch (const Exception& error) {
         app.ShowException(error);

@@ -34,8 +34,7 @@ TBitmap& noiseImage()
     return bitmap;
 }
 
-template <void (*Effect)(TBitmap&)>
-void runEffect(benchmark::State& state)
+template <void (*Effect)(TBitmap&)> void runEffect(benchmark::State& state)
 {
     TBitmap& bitmap = noiseImage();
     for (auto _ : state) {

@@ -33,8 +33,7 @@ void restore(TBitmap& bitmap, const std::vector<std::uint8_t>& bytes)
         std::memcpy(bitmap.ScanLine(r), bytes.data() + r * rowBytes, rowBytes);
 }
 
-template <class Filter>
-void runFilter(benchmark::State& state)
+template <class Filter> void runFilter(benchmark::State& state)
 {
     static const std::vector<std::uint8_t> original = noiseRows();
     TBitmap bitmap;

@@ -1,4 +1,4 @@
-#include "cli/Arguments.h"
+#include "Arguments.h"
 
 #include <limits>
 
@@ -19,11 +19,10 @@ int parseValue(const QString& text, ValueKind kind, const OperationInfo& operati
     const bool signedValue = kind == ValueKind::Coordinate;
     const long long low = signedValue ? std::numeric_limits<int>::min() : 0;
     const long long high = signedValue ? std::numeric_limits<int>::max() : 255;
-    const QString range = signedValue ? QStringLiteral("un entier (éventuellement négatif)")
-                                      : QStringLiteral("un entier de 0 à 255");
+    const QString range =
+        signedValue ? QStringLiteral("un entier (éventuellement négatif)") : QStringLiteral("un entier de 0 à 255");
     const auto refuse = [&](const QString& why) {
-        throw UsageError(QStringLiteral("%1 pour « %2 » : %3 attendu.")
-                             .arg(why, QLatin1String(operation.name), range));
+        throw UsageError(QStringLiteral("%1 pour « %2 » : %3 attendu.").arg(why, QLatin1String(operation.name), range));
     };
 
     qsizetype at = 0;
@@ -101,16 +100,15 @@ Command ParseArguments(const QStringList& arguments)
 
 QString UsageText()
 {
-    QString text = QStringLiteral(
-        "Utilisation : velmora-cli ENTRÉE.bmp SORTIE.bmp [OPÉRATION [VALEURS]]...\n"
-        "              velmora-cli --aide\n"
-        "\n"
-        "Lit l'image BMP ENTRÉE, lui applique les opérations dans l'ordre donné et\n"
-        "écrit le résultat dans SORTIE, en BMP 24 bits. Les opérations donnent les\n"
-        "mêmes octets que les commandes de l'éditeur. Sans opération, l'image est\n"
-        "simplement réenregistrée en 24 bits. ENTRÉE et SORTIE peuvent être le même\n"
-        "fichier : il n'est remplacé qu'une fois tout le traitement réussi. En cas\n"
-        "d'erreur, aucun fichier n'est écrit ni modifié.\n");
+    QString text = QStringLiteral("Utilisation : velmora-cli ENTRÉE.bmp SORTIE.bmp [OPÉRATION [VALEURS]]...\n"
+                                  "              velmora-cli --aide\n"
+                                  "\n"
+                                  "Lit l'image BMP ENTRÉE, lui applique les opérations dans l'ordre donné et\n"
+                                  "écrit le résultat dans SORTIE, en BMP 24 bits. Les opérations donnent les\n"
+                                  "mêmes octets que les commandes de l'éditeur. Sans opération, l'image est\n"
+                                  "simplement réenregistrée en 24 bits. ENTRÉE et SORTIE peuvent être le même\n"
+                                  "fichier : il n'est remplacé qu'une fois tout le traitement réussi. En cas\n"
+                                  "d'erreur, aucun fichier n'est écrit ni modifié.\n");
 
     QString group;
     for (const OperationInfo& info : AllOperations()) {
@@ -124,22 +122,21 @@ QString UsageText()
         text += QStringLiteral("  %1  %2\n").arg(usage, -22).arg(QString::fromUtf8(info.description));
     }
 
-    text += QStringLiteral(
-        "\n"
-        "Les valeurs R V B, C et L sont celles des boîtes « Couleurs RVB » et\n"
-        "« Contraste » : des entiers de 0 à 255 (128 ne change rien). Les\n"
-        "coordonnées X0 Y0 X1 Y1 sont des entiers, éventuellement négatifs.\n"
-        "Après « selection », seul le rectangle entre les deux points reste\n"
-        "modifiable, sans la colonne X1 ni la ligne Y1 ; comme dans l'éditeur,\n"
-        "toute l'image reste modifiable si X1 = X0, si Y1 = Y0 ou si (X1, Y1) est\n"
-        "hors de l'image.\n"
-        "\n"
-        "Exemples :\n"
-        "  velmora-cli photo.bmp photo-aquarelle.bmp selection 10 10 200 150 aquarelle\n"
-        "  velmora-cli photo.bmp photo-chaude.bmp couleurs 255 128 0 contraste 160 128\n"
-        "\n"
-        "Codes de retour : 0 réussite, 1 fichier illisible ou impossible à écrire,\n"
-        "2 erreur dans la ligne de commande.\n");
+    text += QStringLiteral("\n"
+                           "Les valeurs R V B, C et L sont celles des boîtes « Couleurs RVB » et\n"
+                           "« Contraste » : des entiers de 0 à 255 (128 ne change rien). Les\n"
+                           "coordonnées X0 Y0 X1 Y1 sont des entiers, éventuellement négatifs.\n"
+                           "Après « selection », seul le rectangle entre les deux points reste\n"
+                           "modifiable, sans la colonne X1 ni la ligne Y1 ; comme dans l'éditeur,\n"
+                           "toute l'image reste modifiable si X1 = X0, si Y1 = Y0 ou si (X1, Y1) est\n"
+                           "hors de l'image.\n"
+                           "\n"
+                           "Exemples :\n"
+                           "  velmora-cli photo.bmp photo-aquarelle.bmp selection 10 10 200 150 aquarelle\n"
+                           "  velmora-cli photo.bmp photo-chaude.bmp couleurs 255 128 0 contraste 160 128\n"
+                           "\n"
+                           "Codes de retour : 0 réussite, 1 fichier illisible ou impossible à écrire,\n"
+                           "2 erreur dans la ligne de commande.\n");
     return text;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/Operations.h"
+#include "Operations.h"
 
 #include <QString>
 #include <QStringList>
@@ -13,8 +13,7 @@ namespace cli {
 // the argument at fault.
 class UsageError : public std::runtime_error {
 public:
-    explicit UsageError(const QString& message)
-        : std::runtime_error(message.toStdString()), message_(message) {}
+    explicit UsageError(const QString& message) : std::runtime_error(message.toStdString()), message_(message) { }
     const QString& Message() const { return message_; }
 
 private:
@@ -28,7 +27,7 @@ struct Step {
 };
 
 struct Command {
-    bool help = false;       // --aide or --help: print the usage, nothing else
+    bool help = false; // --aide or --help: print the usage, nothing else
     QString input;
     QString output;
     std::vector<Step> steps; // in the order given

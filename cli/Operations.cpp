@@ -1,5 +1,6 @@
-#include "cli/Operations.h"
+#include "Operations.h"
 
+#include "commands/SharedCommands.h"
 #include "document/Tselection.h"
 #include "effects/Circles.h"
 #include "effects/Mirror.h"
@@ -12,14 +13,18 @@
 #include <cstdint>
 
 namespace cli {
+
+TSelection& Document::Mask()
+{
+    if (!mask)
+        mask = std::make_unique<TSelection>(image.Width(), image.Height());
+    return *mask;
+}
+
 namespace {
 
 // Effects work on the whole image, whatever the selection.
-template <void (*Effect)(TBitmap&)>
-void runEffect(Document& document, const Values&)
-{
-    Effect(document.image);
-}
+template <void (*Effect)(TBitmap&)> void runEffect(Document& document, const Values&) { Effect(document.image); }
 
 // The RGB dialog's three track bars, 0 to 255, passed on as they are.
 void adjustColor(Document& document, const Values& v)
@@ -27,38 +32,26 @@ void adjustColor(Document& document, const Values& v)
     effects::AdjustColor(document.image, std::uint8_t(v[0]), std::uint8_t(v[1]), std::uint8_t(v[2]));
 }
 
-// The contrast dialog's two track bars: the contrast as it is, the luminosity
-// as an offset from the middle position 128.
-void adjustContrast(Document& document, const Values& v)
-{
-    effects::AdjustContrast(document.image, std::uint8_t(v[0]));
-    effects::AdjustLuminosite(document.image, std::int32_t(v[1]) - 128);
-}
+// The contrast dialog's two track bars, as the editor applies them.
+void adjustContrast(Document& document, const Values& v) { commands::ApplyContrastDialog(document.image, v[0], v[1]); }
 
-// The editor's filter run: a 24-bit copy of the image, the filter applied once
-// to the copy, the copy merged back where the mask allows.
-template <class Filter>
-void runFilter(Document& document, const Values&)
+// The editor's filter run, through the selection mask.
+template <class Filter> void runFilter(Document& document, const Values&)
 {
-    TBitmap copy;
-    copy.Assign(document.image);
-    copy.SetPixelFormat(pf24bit);
-    Filter filter(copy);
-    filter.Apply();
-    document.mask.fusioncalque(&copy, &document.image);
+    commands::RunFilter(document.image, document.Mask(), commands::MakeFilter<Filter>);
 }
 
 // The selection tool itself, pressed at (x0, y0) and released at (x1, y1).
-// The document window forwards a release only when it differs from the press
-// in both x and y; the press alone leaves everything editable.
+// The document window forwards a release that differs from the press in x or
+// in y; released on the press's row or column, everything stays editable.
 void selectRectangle(Document& document, const Values& v)
 {
     int anchorX = v[0], anchorY = v[1];
     const int x = v[2], y = v[3];
     TSelectRect tool(&document.image, nullptr);
-    tool.SetMasque(&document.mask);
+    tool.SetMasque(&document.Mask());
     tool.Clic(anchorX, anchorY, mbLeft, nullptr);
-    if (x != anchorX && y != anchorY)
+    if (x != anchorX || y != anchorY)
         tool.Trace(&anchorX, &anchorY, x, y, mbLeft, nullptr);
 }
 
@@ -66,7 +59,7 @@ void selectRectangle(Document& document, const Values& v)
 void selectAll(Document& document, const Values&)
 {
     TSelectRect tool(&document.image, nullptr);
-    tool.SetMasque(&document.mask);
+    tool.SetMasque(&document.Mask());
     tool.Clic(0, 0, mbLeft, nullptr);
 }
 
@@ -93,16 +86,14 @@ const std::vector<OperationInfo>& AllOperations()
         {"noiretblanc", "", 0, ValueKind::None, kEffects, "noir et blanc", runEffect<effects::NB>},
         {"couleurs", "R V B", 3, ValueKind::Byte, kEffects, "gains de rouge, vert et bleu (« Couleurs RVB »)",
          adjustColor},
-        {"contraste", "C L", 2, ValueKind::Byte, kEffects, "contraste puis luminosité (« Contraste »)",
-         adjustContrast},
+        {"contraste", "C L", 2, ValueKind::Byte, kEffects, "contraste puis luminosité (« Contraste »)", adjustContrast},
         {"flou", "", 0, ValueKind::None, kFilters, "flou en vision doublée", runFilter<TFlou>},
         {"blur", "", 0, ValueKind::None, kFilters, "effet de flou", runFilter<TBlur>},
         {"nettete", "", 0, ValueKind::None, kFilters, "accentuation des détails", runFilter<TSharpen>},
         {"estampage", "", 0, ValueKind::None, kFilters, "relief monochromatique", runFilter<TEmboss>},
         {"aquarelle", "", 0, ValueKind::None, kFilters, "effet de peinture à la main", runFilter<TAquarelle>},
         {"selection", "X0 Y0 X1 Y1", 4, ValueKind::Coordinate, kSelection,
-         "l'outil de sélection tiré de (X0, Y0) à (X1, Y1)",
-         selectRectangle},
+         "l'outil de sélection tiré de (X0, Y0) à (X1, Y1)", selectRectangle},
         {"tout", "", 0, ValueKind::None, kSelection, "toute l'image redevient modifiable", selectAll},
     };
     return all;

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <array>
+#include <memory>
 #include <vector>
 
 class TBitmap;
@@ -14,26 +15,30 @@ namespace cli {
 
 // What an operation's values may be.
 enum class ValueKind {
-    None,       // the operation takes no value
-    Byte,       // a dialog value: digits only, 0 to 255
-    Coordinate  // a pixel position: an optional minus sign, then digits
+    None, // the operation takes no value
+    Byte, // a dialog value: digits only, 0 to 255
+    Coordinate // a pixel position: an optional minus sign, then digits
 };
 
-// The image being processed and the selection mask of the same size.
+// The image being processed and the selection mask of the same size. The mask
+// is made on first use (everything editable): effects never need it, and a
+// photo's mask costs a byte a pixel.
 struct Document {
     TBitmap& image;
-    TSelection& mask;
+    std::unique_ptr<TSelection> mask;
+
+    TSelection& Mask();
 };
 
 constexpr int kMaxValues = 4;
 using Values = std::array<int, kMaxValues>;
 
 struct OperationInfo {
-    const char* name;        // as typed on the command line
-    const char* valueNames;  // for the help, e.g. "R V B"; empty when none
+    const char* name; // as typed on the command line
+    const char* valueNames; // for the help, e.g. "R V B"; empty when none
     int valueCount;
     ValueKind kind;
-    const char* group;       // the heading it is listed under in the help
+    const char* group; // the heading it is listed under in the help
     const char* description; // one line of help, in French
     void (*apply)(Document& document, const Values& values);
 };

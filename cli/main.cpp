@@ -1,7 +1,7 @@
 // velmora-cli: the editor's effects, filters and selection on BMP files, from
 // the command line, without a display.
-#include "cli/Arguments.h"
-#include "cli/Operations.h"
+#include "Arguments.h"
+#include "Operations.h"
 #include "document/Tselection.h"
 #include "platform/Exception.h"
 #include "platform/TBitmap.h"
@@ -70,8 +70,7 @@ int run(const cli::Command& command)
         printError(QStringLiteral("attention : « %1 » n'est pas une image 24 bits ; elle est traitée en 24 bits.")
                        .arg(command.input));
 
-    TSelection mask(image.Width(), image.Height());
-    cli::Document document{image, mask};
+    cli::Document document{image, nullptr};
     for (const cli::Step& step : command.steps)
         step.operation->apply(document, step.values);
 
@@ -91,7 +90,8 @@ int main(int argc, char** argv)
         // A name that does not survive the round trip would make the program
         // read or write another file than the one asked for.
         if (QFile::encodeName(argument) != raw)
-            return usageError(QStringLiteral("l'argument n° %1 contient des caractères illisibles (UTF-8 attendu).").arg(i));
+            return usageError(
+                QStringLiteral("l'argument n° %1 contient des caractères illisibles (UTF-8 attendu).").arg(i));
         arguments << argument;
     }
 

@@ -39,8 +39,8 @@ QSlider* TrackBar(QWidget* parent, const QString& name, int left, int top)
 }
 
 namespace {
-QPushButton* button(QWidget* parent, const QString& name, const QString& caption, QStyle::StandardPixmap icon,
-                    int left, int top, int width, int height)
+QPushButton* button(QWidget* parent, const QString& name, const QString& caption, QStyle::StandardPixmap icon, int left,
+                    int top, int width, int height)
 {
     auto* b = new QPushButton(parent->style()->standardIcon(icon), caption, parent);
     b->setObjectName(name);

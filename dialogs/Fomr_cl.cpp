@@ -69,7 +69,4 @@ void Tfrm_CL::Annuler_CLClick()
     QDialog::reject();
 }
 
-void Tfrm_CL::reject()
-{
-    Annuler_CLClick();
-}
+void Tfrm_CL::reject() { Annuler_CLClick(); }

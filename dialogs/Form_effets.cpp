@@ -1,6 +1,6 @@
 #include "dialogs/Form_effets.h"
 
-#include "app/Form_main.h"
+#include "dialogs/PaletteCommands.h"
 #include "platform/Application.h"
 #include "platform/Forms.h"
 #include "platform/Glyphs.h"
@@ -8,7 +8,7 @@
 
 Tfrm_effets* frm_effets = nullptr;
 
-Tfrm_effets::Tfrm_effets() : QWidget(nullptr, PaletteFlags(true))
+Tfrm_effets::Tfrm_effets(TPaletteCommands* commands) : QWidget(nullptr, PaletteFlags(true)), commands_(commands)
 {
     setWindowTitle(QStringLiteral("Effets"));
     setFont(TFont().ToQFont());
@@ -34,20 +34,29 @@ Tfrm_effets::Tfrm_effets() : QWidget(nullptr, PaletteFlags(true))
     btn_gamma = button(GroupBox_palette, "btn_gamma", 40, 33, small, QStringLiteral("Noir et Blanc"));
     btn_couleurs = button(GroupBox_palette, "btn_couleurs", 72, 33, small, QStringLiteral("Couleurs RVB"));
     btn_negatif = button(GroupBox_palette, "btn_negatif", 104, 33, small, QStringLiteral("Négatif"));
-    btn_soften = button(GroupBox_attenuation, "btn_soften", 8, 41, filter, QStringLiteral("Effet de flou en vision doublée"));
+    btn_soften =
+        button(GroupBox_attenuation, "btn_soften", 8, 41, filter, QStringLiteral("Effet de flou en vision doublée"));
     btn_blur = button(GroupBox_attenuation, "btn_blur", 48, 41, filter, QStringLiteral("Effet de flou"));
-    btn_sharpen = button(GroupBox_renforcement, "btn_sharpen", 8, 65, filter, QStringLiteral("Accentuation des détails"));
+    btn_sharpen =
+        button(GroupBox_renforcement, "btn_sharpen", 8, 65, filter, QStringLiteral("Accentuation des détails"));
     btn_bump = button(GroupBox_divers, "btn_bump", 8, 41, filter, QStringLiteral("Effet de peinture à la main"));
     btn_emboss = button(GroupBox_divers, "btn_emboss", 48, 41, filter, QStringLiteral("Relief monochromatique"));
 
     const std::pair<QToolButton*, void (Tfrm_effets::*)()> handlers[] = {
-        {btn_resize, &Tfrm_effets::btn_resizeClick},       {btn_rot, &Tfrm_effets::btn_rotClick},
-        {BitBtn1, &Tfrm_effets::BitBtn1Click},             {BitBtn2, &Tfrm_effets::BitBtn2Click},
-        {BitBtn3, &Tfrm_effets::BitBtn3Click},             {BitBtn4, &Tfrm_effets::BitBtn4Click},
-        {btn_contraste, &Tfrm_effets::btn_contrasteClick}, {btn_gamma, &Tfrm_effets::btn_gammaClick},
-        {btn_couleurs, &Tfrm_effets::btn_couleursClick},   {btn_negatif, &Tfrm_effets::btn_negatifClick},
-        {btn_soften, &Tfrm_effets::btn_softenClick},       {btn_blur, &Tfrm_effets::btn_blurClick},
-        {btn_sharpen, &Tfrm_effets::btn_sharpenClick},     {btn_bump, &Tfrm_effets::btn_bumpClick},
+        {btn_resize, &Tfrm_effets::btn_resizeClick},
+        {btn_rot, &Tfrm_effets::btn_rotClick},
+        {BitBtn1, &Tfrm_effets::BitBtn1Click},
+        {BitBtn2, &Tfrm_effets::BitBtn2Click},
+        {BitBtn3, &Tfrm_effets::BitBtn3Click},
+        {BitBtn4, &Tfrm_effets::BitBtn4Click},
+        {btn_contraste, &Tfrm_effets::btn_contrasteClick},
+        {btn_gamma, &Tfrm_effets::btn_gammaClick},
+        {btn_couleurs, &Tfrm_effets::btn_couleursClick},
+        {btn_negatif, &Tfrm_effets::btn_negatifClick},
+        {btn_soften, &Tfrm_effets::btn_softenClick},
+        {btn_blur, &Tfrm_effets::btn_blurClick},
+        {btn_sharpen, &Tfrm_effets::btn_sharpenClick},
+        {btn_bump, &Tfrm_effets::btn_bumpClick},
         {btn_emboss, &Tfrm_effets::btn_embossClick},
     };
     for (const auto& [b, handler] : handlers)
@@ -56,18 +65,78 @@ Tfrm_effets::Tfrm_effets() : QWidget(nullptr, PaletteFlags(true))
     move(121, 86);
 }
 
-void Tfrm_effets::btn_resizeClick() { frm_main->Flip1Click(this); }
-void Tfrm_effets::btn_rotClick() { frm_main->Mirroir1Click(this); }
-void Tfrm_effets::BitBtn1Click() { frm_main->VagueY1Click(this); }
-void Tfrm_effets::BitBtn2Click() { frm_main->Vagueenabscisse1Click(this); }
-void Tfrm_effets::BitBtn3Click() { frm_main->Tunnel1Click(this); }
-void Tfrm_effets::BitBtn4Click() { frm_main->Pouetpouet1Click(this); }
-void Tfrm_effets::btn_contrasteClick() { frm_main->Contraste1Click(this); }
-void Tfrm_effets::btn_gammaClick() { frm_main->NoirBlanc1Click(this); }
-void Tfrm_effets::btn_couleursClick() { frm_main->Couleurs1Click(this); }
-void Tfrm_effets::btn_negatifClick() { frm_main->Negatif1Click(this); }
-void Tfrm_effets::btn_softenClick() { frm_main->Flou1Click(this); }
-void Tfrm_effets::btn_blurClick() { frm_main->Blur1Click(this); }
-void Tfrm_effets::btn_sharpenClick() { frm_main->Nettet1Click(this); }
-void Tfrm_effets::btn_bumpClick() { frm_main->Aquarelle1Click(this); }
-void Tfrm_effets::btn_embossClick() { frm_main->Estompage1Click(this); }
+void Tfrm_effets::btn_resizeClick()
+{
+    if (commands_)
+        commands_->Flip1Click(this);
+}
+void Tfrm_effets::btn_rotClick()
+{
+    if (commands_)
+        commands_->Mirroir1Click(this);
+}
+void Tfrm_effets::BitBtn1Click()
+{
+    if (commands_)
+        commands_->VagueY1Click(this);
+}
+void Tfrm_effets::BitBtn2Click()
+{
+    if (commands_)
+        commands_->Vagueenabscisse1Click(this);
+}
+void Tfrm_effets::BitBtn3Click()
+{
+    if (commands_)
+        commands_->Tunnel1Click(this);
+}
+void Tfrm_effets::BitBtn4Click()
+{
+    if (commands_)
+        commands_->Pouetpouet1Click(this);
+}
+void Tfrm_effets::btn_contrasteClick()
+{
+    if (commands_)
+        commands_->Contraste1Click(this);
+}
+void Tfrm_effets::btn_gammaClick()
+{
+    if (commands_)
+        commands_->NoirBlanc1Click(this);
+}
+void Tfrm_effets::btn_couleursClick()
+{
+    if (commands_)
+        commands_->Couleurs1Click(this);
+}
+void Tfrm_effets::btn_negatifClick()
+{
+    if (commands_)
+        commands_->Negatif1Click(this);
+}
+void Tfrm_effets::btn_softenClick()
+{
+    if (commands_)
+        commands_->Flou1Click(this);
+}
+void Tfrm_effets::btn_blurClick()
+{
+    if (commands_)
+        commands_->Blur1Click(this);
+}
+void Tfrm_effets::btn_sharpenClick()
+{
+    if (commands_)
+        commands_->Nettet1Click(this);
+}
+void Tfrm_effets::btn_bumpClick()
+{
+    if (commands_)
+        commands_->Aquarelle1Click(this);
+}
+void Tfrm_effets::btn_embossClick()
+{
+    if (commands_)
+        commands_->Estompage1Click(this);
+}

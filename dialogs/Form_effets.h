@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QGroupBox;
+class TPaletteCommands;
 class QToolButton;
 
 // The effects palette: one glyph button per effect, filter and value dialog;
@@ -11,27 +12,28 @@ class QToolButton;
 class Tfrm_effets : public QWidget {
     Q_OBJECT
 public:
-    Tfrm_effets();
+    // `commands` is the main palette, which the buttons forward to.
+    explicit Tfrm_effets(TPaletteCommands* commands);
 
     QGroupBox* GroupBox_2d;
     QGroupBox* GroupBox_palette;
     QGroupBox* GroupBox_attenuation;
     QGroupBox* GroupBox_renforcement;
     QGroupBox* GroupBox_divers;
-    QToolButton* btn_resize;     // flip
-    QToolButton* btn_rot;        // mirror
-    QToolButton* BitBtn1;        // horizontal waves: VagueY
-    QToolButton* BitBtn2;        // vertical waves: VagueX
-    QToolButton* BitBtn3;        // tunnel
-    QToolButton* BitBtn4;        // ripple
+    QToolButton* btn_resize; // flip
+    QToolButton* btn_rot; // mirror
+    QToolButton* BitBtn1; // horizontal waves: VagueY
+    QToolButton* BitBtn2; // vertical waves: VagueX
+    QToolButton* BitBtn3; // tunnel
+    QToolButton* BitBtn4; // ripple
     QToolButton* btn_contraste;
-    QToolButton* btn_gamma;      // black and white
+    QToolButton* btn_gamma; // black and white
     QToolButton* btn_couleurs;
     QToolButton* btn_negatif;
     QToolButton* btn_soften;
     QToolButton* btn_blur;
     QToolButton* btn_sharpen;
-    QToolButton* btn_bump;       // watercolour
+    QToolButton* btn_bump; // watercolour
     QToolButton* btn_emboss;
 
     void btn_resizeClick();
@@ -49,6 +51,9 @@ public:
     void btn_sharpenClick();
     void btn_bumpClick();
     void btn_embossClick();
+
+private:
+    TPaletteCommands* commands_;
 };
 
 extern Tfrm_effets* frm_effets;

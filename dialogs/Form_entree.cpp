@@ -9,8 +9,9 @@ using namespace dialogparts;
 
 TFrm_entree* Frm_entree = nullptr;
 
-TFrm_entree::TFrm_entree(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                                                              Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
+TFrm_entree::TFrm_entree(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                         Qt::WindowCloseButtonHint)
 {
     setWindowTitle(QStringLiteral("Entrez votre texte"));
     setFont(TFont().ToQFont());
@@ -33,6 +34,13 @@ TFrm_entree::TFrm_entree(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::Windo
     connect(Cancel, &QPushButton::clicked, this, &TFrm_entree::CancelClick);
 }
 
+void TFrm_entree::showEvent(QShowEvent* event)
+{
+    // Typing goes into the edit as soon as the dialog opens.
+    QDialog::showEvent(event);
+    Edit1->setFocus(Qt::OtherFocusReason);
+}
+
 void TFrm_entree::OkClick()
 {
     if (retourTexte)
@@ -53,10 +61,7 @@ void TFrm_entree::keyPressEvent(QKeyEvent* event)
     switch (event->key()) {
     case Qt::Key_Escape:
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        event->ignore();
-        return;
-    default:
-        QDialog::keyPressEvent(event);
+    case Qt::Key_Enter: event->ignore(); return;
+    default: QDialog::keyPressEvent(event);
     }
 }

@@ -28,6 +28,7 @@ public:
 protected:
     // Neither Enter nor Escape answers for the buttons here.
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 };
 
 extern TFrm_entree* Frm_entree;

@@ -1,6 +1,6 @@
 #include "dialogs/Form_fichier.h"
 
-#include "app/Form_main.h"
+#include "dialogs/PaletteCommands.h"
 #include "platform/Application.h"
 #include "platform/Forms.h"
 #include "platform/Glyphs.h"
@@ -19,7 +19,8 @@ QString InstalledHelpPage()
     return QDir::cleanPath(prefix.absoluteFilePath(QStringLiteral(VELMORA_DATADIR_REL "/html/index.html")));
 }
 
-Tfrm_fe::Tfrm_fe() : QWidget(nullptr, PaletteFlags(true)), helpPage(InstalledHelpPage())
+Tfrm_fe::Tfrm_fe(TPaletteCommands* commands)
+    : QWidget(nullptr, PaletteFlags(true)), helpPage(InstalledHelpPage()), commands_(commands)
 {
     setWindowTitle(QStringLiteral("Fichier - edition"));
     setFont(TFont().ToQFont());
@@ -44,15 +45,38 @@ Tfrm_fe::Tfrm_fe() : QWidget(nullptr, PaletteFlags(true)), helpPage(InstalledHel
     move(121, 0);
 }
 
-void Tfrm_fe::btn_newClick() { frm_main->Nouveau1Click(this); }
-void Tfrm_fe::btn_openClick() { frm_main->Ouvrir1Click(this); }
-void Tfrm_fe::btn_saveClick() { frm_main->Enregistrer1Click(this); }
-void Tfrm_fe::btn_saveasClick() { frm_main->Enregistrersous1Click(this); }
+void Tfrm_fe::btn_newClick()
+{
+    if (commands_)
+        commands_->Nouveau1Click(this);
+}
+void Tfrm_fe::btn_openClick()
+{
+    if (commands_)
+        commands_->Ouvrir1Click(this);
+}
+void Tfrm_fe::btn_saveClick()
+{
+    if (commands_)
+        commands_->Enregistrer1Click(this);
+}
+void Tfrm_fe::btn_saveasClick()
+{
+    if (commands_)
+        commands_->Enregistrersous1Click(this);
+}
 
 void Tfrm_fe::btn_aideClick()
 {
-    // No page, or no browser that starts: nothing happens, without a message.
-    if (!QFileInfo(helpPage).isFile())
+    // No page, or no browser that starts: the user is told, the editor goes on.
+    if (!QFileInfo(helpPage).isFile()) {
+        ShowMessageBox(QStringLiteral("La page d'aide « %1 » est introuvable.").arg(helpPage), QStringLiteral("Aide"),
+                       MB_OK | MB_ICONWARNING);
         return;
-    QProcess::startDetached(browser, {helpPage});
+    }
+    if (!QProcess::startDetached(browser, {helpPage}))
+        ShowMessageBox(QStringLiteral("Impossible d'ouvrir la page d'aide : le programme « %1 » ne démarre pas "
+                                      "(installez le paquet xdg-utils).")
+                           .arg(browser),
+                       QStringLiteral("Aide"), MB_OK | MB_ICONWARNING);
 }

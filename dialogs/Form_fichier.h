@@ -5,13 +5,15 @@
 #include <functional>
 
 class QGroupBox;
+class TPaletteCommands;
 class QToolButton;
 
 // The file palette: new, open, save, save as and help.
 class Tfrm_fe : public QWidget {
     Q_OBJECT
 public:
-    Tfrm_fe();
+    // `commands` is the main palette, which the buttons forward to.
+    explicit Tfrm_fe(TPaletteCommands* commands);
 
     QGroupBox* GroupBox1;
     QToolButton* btn_new;
@@ -31,6 +33,9 @@ public:
     // The help page, and the program that shows it.
     QString helpPage;
     QString browser = QStringLiteral("xdg-open");
+
+private:
+    TPaletteCommands* commands_;
 };
 
 // Where the help page is installed: share/velmora/html/index.html beside the

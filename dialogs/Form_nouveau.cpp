@@ -20,6 +20,17 @@ TFrm_nouveau::TFrm_nouveau(QWidget* owner)
     bold.setBold(true);
     title->setFont(bold);
     title->adjustSize();
+    // Wider than the dialog with some fonts: then it starts further left and,
+    // if need be, takes two lines above the fields.
+    if (title->x() + title->width() > width()) {
+        const int textWidth = width() - 2 * 8;
+        if (title->fontMetrics().horizontalAdvance(title->text()) <= textWidth) {
+            title->move(8, 16);
+        } else {
+            title->setWordWrap(true);
+            title->setGeometry(8, 4, textWidth, title->heightForWidth(textWidth));
+        }
+    }
     Label(this, "Label3", QStringLiteral("Largeur :"), 16, 56);
     Label(this, "Label2", QStringLiteral("Hauteur :"), 16, 88);
     Label(this, "Label4", QStringLiteral("Pixels"), 144, 56);
@@ -63,15 +74,9 @@ void TFrm_nouveau::Annuler_nouveauClick()
     QDialog::reject();
 }
 
-void TFrm_nouveau::reject()
-{
-    Annuler_nouveauClick();
-}
+void TFrm_nouveau::reject() { Annuler_nouveauClick(); }
 
-void TFrm_nouveau::OnActivate()
-{
-    Edit_L->setFocus(Qt::OtherFocusReason);
-}
+void TFrm_nouveau::OnActivate() { Edit_L->setFocus(Qt::OtherFocusReason); }
 
 bool TFrm_nouveau::event(QEvent* event)
 {

@@ -8,9 +8,10 @@ using namespace dialogparts;
 // Never set: the dialog lives only while its command runs.
 Tfrm_rvb* frm_rvb = nullptr;
 
-Tfrm_rvb::Tfrm_rvb(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
-                                                        Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                                        Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+Tfrm_rvb::Tfrm_rvb(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
+                         Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowCloseButtonHint)
 {
     setWindowTitle(QStringLiteral("RVB"));
     setFont(TFont().ToQFont());
@@ -78,7 +79,4 @@ void Tfrm_rvb::Annuler_RVBClick()
     QDialog::reject();
 }
 
-void Tfrm_rvb::reject()
-{
-    Annuler_RVBClick();
-}
+void Tfrm_rvb::reject() { Annuler_RVBClick(); }

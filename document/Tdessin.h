@@ -4,17 +4,31 @@
 #include "platform/TBitmap.h"
 #include "platform/TCanvas.h"
 
+#include <QMargins>
+#include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <vector>
 
+class QMimeData;
+class QScrollBar;
+class TDessinVue;
+class TDocumentHost;
+class THistorique;
 class TSelection;
 
 // A document window: one image, its selection mask, shown 1:1 from the
-// top-left of the client area. It makes itself the palette's active document
-// when activated and hands the mouse to the palette's current tool.
+// top-left of the client area. It makes itself its host's active document
+// when activated and hands the mouse to the host's current tool. The host is
+// the owner given at creation, when the owner is one (the main palette).
+// An image larger than the screen's free area is shown through a viewport
+// with scroll bars; the tools, the window canvas and the mouse routing always
+// work in image coordinates.
 class TDessin : public QWidget {
     Q_OBJECT
 public:
@@ -51,6 +65,8 @@ public:
     void AdjustColor(std::uint8_t r, std::uint8_t g, std::uint8_t b);
     void AdjustContrast(std::uint8_t c);
     void AdjustLuminosite(std::int32_t d);
+    // The contrast dialog's two values, 0 to 255, as one command.
+    void AdjustContrastDialog(int contraste, int luminosite);
     void InverseColor();
     void VagueX();
     void VagueY();
@@ -58,8 +74,37 @@ public:
     void Cercle1();
     void Cercle2();
 
+    // The local .bmp files among dragged or dropped ones.
+    static QStringList DroppedImages(const QMimeData* data);
+
     int LastX() const { return lastX; }
     int LastY() const { return lastY; }
+
+    // The widget that shows the image, at the top-left of the client area.
+    QWidget* Viewport() const;
+    QScrollBar* HorizontalBar() const { return hbar_; }
+    QScrollBar* VerticalBar() const { return vbar_; }
+    // The image point shown at the viewport's top-left corner.
+    QPoint ScrollOffset() const;
+    // Undo history (Tdessin_historique.cpp). Ctrl+Z undoes, Ctrl+Y and
+    // Ctrl+Shift+Z redo; each returns false when there was nothing to do.
+    bool Undo();
+    bool Redo();
+    // A gesture: from the press to the release, one undo step.
+    void BeginGesture();
+    void EndGesture();
+    // Runs a change of the whole image as one undo step.
+    void RecordChange(const std::function<void()>& change);
+    // Changed since created, opened or last saved.
+    bool IsModified();
+    // The image is now the saved one; `fileName` becomes the document's file
+    // when it has none yet.
+    void MarkSaved(const QString& fileName = QString());
+    // The file the image came from or was first saved to; empty for a new
+    // image never saved.
+    const QString& FileName() const { return fileName_; }
+    // The history, made with the first change; null without an image.
+    THistorique* Historique();
 
 protected:
     bool event(QEvent* event) override;
@@ -67,17 +112,40 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void InitForm(QObject* owner);
+    friend class TDessinVue;
+
     void SetClientSize(int width, int height);
-    void CentreOnScreen();
+    // Sizes the window for the image and the screen's free area, shows the
+    // scroll bars it needs, and places it: centred (opened files), left where
+    // it is (new images), or at the free area's top-left when it is too large.
+    void PlaceWindow();
+    QMargins FrameMargins() const;
+    void LayoutViewport();
+    void PaintView(QWidget* view, const QRect& area);
+    QPoint ToImage(QPoint widgetPoint) const;
+    // Scrolls so that a point dragged outside the viewport comes into view.
+    void FollowPointer(QPoint widgetPoint);
     void SurfaceChanged(const QRect& rect);
+    void ScheduleUpdate(const QRect& rect);
+    // Remembers pixels written on the window canvas or in the image since the
+    // last restore; too many of them and the next restore repaints it all.
+    void Record(const QRect& rect);
+    // Brings the window canvas back to the image where it was written since the
+    // last restore: the previous preview disappears.
+    void RestorePreview();
     void EnsureActive();
     // Runs an effect on the image under the hourglass, then the arrow and a repaint.
     template <typename Effect> void RunEffect(Effect effect);
 
+    TDocumentHost* host_ = nullptr;
     std::unique_ptr<TBitmap> bmp;
     std::unique_ptr<TSelection> selection;
     std::int32_t lastX = -1;
@@ -85,7 +153,17 @@ private:
 
     TBitmap surface_;
     QRect dirty_;
-    bool repaintQueued_ = false;
+    QTimer repaintTimer_;
+    TDessinVue* viewport_ = nullptr;
+    QScrollBar* hbar_ = nullptr;
+    QScrollBar* vbar_ = nullptr;
+    bool centred_ = false;
+    QMargins placedFrame_;
+    std::vector<QRect> written_;
+    bool restoreAll_ = false;
+
+    QString fileName_;
+    std::unique_ptr<THistorique> historique_;
 };
 
 extern TDessin* Dessin;

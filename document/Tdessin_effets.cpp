@@ -2,6 +2,7 @@
 // here come the hourglass, the arrow and the repaint around it.
 #include "document/Tdessin.h"
 
+#include "commands/SharedCommands.h"
 #include "effects/Circles.h"
 #include "effects/Mirror.h"
 #include "effects/Tone.h"
@@ -14,7 +15,7 @@ template <typename Effect> void TDessin::RunEffect(Effect effect)
         return;
     Screen->SetCursor(crHourGlass);
     try {
-        effect(*bmp);
+        RecordChange([&] { effect(*bmp); });
     } catch (...) {
         Screen->SetCursor(crArrow);
         throw;
@@ -23,13 +24,34 @@ template <typename Effect> void TDessin::RunEffect(Effect effect)
     OnPaint();
 }
 
-void TDessin::Mirror() { RunEffect([](TBitmap& b) { effects::Mirror(b); }); }
-void TDessin::Flip() { RunEffect([](TBitmap& b) { effects::Flip(b); }); }
-void TDessin::NB() { RunEffect([](TBitmap& b) { effects::NB(b); }); }
-void TDessin::VagueX() { RunEffect([](TBitmap& b) { effects::VagueX(b); }); }
-void TDessin::VagueY() { RunEffect([](TBitmap& b) { effects::VagueY(b); }); }
-void TDessin::Cercle1() { RunEffect([](TBitmap& b) { effects::Cercle1(b); }); }
-void TDessin::Cercle2() { RunEffect([](TBitmap& b) { effects::Cercle2(b); }); }
+void TDessin::Mirror()
+{
+    RunEffect([](TBitmap& b) { effects::Mirror(b); });
+}
+void TDessin::Flip()
+{
+    RunEffect([](TBitmap& b) { effects::Flip(b); });
+}
+void TDessin::NB()
+{
+    RunEffect([](TBitmap& b) { effects::NB(b); });
+}
+void TDessin::VagueX()
+{
+    RunEffect([](TBitmap& b) { effects::VagueX(b); });
+}
+void TDessin::VagueY()
+{
+    RunEffect([](TBitmap& b) { effects::VagueY(b); });
+}
+void TDessin::Cercle1()
+{
+    RunEffect([](TBitmap& b) { effects::Cercle1(b); });
+}
+void TDessin::Cercle2()
+{
+    RunEffect([](TBitmap& b) { effects::Cercle2(b); });
+}
 
 void TDessin::AdjustColor(std::uint8_t r, std::uint8_t g, std::uint8_t b)
 {
@@ -46,19 +68,27 @@ void TDessin::AdjustLuminosite(std::int32_t d)
     RunEffect([=](TBitmap& image) { effects::AdjustLuminosite(image, d); });
 }
 
+void TDessin::AdjustContrastDialog(int contraste, int luminosite)
+{
+    RunEffect([=](TBitmap& image) { commands::ApplyContrastDialog(image, contraste, luminosite); });
+}
+
 void TDessin::InverseColor()
 {
     if (!bmp)
         return;
     // The negative shows itself before the cursor comes back.
     Screen->SetCursor(crHourGlass);
-    effects::InverseColor(*bmp);
+    RecordChange([this] { effects::InverseColor(*bmp); });
     OnPaint();
     Screen->SetCursor(crArrow);
 }
 
 void TDessin::DoubleVague()
 {
-    VagueX();
-    VagueY();
+    // Both waves make one step.
+    RecordChange([this] {
+        VagueX();
+        VagueY();
+    });
 }

@@ -1,6 +1,6 @@
 #include "document/Tselection.h"
 
-#include "platform/Application.h"
+#include "platform/Exception.h"
 #include "platform/TBitmap.h"
 
 #include <algorithm>
@@ -23,8 +23,8 @@ TSelection::~TSelection() = default;
 void TSelection::fusioncalque(const TBitmap* source, TBitmap* destination)
 {
     if (source->Height() != destination->Height() || source->Width() != destination->Width()) {
-        ShowMessageBox(QStringLiteral("bmp et temp n'ont pas la meme taille!"), QStringLiteral("ca chie dans fusioncalque"), 0);
-        return;
+        // Only a caller's mistake gets here; the editor shows the message.
+        throw Exception(QStringLiteral("bmp et temp n'ont pas la meme taille!"));
     }
     // The mask may be smaller than a bitmap that does not belong to its
     // document; pixels it does not cover are left alone.

@@ -21,7 +21,7 @@ public:
     std::int32_t Height() const { return height; }
 
     // Copies the pixels of `source` into `destination` wherever the mask is not
-    // 0. Bitmaps of different sizes are refused with a message box and neither
+    // 0. Bitmaps of different sizes are refused with an Exception and neither
     // changes.
     void fusioncalque(const TBitmap* source, TBitmap* destination);
 

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
@@ -30,8 +30,8 @@ constexpr double kRadiusFactor = 1.1412;
 struct CircleSteps {
     std::vector<double> cosines;
     std::vector<double> sines;
-    double smallestStep = 0;  // the smallest difference of two angles in a row
-    double smallestChord = 0;  // the distance between their points on the unit circle
+    double smallestStep = 0; // the smallest difference of two angles in a row
+    double smallestChord = 0; // the distance between their points on the unit circle
     // The smallest and largest cosine and sine of each block of kBlockSteps
     // steps.
     struct Block {
@@ -99,8 +99,8 @@ inline int coordinate(double unit, int radius, int centre)
 // What one step of a circle does, planned before any pixel of the batch moves:
 // a byte offset from the first row (y x bytes per line + 3x) takes the next
 // source pixel and lays it at (x, y) in the image;
-constexpr std::int32_t kOutside = -1;  // takes the next source pixel, lays it nowhere;
-constexpr std::int32_t kRepeat = -2;   // lands where the step before did: takes nothing.
+constexpr std::int32_t kOutside = -1; // takes the next source pixel, lays it nowhere;
+constexpr std::int32_t kRepeat = -2; // lands where the step before did: takes nothing.
 
 // Four steps at a time, in the generic vectors of the compiler: four lanes of
 // double sums, truncations and distance tests, then four lanes of targets.
@@ -119,11 +119,11 @@ struct CircleBlock {
     int height;
 };
 
-template <bool kSkipRepeats>
-[[gnu::always_inline]] inline int planFourAtATime(const CircleBlock& block, int first, int end, std::int32_t* plan,
-                                                  int* previous)
+template <bool kSkipRepeats> [[gnu::always_inline]] inline int planFourAtATime(const CircleBlock& block, int first,
+                                                                               int end, std::int32_t* plan,
+                                                                               int* previous)
 {
-    constexpr std::int64_t kMagnitude = 0x7FFFFFFFFFFFFFFF;  // all bits but the sign
+    constexpr std::int64_t kMagnitude = 0x7FFFFFFFFFFFFFFF; // all bits but the sign
     // Locals, so that the stores into the plan need not reload them.
     const double* const cosines = block.cosines;
     const double* const sines = block.sines;
@@ -136,7 +136,7 @@ template <bool kSkipRepeats>
     const Doubles lastRow = Doubles{} + (height - 1);
     const Doubles lastColumn = Doubles{} + (width - 1);
     DoubleMasks near = {};
-    Ints repeats = {};  // -1 per repeat in each lane
+    Ints repeats = {}; // -1 per repeat in each lane
     Ints lastX = {0, 0, 0, previous[0]};
     Ints lastY = {0, 0, 0, previous[1]};
     for (int i = first; i < end; i += 4) {
@@ -160,8 +160,8 @@ template <bool kSkipRepeats>
         const Ints offset = __builtin_convertvector(row * bytesPerLine + column * 3.0, Ints);
         Ints target = (offset & inside) | ~inside;
         if (kSkipRepeats) {
-            const Ints repeat = (x == __builtin_shufflevector(lastX, x, 3, 4, 5, 6))
-                                & (y == __builtin_shufflevector(lastY, y, 3, 4, 5, 6));
+            const Ints repeat = (x == __builtin_shufflevector(lastX, x, 3, 4, 5, 6)) &
+                                (y == __builtin_shufflevector(lastY, y, 3, 4, 5, 6));
             target = (repeat & kRepeat) | (target & ~repeat);
             repeats += repeat;
             lastX = x;
@@ -214,7 +214,7 @@ Scratch scratch(std::size_t bytes)
         throw std::bad_alloc();
 #if defined(MADV_HUGEPAGE)
     if (large)
-        madvise(memory, size, MADV_HUGEPAGE);  // only advice: ordinary pages otherwise
+        madvise(memory, size, MADV_HUGEPAGE); // only advice: ordinary pages otherwise
 #endif
     return Scratch(static_cast<std::uint8_t*>(memory));
 }
@@ -289,7 +289,7 @@ public:
     void Lay()
     {
         int r = 1;
-        int row = 0;  // source row of the cursor at the start of circle r
+        int row = 0; // source row of the cursor at the start of circle r
         while (HasCircle(r)) {
             if (LaysNothing(r)) {
                 // Every step takes a source pixel and none lands in the image.
@@ -326,10 +326,7 @@ private:
     // wide). The first step of a circle, at x = cx + r, differs from the last
     // of the one before, which lies left of cx + r. Both tests hold for every
     // larger radius too, so the last target of such a circle is never compared.
-    bool LaysNothing(int r) const
-    {
-        return r > reach_ && (!skipRepeats_ || r * steps_.smallestStep >= 3);
-    }
+    bool LaysNothing(int r) const { return r > reach_ && (!skipRepeats_ || r * steps_.smallestStep >= 3); }
 
     // Steps apart, two steps of circles of radius r0 or more that can land on
     // the same pixel, plus a margin; the whole circle (laid one after the
@@ -350,8 +347,8 @@ private:
     {
         const CircleSteps::Block& block = steps_.blocks[std::size_t(b)];
         constexpr double kSlack = 1e-6;
-        return centreX_ + r * block.maxCosine <= -1 - kSlack || centreX_ + r * block.minCosine >= width_ + kSlack
-               || centreY_ + r * block.maxSine <= -1 - kSlack || centreY_ + r * block.minSine >= height_ + kSlack;
+        return centreX_ + r * block.maxCosine <= -1 - kSlack || centreX_ + r * block.minCosine >= width_ + kSlack ||
+               centreY_ + r * block.maxSine <= -1 - kSlack || centreY_ + r * block.minSine >= height_ + kSlack;
     }
 
     // True when no step of block b of circle r lands where the step before it
@@ -366,9 +363,9 @@ private:
         const CircleSteps::Block& block = steps_.blocks[std::size_t(b)];
         constexpr double kSlack = 1e-6;
         const auto clear = [](double low, double high) { return low >= 1 + kSlack || high <= -1 - kSlack; };
-        return r * steps_.smallestChord > std::sqrt(2.0) + kSlack
-               && clear(centreX_ + r * block.minCosine, centreX_ + r * block.maxCosine)
-               && clear(centreY_ + r * block.minSine, centreY_ + r * block.maxSine);
+        return r * steps_.smallestChord > std::sqrt(2.0) + kSlack &&
+               clear(centreX_ + r * block.minCosine, centreX_ + r * block.maxCosine) &&
+               clear(centreY_ + r * block.minSine, centreY_ + r * block.maxSine);
     }
 
     // Works out where every step of circle r goes; returns how many source
@@ -388,7 +385,8 @@ private:
                 continue;
             }
             taken += skipRepeats_ ? PlanSteps<true>(r, first, end, plan) : PlanSteps<false>(r, first, end, plan);
-            empty[first / kBlockSteps] = std::all_of(plan + first, plan + end, [](std::int32_t t) { return t == kOutside; });
+            empty[first / kBlockSteps] =
+                std::all_of(plan + first, plan + end, [](std::int32_t t) { return t == kOutside; });
         }
         return taken;
     }
@@ -397,8 +395,7 @@ private:
     // kOutside, or kRepeat when skipping repeats and the step lands where the
     // step before did. (The last step that took a pixel landed there too, since
     // the steps in between did.) Returns the pixels the step takes.
-    template <bool kSkipRepeats>
-    int PlanStep(int r, int i, std::int32_t* plan)
+    template <bool kSkipRepeats> int PlanStep(int r, int i, std::int32_t* plan)
     {
         const int x = coordinate(steps_.cosines[std::size_t(i)], r, centreX_);
         const int y = coordinate(steps_.sines[std::size_t(i)], r, centreY_);
@@ -416,12 +413,11 @@ private:
     // PlanStep for steps first ... end - 1: four at a time, and one by one for
     // the last few, or for all of them when a sum lies too close to a whole
     // number (the first steps of every circle, whose sine is 0).
-    template <bool kSkipRepeats>
-    int PlanSteps(int r, int first, int end, std::int32_t* plan)
+    template <bool kSkipRepeats> int PlanSteps(int r, int first, int end, std::int32_t* plan)
     {
         const int fours = first + (end - first) / 4 * 4;
-        const CircleBlock block{steps_.cosines.data(), steps_.sines.data(), double(r), double(centreX_),
-                                double(centreY_),      double(bytesPerLine_), width_, height_};
+        const CircleBlock block{steps_.cosines.data(), steps_.sines.data(),   double(r), double(centreX_),
+                                double(centreY_),      double(bytesPerLine_), width_,    height_};
         int previous[2] = {previousX_, previousY_};
         int taken = planFour(block, first, fours, plan, previous, kSkipRepeats);
         int i = fours;
@@ -446,8 +442,7 @@ private:
             ReplayPlans<false>(circles, separation, startRows);
     }
 
-    template <bool kMayRepeat>
-    void ReplayPlans(int circles, int separation, const int* startRows)
+    template <bool kMayRepeat> void ReplayPlans(int circles, int separation, const int* startRows)
     {
         // Locals, so that the byte stores into the image need not reload them.
         const int count = count_;
@@ -521,10 +516,10 @@ private:
     int centreX_;
     int centreY_;
     Scratch source_;
-    std::uint8_t* image_;     // the first row; the others follow every
-    qsizetype bytesPerLine_;  // bytesPerLine_ bytes, below 2^30 in all
+    std::uint8_t* image_; // the first row; the others follow every
+    qsizetype bytesPerLine_; // bytesPerLine_ bytes, below 2^30 in all
     std::vector<std::int32_t> plans_;
-    int blocks_;  // blocks of kBlockSteps steps in a circle
+    int blocks_; // blocks of kBlockSteps steps in a circle
     std::vector<std::uint8_t> empty_;
     double reach_ = 0;
     // The target of the last step that took a pixel, kept from one circle to

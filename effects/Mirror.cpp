@@ -53,7 +53,9 @@ __attribute__((target("ssse3"))) void reverseBlock(const std::uint8_t* in, std::
     for (int k = 0; k < 3; ++k) {
         __m128i r = _mm_setzero_si128();
         for (int s = 0; s < 3; ++s)
-            r = _mm_or_si128(r, _mm_shuffle_epi8(v[s], _mm_load_si128(reinterpret_cast<const __m128i*>(kReverseMasks[k][s].data()))));
+            r = _mm_or_si128(
+                r,
+                _mm_shuffle_epi8(v[s], _mm_load_si128(reinterpret_cast<const __m128i*>(kReverseMasks[k][s].data()))));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * k), r);
     }
 }

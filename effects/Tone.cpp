@@ -18,8 +18,7 @@ namespace {
 // starts with channel k: 0 blue, 1 green, 2 red, since 16 = 1 mod 3), and the
 // bytes after the last block one at a time through `byte`, which gets the
 // byte's channel too.
-template <typename Block, typename Byte>
-void rewriteRows(TBitmap& bitmap, Block block, Byte byte)
+template <typename Block, typename Byte> void rewriteRows(TBitmap& bitmap, Block block, Byte byte)
 {
     const int height = bitmap.Height();
     const std::size_t rowBytes = 3 * std::size_t(bitmap.Width());
@@ -118,10 +117,7 @@ void AdjustColor(TBitmap& bitmap, std::uint8_t r, std::uint8_t g, std::uint8_t b
     scaleChannels(bitmap, {b, g, r});
 }
 
-void AdjustContrast(TBitmap& bitmap, std::uint8_t c)
-{
-    scaleChannels(bitmap, {c, c, c});
-}
+void AdjustContrast(TBitmap& bitmap, std::uint8_t c) { scaleChannels(bitmap, {c, c, c}); }
 
 void AdjustLuminosite(TBitmap& bitmap, std::int32_t d)
 {

@@ -21,10 +21,7 @@ constexpr long double kRowPhase = static_cast<long double>(2) / 3;
 // `wave`. The sum is rounded to the extended type before it is truncated, so
 // for a column whose wave lies a hair from a whole number the shift can differ
 // between low and high rows (see VagueY).
-int waveRow(long double wave, int y)
-{
-    return static_cast<int>(wave + y);
-}
+int waveRow(long double wave, int y) { return static_cast<int>(wave + y); }
 
 // The sine of column x times the amplitude, in extended precision. The product
 // of a double and an amplitude below 2^11 is exact.
@@ -36,9 +33,9 @@ long double columnWave(int x, int width, int amplitude)
 
 // A run of neighbouring columns that all move by the same number of rows.
 struct ColumnRun {
-    std::size_t offset;  // byte offset of the first column in a row
-    std::size_t bytes;   // 3 x the number of columns
-    int shift;           // rows down (negative: up)
+    std::size_t offset; // byte offset of the first column in a row
+    std::size_t bytes; // 3 x the number of columns
+    int shift; // rows down (negative: up)
 };
 
 // Copies the pixels of a run between two different rows. Runs are a few
@@ -79,8 +76,8 @@ void VagueY(TBitmap& bitmap)
     // Below 16 rows the wave has no amplitude and every pixel stays in place.
     if (width == 0 || amplitude == 0)
         return;
-    const int firstSource = amplitude;            // source rows used: firstSource ...
-    const int endSource = height - amplitude;     // ... endSource - 1
+    const int firstSource = amplitude; // source rows used: firstSource ...
+    const int endSource = height - amplitude; // ... endSource - 1
 
     // The shift of a column comes from the sum wave + y rounded to the extended
     // type. Rounding can lift that sum onto the next whole number only when the
@@ -169,11 +166,12 @@ void VagueX(TBitmap& bitmap)
     for (int y = 0; y < height; ++y) {
         const long double phi = static_cast<long double>(y) * kPeriod / (static_cast<long double>(height) * kRowPhase);
         // A shift in bytes; the single-precision 3 does not change the value.
-        const auto shift = static_cast<int>(static_cast<long double>(std::sin(static_cast<double>(phi))) * 3.0f * amplitude);
+        const auto shift =
+            static_cast<int>(static_cast<long double>(std::sin(static_cast<double>(phi))) * 3.0f * amplitude);
         // Whole pixels, truncated toward zero, and then one more to the right:
         // pixel 0 is never reached, and a row whose sine is 0 moves by one.
         const int offset = shift - shift % 3 + 3;
-        const int targetStart = sourceStart + offset;  // at least 3: |shift| <= 3A
+        const int targetStart = sourceStart + offset; // at least 3: |shift| <= 3A
         // A pixel that would land past the end of the row is dropped.
         const int bytes = std::min(sourceBytes, rowBytes - targetStart);
         if (bytes <= 0)

@@ -56,10 +56,10 @@ std::uint8_t clampByte(int value) { return std::uint8_t(std::clamp(value, 0, 255
 // truncating toward zero:
 //   Divide: the offset is not positive, so a negative sum ends at 0 whatever
 //           its quotient; it is taken as 0 first and the sign is not needed;
-//   Offset: the divisor is 1;
-//   SignedDivide: any other case; the division works on the magnitude.
-// The final pack clamps to 0 .. 255.
-enum class Finish { Divide, Offset, SignedDivide };
+//   Offset: the divisor is 1.
+// No filter divides and adds a positive offset; such a kernel takes the
+// scalar rows. The final pack clamps to 0 .. 255.
+enum class Finish { Divide, Offset };
 
 struct FinishConstants {
     __m128i multiplier;
@@ -67,17 +67,11 @@ struct FinishConstants {
     __m128i offset;
 };
 
-template <Finish F>
-[[gnu::always_inline]] inline __m128i finishSum(__m128i sum, const FinishConstants& c)
+template <Finish F> [[gnu::always_inline]] inline __m128i finishSum(__m128i sum, const FinishConstants& c)
 {
     const __m128i zero = _mm_setzero_si128();
     if constexpr (F == Finish::Divide) {
         sum = _mm_srl_epi16(_mm_mulhi_epu16(_mm_max_epi16(sum, zero), c.multiplier), c.shift);
-    } else if constexpr (F == Finish::SignedDivide) {
-        const __m128i sign = _mm_srai_epi16(sum, 15);
-        const __m128i magnitude = _mm_max_epi16(sum, _mm_sub_epi16(zero, sum));
-        const __m128i quotient = _mm_srl_epi16(_mm_mulhi_epu16(magnitude, c.multiplier), c.shift);
-        sum = _mm_sub_epi16(_mm_xor_si128(quotient, sign), sign);
     }
     return _mm_adds_epi16(sum, c.offset);
 }
@@ -108,22 +102,21 @@ __m128i load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<co
 
 // Everything a row needs besides its three source rows.
 struct RowJob {
-    Tap taps[9];        // sorted by weight, so that equal weights are summed first
+    Tap taps[9]; // sorted by weight, so that equal weights are summed first
     int tapCount;
     int step;
-    int first;          // first and last byte of the region in the row
+    int first; // first and last byte of the region in the row
     int last;
     int divisor;
     int offset;
     FinishConstants finish;
-    std::int16_t* columns;  // scratch row for the box path
+    std::int16_t* columns; // scratch row for the box path
 };
 
 using RowFunction = void (*)(const RowJob&, const std::uint8_t* const rows[3], std::uint8_t* out);
 
 // Any weights: the taps are read from the job as the row runs.
-template <Finish F>
-void tapRow(const RowJob& job, const std::uint8_t* const rows[3], std::uint8_t* out)
+template <Finish F> void tapRow(const RowJob& job, const std::uint8_t* const rows[3], std::uint8_t* out)
 {
     const __m128i zero = _mm_setzero_si128();
     const std::uint8_t* sources[9];
@@ -149,8 +142,7 @@ void tapRow(const RowJob& job, const std::uint8_t* const rows[3], std::uint8_t* 
 
 // Nine equal weights: the three rows are summed once per byte into a scratch
 // row, then three neighbouring column sums make the total.
-template <Finish F>
-void boxRow(const RowJob& job, const std::uint8_t* const rows[3], std::uint8_t* out)
+template <Finish F> void boxRow(const RowJob& job, const std::uint8_t* const rows[3], std::uint8_t* out)
 {
     const __m128i zero = _mm_setzero_si128();
     const int reach = 3 * job.step;
@@ -159,10 +151,12 @@ void boxRow(const RowJob& job, const std::uint8_t* const rows[3], std::uint8_t* 
         const __m128i above = load(rows[0] + b);
         const __m128i centre = load(rows[1] + b);
         const __m128i below = load(rows[2] + b);
-        const __m128i low = _mm_add_epi16(
-            _mm_add_epi16(_mm_unpacklo_epi8(above, zero), _mm_unpacklo_epi8(centre, zero)), _mm_unpacklo_epi8(below, zero));
-        const __m128i high = _mm_add_epi16(
-            _mm_add_epi16(_mm_unpackhi_epi8(above, zero), _mm_unpackhi_epi8(centre, zero)), _mm_unpackhi_epi8(below, zero));
+        const __m128i low =
+            _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(above, zero), _mm_unpacklo_epi8(centre, zero)),
+                          _mm_unpacklo_epi8(below, zero));
+        const __m128i high =
+            _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(above, zero), _mm_unpackhi_epi8(centre, zero)),
+                          _mm_unpackhi_epi8(below, zero));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(columns + b), low);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(columns + b + 8), high);
     }
@@ -211,8 +205,7 @@ template <Weights W, int Weight, int... P>
 
 // True when position G holds a non-zero weight met at no earlier position:
 // each distinct weight is summed and multiplied once.
-template <Weights W, int G>
-constexpr bool firstOfItsWeight()
+template <Weights W, int G> constexpr bool firstOfItsWeight()
 {
     for (int p = 0; p < G; ++p)
         if (W.w[p / 3][p % 3] == W.w[G / 3][G % 3])
@@ -220,11 +213,12 @@ constexpr bool firstOfItsWeight()
     return W.w[G / 3][G % 3] != 0;
 }
 
-template <Weights W, int... G>
-[[gnu::always_inline]] inline void addAllWeights(const std::uint8_t* const sources[9], int b, __m128i& low,
-                                                 __m128i& high, std::integer_sequence<int, G...>)
+template <Weights W, int... G> [[gnu::always_inline]] inline void addAllWeights(const std::uint8_t* const sources[9],
+                                                                                int b, __m128i& low, __m128i& high,
+                                                                                std::integer_sequence<int, G...>)
 {
-    const auto addGroup = [&]<int Position>() __attribute__((always_inline)) {
+    const auto addGroup = [&]<int Position>() __attribute__((always_inline))
+    {
         if constexpr (firstOfItsWeight<W, Position>()) {
             constexpr int weight = W.w[Position / 3][Position % 3];
             __m128i sumLow = _mm_setzero_si128();
@@ -236,8 +230,7 @@ template <Weights W, int... G>
     (addGroup.template operator()<G>(), ...);
 }
 
-template <Weights W, Finish F>
-void fixedRow(const RowJob& job, const std::uint8_t* const rows[3], std::uint8_t* out)
+template <Weights W, Finish F> void fixedRow(const RowJob& job, const std::uint8_t* const rows[3], std::uint8_t* out)
 {
     const std::uint8_t* sources[9];
     for (int p = 0; p < 9; ++p)
@@ -251,8 +244,7 @@ void fixedRow(const RowJob& job, const std::uint8_t* const rows[3], std::uint8_t
     }
 }
 
-template <Finish F>
-RowFunction vectorRow(const Kernel& kernel, bool box)
+template <Finish F> RowFunction vectorRow(const Kernel& kernel, bool box)
 {
     if (box)
         return boxRow<F>;
@@ -302,7 +294,7 @@ void Convolve(TBitmap& bitmap, const Kernel& kernel, int firstRow, int lastRow, 
 
     const int limit = weightSum * 255;
     const Reciprocal reciprocal = kernel.divisor > 1 && limit <= 32767 ? findReciprocal(kernel.divisor, limit)
-                                                                      : Reciprocal{kernel.divisor == 1, 0, 0};
+                                                                       : Reciprocal{kernel.divisor == 1, 0, 0};
     job.finish = {_mm_set1_epi16(std::int16_t(reciprocal.multiplier)), _mm_cvtsi32_si128(reciprocal.shift),
                   _mm_set1_epi16(std::int16_t(kernel.offset))};
     RowFunction row = scalarRow;
@@ -311,8 +303,6 @@ void Convolve(TBitmap& bitmap, const Kernel& kernel, int firstRow, int lastRow, 
             row = vectorRow<Finish::Offset>(kernel, box);
         else if (kernel.offset <= 0)
             row = vectorRow<Finish::Divide>(kernel, box);
-        else
-            row = vectorRow<Finish::SignedDivide>(kernel, box);
     }
 
     RowWindow window(bitmap, kernel.step);
@@ -323,7 +313,7 @@ void Convolve(TBitmap& bitmap, const Kernel& kernel, int firstRow, int lastRow, 
         window.MoveTo(r);
         const std::uint8_t* const rows[3] = {window.Row(r - kernel.step), window.Row(r), window.Row(r + kernel.step)};
         row(job, rows, out.data());
-        std::memcpy(bitmap.ScanLine(r) + job.first, out.data() + job.first, std::size_t(job.last - job.first + 1));
+        std::memcpy(bitmap.ScanLine(r) + job.first, out.data() + job.first, std::size_t(job.last - job.first) + 1);
     }
 }
 

@@ -5,13 +5,13 @@
 
 namespace filters {
 
-std::size_t PaddedRowLength(int width)
-{
-    return (std::size_t(width) * 3 + 15) / 16 * 16 + 48;
-}
+std::size_t PaddedRowLength(int width) { return (std::size_t(width) * 3 + 15) / 16 * 16 + 48; }
 
 RowWindow::RowWindow(TBitmap& bitmap, int radius)
-    : bitmap_(bitmap), radius_(radius), slots_(2 * radius + 1), length_(PaddedRowLength(bitmap.Width())),
+    : bitmap_(bitmap),
+      radius_(radius),
+      slots_(2 * radius + 1),
+      length_(PaddedRowLength(bitmap.Width())),
       storage_(std::size_t(slots_) * length_, 0)
 {
 }

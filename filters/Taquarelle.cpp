@@ -67,11 +67,11 @@ void rankPass(TBitmap& bmp)
             // columns up to stop + 27; pairs read columns 6 bytes on.
             for (int c = start - 12; c <= stop + 36; c += 16) {
                 __m128i v[5];
-                #pragma GCC unroll 10
+#pragma GCC unroll 10
                 for (int m = 0; m < 5; ++m)
                     v[m] = load(rows[m] + c);
                 SortFive(v);
-                #pragma GCC unroll 10
+#pragma GCC unroll 10
                 for (int k = 0; k < 5; ++k)
                     store(sorted[k] + c, v[k]);
             }
@@ -79,13 +79,13 @@ void rankPass(TBitmap& bmp)
                 __m128i a[5];
                 __m128i b[5];
                 __m128i merged[10];
-                #pragma GCC unroll 10
+#pragma GCC unroll 10
                 for (int k = 0; k < 5; ++k) {
                     a[k] = load(sorted[k] + c);
                     b[k] = load(sorted[k] + c + 6);
                 }
                 MergeFives(a, b, merged);
-                #pragma GCC unroll 10
+#pragma GCC unroll 10
                 for (int k = 0; k < 10; ++k)
                     store(pairs[k] + c, merged[k]);
             }
@@ -95,18 +95,18 @@ void rankPass(TBitmap& bmp)
                 __m128i left[10];
                 __m128i middle[10];
                 __m128i right[5];
-                #pragma GCC unroll 10
+#pragma GCC unroll 10
                 for (int k = 0; k < 10; ++k) {
                     left[k] = load(pairs[k] + b - 12);
                     middle[k] = load(pairs[k] + b);
                 }
-                #pragma GCC unroll 10
+#pragma GCC unroll 10
                 for (int k = 0; k < 5; ++k)
                     right[k] = load(sorted[k] + b + 12);
                 store(out + b, FourteenthOf(left, middle, right));
             }
         }
-        std::memcpy(bmp.ScanLine(r) + first, out + first, std::size_t(last - first + 1));
+        std::memcpy(bmp.ScanLine(r) + first, out + first, std::size_t(last - first) + 1);
     }
 }
 

@@ -17,12 +17,9 @@ namespace {
 
 using Coefficients = std::int16_t[3][3];
 
-void setCoefficients(Coefficients& coef, const Coefficients& values)
-{
-    std::memcpy(coef, values, sizeof coef);
-}
+void setCoefficients(Coefficients& coef, const Coefficients& values) { std::memcpy(coef, values, sizeof coef); }
 
-// The blur as written, for weights that are not whole numbers: the running sum
+// The plain blur loop, for weights that are not whole numbers: the running sum
 // is truncated toward zero after each term, the terms evaluated in extended
 // precision from the single-precision weights.
 void blurWithFractionalWeights(TBitmap& bmp, const float (&weight)[3][3])
@@ -79,20 +76,14 @@ void TBlur::Apply()
     filters::Convolve(bmp, kernel, 1, bmp.Height() - 2, 1, bmp.Width() - 2);
 }
 
-TFlou::TFlou(TBitmap& bitmap) : TFiltre(bitmap)
-{
-    setCoefficients(coef, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}});
-}
+TFlou::TFlou(TBitmap& bitmap) : TFiltre(bitmap) { setCoefficients(coef, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}); }
 
 void TFlou::Apply()
 {
     filters::Convolve(bmp, filters::KernelOf(coef, 4, 3, 0), 4, bmp.Height() - 5, 4, bmp.Width() - 5);
 }
 
-TSharpen::TSharpen(TBitmap& bitmap) : TFiltre(bitmap)
-{
-    setCoefficients(coef, {{0, -2, 0}, {-2, 15, -2}, {0, -2, 0}});
-}
+TSharpen::TSharpen(TBitmap& bitmap) : TFiltre(bitmap) { setCoefficients(coef, {{0, -2, 0}, {-2, 15, -2}, {0, -2, 0}}); }
 
 void TSharpen::Apply()
 {
@@ -100,10 +91,7 @@ void TSharpen::Apply()
     filters::Convolve(bmp, filters::KernelOf(coef, 1, 9, 0), 1, bmp.Height() - 2, 1, bmp.Width() - 2);
 }
 
-TEmboss::TEmboss(TBitmap& bitmap) : TFiltre(bitmap)
-{
-    setCoefficients(coef, {{-1, 0, 0}, {0, 0, 0}, {0, 0, 1}});
-}
+TEmboss::TEmboss(TBitmap& bitmap) : TFiltre(bitmap) { setCoefficients(coef, {{-1, 0, 0}, {0, 0, 0}, {0, 0, 1}}); }
 
 void TEmboss::Apply()
 {

@@ -10,7 +10,7 @@
 // it, calls Apply once and merges the copy back through the selection mask.
 class TFiltre {
 public:
-    explicit TFiltre(TBitmap& bitmap) : bmp(bitmap) {}
+    explicit TFiltre(TBitmap& bitmap) : bmp(bitmap) { }
     // Frees the filter only: by the time the last filter is destroyed its
     // bitmap is usually gone, so nothing here may touch bmp.
     virtual ~TFiltre() = default;

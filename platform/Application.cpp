@@ -18,10 +18,7 @@ MessageBoxHandler& handlerSlot()
 }
 } // namespace
 
-void SetMessageBoxHandler(MessageBoxHandler handler)
-{
-    handlerSlot() = std::move(handler);
-}
+void SetMessageBoxHandler(MessageBoxHandler handler) { handlerSlot() = std::move(handler); }
 
 int ShowMessageBox(const QString& text, const QString& caption, int flags)
 {
@@ -50,13 +47,11 @@ void ReportException(const std::exception& error)
         return;
     }
     const auto* own = dynamic_cast<const Exception*>(&error);
-    ShowMessageBox(own ? own->Message() : QString::fromLocal8Bit(error.what()), QStringLiteral("Velmora"), MB_OK | MB_ICONERROR);
+    ShowMessageBox(own ? own->Message() : QString::fromLocal8Bit(error.what()), QStringLiteral("Velmora"),
+                   MB_OK | MB_ICONERROR);
 }
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
-{
-    Application = this;
-}
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) { Application = this; }
 
 void TApplication::SetTitle(const QString& title)
 {

@@ -31,7 +31,10 @@ public:
     const QString& Title() const { return title_; }
     void SetTitle(const QString& title);
 
-    int MessageBox(const QString& text, const QString& caption, int flags) { return ShowMessageBox(text, caption, flags); }
+    int MessageBox(const QString& text, const QString& caption, int flags)
+    {
+        return ShowMessageBox(text, caption, flags);
+    }
     // The standard error box: the exception's message, the title as caption.
     void ShowException(const std::exception& error);
 

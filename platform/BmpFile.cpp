@@ -2,22 +2,29 @@
 
 #include "platform/Exception.h"
 
-#include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
-#include <QImageReader>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// Every BMP variant the program opens is decoded here, into a 24-bit image
+// whose every pixel is written by the decoder: a pixel the file does not define
+// (skipped by a compressed stream, or an index past the palette) is black.
 
 namespace {
 
-quint16 readU16(const QByteArray& d, int at)
-{
-    return quint16(quint8(d[at])) | quint16(quint8(d[at + 1])) << 8;
-}
+quint16 readU16(const char* d, qint64 at) { return quint16(quint8(d[at])) | quint16(quint8(d[at + 1])) << 8; }
 
-quint32 readU32(const QByteArray& d, int at)
+quint32 readU32(const char* d, qint64 at)
 {
-    return quint32(quint8(d[at])) | quint32(quint8(d[at + 1])) << 8 |
-           quint32(quint8(d[at + 2])) << 16 | quint32(quint8(d[at + 3])) << 24;
+    return quint32(quint8(d[at])) | quint32(quint8(d[at + 1])) << 8 | quint32(quint8(d[at + 2])) << 16 |
+           quint32(quint8(d[at + 3])) << 24;
 }
 
 [[noreturn]] void refuse(const QString& fileName, const QString& why)
@@ -38,61 +45,349 @@ TPixelFormat formatForBits(int bits)
     }
 }
 
-void putU16(QByteArray& d, int at, quint16 v)
+void putU16(char* d, int at, quint16 v)
 {
     d[at] = char(v & 0xFF);
     d[at + 1] = char(v >> 8);
 }
 
-void putU32(QByteArray& d, int at, quint32 v)
+void putU32(char* d, int at, quint32 v)
 {
     for (int i = 0; i < 4; ++i)
         d[at + i] = char((v >> (8 * i)) & 0xFF);
 }
 
+// A colour mask is usable when it is one run of set bits.
+bool contiguous(quint32 mask)
+{
+    if (mask == 0)
+        return false;
+    const quint32 low = mask >> __builtin_ctz(mask);
+    return (low & (low + 1)) == 0;
+}
+
+// Where the bytes come from: a file read with pread, or memory.
+class Source {
+public:
+    virtual ~Source() = default;
+    // Reads exactly `count` bytes at `at`; false when they are not all there.
+    virtual bool Read(qint64 at, void* to, qint64 count) = 0;
+};
+
+class MemorySource : public Source {
+public:
+    MemorySource(const char* data, qint64 size) : data_(data), size_(size) { }
+    bool Read(qint64 at, void* to, qint64 count) override
+    {
+        if (at < 0 || count < 0 || at > size_ || count > size_ - at)
+            return false;
+        if (count > 0)
+            std::memcpy(to, data_ + at, size_t(count));
+        return true;
+    }
+
+private:
+    const char* data_;
+    qint64 size_;
+};
+
+class FileSource : public Source {
+public:
+    explicit FileSource(int fd) : fd_(fd) { }
+    bool Read(qint64 at, void* to, qint64 count) override
+    {
+        auto* out = static_cast<char*>(to);
+        while (count > 0) {
+            const ssize_t got = ::pread(fd_, out, size_t(std::min<qint64>(count, qint64(1) << 30)), off_t(at));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                return false;
+            out += got;
+            at += got;
+            count -= got;
+        }
+        return true;
+    }
+
+private:
+    int fd_;
+};
+
+// One colour channel of a 16- or 32-bit pixel, scaled so that the mask's
+// largest value gives 255.
+struct Channel {
+    quint32 mask = 0;
+    int shift = 0;
+    quint64 max = 0;
+
+    explicit Channel(quint32 m) : mask(m), shift(__builtin_ctz(m)), max(quint64(m) >> __builtin_ctz(m)) { }
+    std::uint8_t operator()(quint32 pixel) const
+    {
+        const quint64 value = (pixel & mask) >> shift;
+        return std::uint8_t(max == 255 ? value : value * 255 / max);
+    }
+};
+
+void convertRow(const BmpHeaderInfo& info, const std::uint8_t* in, std::uint8_t* out)
+{
+    const int width = info.width;
+    const auto putIndex = [&](int x, unsigned index) {
+        const quint32 colour = int(index) < info.paletteSize ? info.palette[index] : 0;
+        out[3 * x] = std::uint8_t(colour);
+        out[3 * x + 1] = std::uint8_t(colour >> 8);
+        out[3 * x + 2] = std::uint8_t(colour >> 16);
+    };
+    switch (info.bitCount) {
+    case 1:
+        for (int x = 0; x < width; ++x)
+            putIndex(x, (in[x >> 3] >> (7 - (x & 7))) & 1);
+        return;
+    case 4:
+        for (int x = 0; x < width; ++x)
+            putIndex(x, (x & 1) ? in[x >> 1] & 0x0F : in[x >> 1] >> 4);
+        return;
+    case 8:
+        for (int x = 0; x < width; ++x)
+            putIndex(x, in[x]);
+        return;
+    default: break;
+    }
+    const Channel red(info.masks[0]), green(info.masks[1]), blue(info.masks[2]);
+    const int bytes = info.bitCount / 8;
+    for (int x = 0; x < width; ++x) {
+        const std::uint8_t* p = in + x * bytes;
+        const quint32 pixel = bytes == 2
+                                  ? quint32(p[0] | p[1] << 8)
+                                  : quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+        out[3 * x] = blue(pixel);
+        out[3 * x + 1] = green(pixel);
+        out[3 * x + 2] = red(pixel);
+    }
+}
+
+// Runs of RLE8 (two pixels per byte for RLE4) and escapes: 0 0 ends a row,
+// 0 1 ends the image, 0 2 dx dy moves right and on, 0 n starts n literal
+// pixels padded to an even byte count. Pixels past a row's end are dropped;
+// pixels the stream never reaches keep the black the image starts with.
+void decodeRle(const BmpHeaderInfo& info, const std::uint8_t* s, qint64 n, QImage& image)
+{
+    const bool four = info.encoding == BmpEncoding::Rle4;
+    const qint64 width = info.width;
+    const qint64 height = info.height;
+    std::uint8_t* bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    qint64 x = 0;
+    qint64 y = 0; // stored row, 0 = the first in the stream
+    const auto put = [&](unsigned index) {
+        if (x < width && y < height) {
+            const qint64 row = info.topDown ? y : height - 1 - y;
+            std::uint8_t* p = bits + row * stride + 3 * x;
+            const quint32 colour = int(index) < info.paletteSize ? info.palette[index] : 0;
+            p[0] = std::uint8_t(colour);
+            p[1] = std::uint8_t(colour >> 8);
+            p[2] = std::uint8_t(colour >> 16);
+        }
+        ++x;
+    };
+    qint64 at = 0;
+    while (at + 2 <= n && y < height) {
+        const unsigned count = s[at];
+        const unsigned code = s[at + 1];
+        at += 2;
+        if (count > 0) {
+            for (unsigned i = 0; i < count && x < width; ++i)
+                put(four ? ((i & 1) ? code & 0x0F : code >> 4) : code);
+            continue;
+        }
+        if (code == 0) {
+            x = 0;
+            ++y;
+        } else if (code == 1) {
+            return;
+        } else if (code == 2) {
+            if (at + 2 > n)
+                return;
+            x += s[at];
+            y += s[at + 1];
+            at += 2;
+        } else {
+            const qint64 bytes = four ? (code + 1) / 2 : code;
+            const qint64 available = std::min(bytes, n - at);
+            for (unsigned i = 0; i < code && x < width; ++i) {
+                const qint64 byte = four ? i / 2 : i;
+                if (byte >= available)
+                    break;
+                put(four ? ((i & 1) ? s[at + byte] & 0x0F : s[at + byte] >> 4) : s[at + byte]);
+            }
+            at += (bytes + 1) & ~qint64(1);
+        }
+    }
+}
+
+// Asks the system for all the pages of a large image at once, before they are
+// written: one call instead of a page fault every 4 KiB. Nothing happens on a
+// system that cannot do it.
+void prefault(void* start, qsizetype bytes)
+{
+#ifdef MADV_POPULATE_WRITE
+    const auto page = quintptr(::sysconf(_SC_PAGESIZE));
+    const quintptr first = (quintptr(start) + page - 1) & ~(page - 1);
+    const quintptr end = (quintptr(start) + quintptr(bytes)) & ~(page - 1);
+    if (bytes >= (qsizetype(1) << 20) && end > first)
+        ::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+#else
+    Q_UNUSED(start);
+    Q_UNUSED(bytes);
+#endif
+}
+
+QImage decode(Source& source, const BmpHeaderInfo& info, const QString& fileName, qint64 fileSize)
+{
+    QImage image(info.width, info.height, QImage::Format_BGR888);
+    if (image.isNull())
+        refuse(fileName, QStringLiteral("mémoire insuffisante."));
+    std::uint8_t* bits = image.bits();
+    prefault(bits, image.sizeInBytes());
+    const qsizetype stride = image.bytesPerLine();
+    const qint64 height = info.height;
+    const auto rowOf = [&](qint64 stored) { return info.topDown ? stored : height - 1 - stored; };
+    const auto cutShort = [&] { refuse(fileName, QStringLiteral("le fichier ne peut pas être lu en entier.")); };
+
+    if (info.encoding == BmpEncoding::Rle8 || info.encoding == BmpEncoding::Rle4) {
+        // A stream longer than any encoding of this image is not read past that.
+        const qint64 longest = height * (2 * qint64(info.width) + 4) + 4;
+        const qint64 n = std::min(fileSize - info.pixelOffset, longest);
+        std::vector<std::uint8_t> stream(size_t(std::max<qint64>(n, 0)));
+        if (!source.Read(info.pixelOffset, stream.data(), n))
+            cutShort();
+        std::memset(bits, 0, size_t(image.sizeInBytes()));
+        decodeRle(info, stream.data(), n, image);
+        return image;
+    }
+
+    if (info.bitCount == 24 && info.encoding == BmpEncoding::Plain) {
+        // Stored rows have the layout of the image's rows: read them in place.
+        Q_ASSERT(info.rowBytes == stride);
+        if (info.topDown) {
+            if (!source.Read(info.pixelOffset, bits, info.rowBytes * height))
+                cutShort();
+        } else {
+            for (qint64 r = 0; r < height; ++r)
+                if (!source.Read(info.pixelOffset + r * info.rowBytes, bits + rowOf(r) * stride, info.rowBytes))
+                    cutShort();
+        }
+        // The file's row padding is not part of the image.
+        const qint64 used = 3 * qint64(info.width);
+        if (stride > used)
+            for (qint64 y = 0; y < height; ++y)
+                std::memset(bits + y * stride + used, 0, size_t(stride - used));
+        return image;
+    }
+
+    std::vector<std::uint8_t> row(size_t(info.rowBytes));
+    for (qint64 r = 0; r < height; ++r) {
+        if (!source.Read(info.pixelOffset + r * info.rowBytes, row.data(), info.rowBytes))
+            cutShort();
+        std::uint8_t* out = bits + rowOf(r) * stride;
+        convertRow(info, row.data(), out);
+        std::memset(out + 3 * qint64(info.width), 0, size_t(stride - 3 * qint64(info.width)));
+    }
+    return image;
+}
+
+QImage decodeFrom(Source& source, qint64 fileSize, const QString& fileName, TPixelFormat* format)
+{
+    QByteArray head(int(std::min(fileSize, kBmpHeadBytes)), Qt::Uninitialized);
+    if (!source.Read(0, head.data(), head.size()))
+        refuse(fileName, QStringLiteral("le fichier ne peut pas être lu en entier."));
+    const BmpHeaderInfo info = ValidateBmpHeader(head, fileSize, fileName);
+    QImage image = decode(source, info, fileName, fileSize);
+    if (format)
+        *format = info.format;
+    return image;
+}
+
+class FileCloser {
+public:
+    explicit FileCloser(int fd) : fd_(fd) { }
+    ~FileCloser() { ::close(fd_); }
+    FileCloser(const FileCloser&) = delete;
+    FileCloser& operator=(const FileCloser&) = delete;
+
+private:
+    int fd_;
+};
+
 } // namespace
 
-BmpHeaderInfo ValidateBmpHeader(const QByteArray& data, const QString& fileName)
+BmpHeaderInfo ValidateBmpHeader(const QByteArray& head, qint64 fileSize, const QString& fileName)
 {
-    // `data` is the whole file, so every offset can be checked against its size.
-    const qint64 fileSize = data.size();
-    if (fileSize < 26)
+    const char* d = head.constData();
+    const qint64 have = head.size();
+    if (fileSize < 26 || have < 26)
         refuse(fileName, QStringLiteral("le fichier est trop court pour être une image BMP."));
-    if (data[0] != 'B' || data[1] != 'M')
+    if (d[0] != 'B' || d[1] != 'M')
         refuse(fileName, QStringLiteral("ce n'est pas une image BMP."));
+    // The whole header, its masks and its palette lie in `head` whenever they lie in the file.
+    if (have < std::min(fileSize, kBmpHeadBytes))
+        refuse(fileName, QStringLiteral("le fichier ne peut pas être lu en entier."));
 
-    const quint32 offBits = readU32(data, 10);
-    const quint32 dibSize = readU32(data, 14);
+    const qint64 offBits = readU32(d, 10);
+    const qint64 dibSize = readU32(d, 14);
 
     BmpHeaderInfo info;
     qint64 width = 0;
     qint64 height = 0;
+    quint32 planes = 1;
     quint32 compression = 0;
+    quint32 coloursUsed = 0;
     if (dibSize == 12) {
-        width = readU16(data, 18);
-        height = readU16(data, 20);
-        info.bitCount = readU16(data, 24);
-    } else if (dibSize >= 40 && dibSize <= 124) {
+        width = readU16(d, 18);
+        height = readU16(d, 20);
+        planes = readU16(d, 22);
+        info.bitCount = readU16(d, 24);
+    } else if (dibSize == 40 || dibSize == 64 || dibSize == 108 || dibSize == 124) {
         if (fileSize < 14 + 40)
             refuse(fileName, QStringLiteral("l'en-tête de l'image est tronqué."));
-        width = qint32(readU32(data, 18));
-        height = qint32(readU32(data, 22));
-        info.bitCount = readU16(data, 28);
-        compression = readU32(data, 30);
+        width = qint32(readU32(d, 18));
+        height = qint32(readU32(d, 22));
+        planes = readU16(d, 26);
+        info.bitCount = readU16(d, 28);
+        compression = readU32(d, 30);
+        coloursUsed = readU32(d, 46);
+    } else if (dibSize == 52 || dibSize == 56) {
+        refuse(fileName, QStringLiteral("ce type d'en-tête n'est pas pris en charge."));
     } else {
         refuse(fileName, QStringLiteral("l'en-tête de l'image est inconnu ou endommagé."));
     }
-    if (14 + qint64(dibSize) > fileSize)
+    if (14 + dibSize > fileSize)
         refuse(fileName, QStringLiteral("l'en-tête de l'image est tronqué."));
 
     switch (info.bitCount) {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
-    default: refuse(fileName, QStringLiteral("la profondeur de %1 bits par pixel n'est pas valide.").arg(info.bitCount));
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: break;
+    default:
+        refuse(fileName, QStringLiteral("la profondeur de %1 bits par pixel n'est pas valide.").arg(info.bitCount));
     }
-    const bool rle = (compression == 1 && info.bitCount == 8) || (compression == 2 && info.bitCount == 4);
-    const bool bitfields = (compression == 3 || compression == 6) && (info.bitCount == 16 || info.bitCount == 32);
-    if (compression != 0 && !rle && !bitfields)
+    if (planes != 1)
+        refuse(fileName, QStringLiteral("l'image est endommagée et ne peut pas être décodée."));
+    // The 64-byte header's compression 3 is not bit fields but a fax code.
+    if (compression == 0)
+        info.encoding = BmpEncoding::Plain;
+    else if (compression == 1 && info.bitCount == 8)
+        info.encoding = BmpEncoding::Rle8;
+    else if (compression == 2 && info.bitCount == 4)
+        info.encoding = BmpEncoding::Rle4;
+    else if (compression == 3 && (info.bitCount == 16 || info.bitCount == 32) && dibSize != 64)
+        info.encoding = BmpEncoding::BitFields;
+    else
         refuse(fileName, QStringLiteral("ce mode de compression n'est pas pris en charge."));
+    const bool rle = info.encoding == BmpEncoding::Rle8 || info.encoding == BmpEncoding::Rle4;
 
     if (height < 0) {
         info.topDown = true;
@@ -101,14 +396,61 @@ BmpHeaderInfo ValidateBmpHeader(const QByteArray& data, const QString& fileName)
     if (width <= 0 || height <= 0)
         refuse(fileName, QStringLiteral("la taille de l'image (%1 x %2) n'est pas valide.").arg(width).arg(height));
     if (!BitmapSizeAllowed(width, height))
-        refuse(fileName, QStringLiteral("l'image est trop grande (%1 x %2 pixels ; au plus %3 pixels de côté et 1 Gio d'image).")
-                             .arg(width).arg(height).arg(kMaxBitmapSide));
+        refuse(fileName,
+               QStringLiteral("l'image est trop grande (%1 x %2 pixels ; au plus %3 pixels de côté et 1 Gio d'image).")
+                   .arg(width)
+                   .arg(height)
+                   .arg(kMaxBitmapSide));
 
-    if (offBits < 14 + dibSize || offBits >= fileSize)
+    // With a 40-byte header the three masks follow it; larger headers hold them.
+    const qint64 tablesStart = 14 + dibSize;
+    const qint64 tablesEnd = tablesStart + (info.encoding == BmpEncoding::BitFields && dibSize == 40 ? 12 : 0);
+    if (offBits < tablesEnd || offBits >= fileSize)
         refuse(fileName, QStringLiteral("la position des pixels dans le fichier n'est pas valide."));
-    if (!rle) {
-        const qint64 rowBytes = ((width * info.bitCount + 31) / 32) * 4;
-        if (qint64(offBits) + rowBytes * height > fileSize)
+
+    if (info.encoding == BmpEncoding::BitFields) {
+        const quint32 limit = info.bitCount == 16 ? 0xFFFFu : 0xFFFFFFFFu;
+        quint32 seen = 0;
+        for (int i = 0; i < 3; ++i) {
+            const quint32 mask = readU32(d, 54 + 4 * i);
+            if (!contiguous(mask) || (mask & ~limit) != 0 || (mask & seen) != 0)
+                refuse(fileName, QStringLiteral("les masques de couleur de l'image ne sont pas valides."));
+            seen |= mask;
+            info.masks[size_t(i)] = mask;
+        }
+    } else if (info.bitCount == 16) {
+        info.masks = {0x7C00, 0x03E0, 0x001F};
+    } else if (info.bitCount == 32) {
+        info.masks = {0xFF0000, 0x00FF00, 0x0000FF};
+    }
+
+    if (info.bitCount <= 8) {
+        if (coloursUsed > 256)
+            refuse(fileName, QStringLiteral("la palette de l'image n'est pas valide."));
+        // Only the entries that lie before the pixels count: some files declare
+        // more colours than they hold.
+        const qint64 entryBytes = dibSize == 12 ? 3 : 4;
+        const qint64 declared = coloursUsed != 0 ? coloursUsed : qint64(1) << info.bitCount;
+        info.paletteSize = int(std::min(declared, (offBits - tablesStart) / entryBytes));
+        for (int i = 0; i < info.paletteSize; ++i) {
+            const qint64 at = tablesStart + i * entryBytes;
+            info.palette[size_t(i)] =
+                quint32(quint8(d[at])) | quint32(quint8(d[at + 1])) << 8 | quint32(quint8(d[at + 2])) << 16;
+        }
+    }
+
+    info.pixelOffset = offBits;
+    if (rle) {
+        // A run of 255 pixels costs 2 bytes: a stream covers at most 128 pixels
+        // a byte. A larger claim would only make an image out of nothing.
+        if (width * height > (fileSize - offBits) * 128)
+            refuse(fileName,
+                   QStringLiteral("les données compressées ne peuvent pas remplir une image de %1 x %2 pixels.")
+                       .arg(width)
+                       .arg(height));
+    } else {
+        info.rowBytes = ((width * info.bitCount + 31) / 32) * 4;
+        if (offBits + info.rowBytes * height > fileSize)
             refuse(fileName, QStringLiteral("le fichier est tronqué."));
     }
 
@@ -120,66 +462,66 @@ BmpHeaderInfo ValidateBmpHeader(const QByteArray& data, const QString& fileName)
 
 QImage ReadBmpFile(const QString& fileName, TPixelFormat* format)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (!QFileInfo::exists(fileName))
+    const QByteArray path = QFile::encodeName(fileName);
+    // Only a regular file is opened: a pipe would block, a device never ends.
+    struct stat status { };
+    if (::stat(path.constData(), &status) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
             refuse(fileName, QStringLiteral("le fichier n'existe pas."));
         refuse(fileName, QStringLiteral("le fichier ne peut pas être lu."));
     }
-    // The headers are checked against the real file size before the pixels are
-    // decoded, so a hostile header never makes the decoder allocate anything.
-    const qint64 fileSize = file.size();
-    if (fileSize > kMaxBitmapBytes * 5)
-        refuse(fileName, QStringLiteral("le fichier est trop gros."));
-    const QByteArray data = file.readAll();
-    if (data.size() != fileSize)
-        refuse(fileName, QStringLiteral("le fichier ne peut pas être lu en entier."));
-    const BmpHeaderInfo info = ValidateBmpHeader(data, fileName);
+    if (!S_ISREG(status.st_mode))
+        refuse(fileName, QStringLiteral("ce n'est pas un fichier ordinaire."));
+    // Non-blocking in case the name was replaced by a pipe since.
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        refuse(fileName, QStringLiteral("le fichier ne peut pas être lu."));
+    const FileCloser closer(fd);
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        refuse(fileName, QStringLiteral("ce n'est pas un fichier ordinaire."));
 
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "bmp");
-    // Qt refuses images over 128 MB by default; the checked header already
-    // bounds the size, so let the decoder go up to what the program accepts.
-    reader.setAllocationLimit(int((kMaxBitmapBytes * 4 / 3) >> 20) + 64);
-    QImage image = reader.read();
-    if (image.isNull() || image.width() != info.width || image.height() != info.height)
-        refuse(fileName, QStringLiteral("l'image est endommagée et ne peut pas être décodée."));
-    image = image.convertToFormat(QImage::Format_BGR888);
-    if (image.isNull())
-        refuse(fileName, QStringLiteral("mémoire insuffisante."));
-    if (format)
-        *format = info.format;
-    return image;
+    FileSource source(fd);
+    return decodeFrom(source, qint64(status.st_size), fileName, format);
 }
 
-QByteArray EncodeBmp24(const QImage& image)
+QImage DecodeBmp(const char* data, qint64 size, const QString& fileName, TPixelFormat* format)
+{
+    MemorySource source(data, size);
+    return decodeFrom(source, size, fileName, format);
+}
+
+bool WriteBmp24(QIODevice& device, const QImage& image)
 {
     const int width = image.width();
     const int height = image.height();
+    const qint64 used = 3 * qint64(width);
     const qint64 rowBytes = BitmapRowBytes(width);
     const qint64 pixelBytes = rowBytes * height;
     const int headerBytes = 14 + 40;
 
-    QByteArray out(headerBytes + pixelBytes, '\0');
-    out[0] = 'B';
-    out[1] = 'M';
-    putU32(out, 2, quint32(headerBytes + pixelBytes));
-    putU32(out, 10, headerBytes);
-    putU32(out, 14, 40);
-    putU32(out, 18, quint32(width));
-    putU32(out, 22, quint32(height));
-    putU16(out, 26, 1);
-    putU16(out, 28, 24);
-    putU32(out, 30, 0);
-    putU32(out, 34, quint32(pixelBytes));
+    char header[headerBytes] = {};
+    header[0] = 'B';
+    header[1] = 'M';
+    putU32(header, 2, quint32(headerBytes + pixelBytes));
+    putU32(header, 10, headerBytes);
+    putU32(header, 14, 40);
+    putU32(header, 18, quint32(width));
+    putU32(header, 22, quint32(height));
+    putU16(header, 26, 1);
+    putU16(header, 28, 24);
+    putU32(header, 30, 0);
+    putU32(header, 34, quint32(pixelBytes));
+    if (device.write(header, headerBytes) != headerBytes)
+        return false;
 
     // Bottom-up rows, blue-green-red, each padded with zero bytes.
-    char* dst = out.data() + headerBytes;
+    static const char zeros[4] = {};
+    const qint64 padding = rowBytes - used;
     for (int y = height - 1; y >= 0; --y) {
-        memcpy(dst, image.constScanLine(y), size_t(width) * 3);
-        dst += rowBytes;
+        if (device.write(reinterpret_cast<const char*>(image.constScanLine(y)), used) != used)
+            return false;
+        if (padding > 0 && device.write(zeros, padding) != padding)
+            return false;
     }
-    return out;
+    return true;
 }

@@ -7,8 +7,7 @@
 // meant for the user; what() gives it in UTF-8.
 class Exception : public std::runtime_error {
 public:
-    explicit Exception(const QString& message)
-        : std::runtime_error(message.toStdString()), message_(message) {}
+    explicit Exception(const QString& message) : std::runtime_error(message.toStdString()), message_(message) { }
     const QString& Message() const { return message_; }
 
 private:

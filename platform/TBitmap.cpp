@@ -28,15 +28,19 @@ void TBitmap::SetSize(int width, int height)
     if (width == width_ && height == height_)
         return;
     if (!BitmapSizeAllowed(width, height))
-        throw ERasterError(QStringLiteral("Taille d'image refusée : %1 x %2 pixels (au plus %3 pixels de côté et 1 Gio d'image).")
-                               .arg(width).arg(height).arg(kMaxBitmapSide));
+        throw ERasterError(
+            QStringLiteral("Taille d'image refusée : %1 x %2 pixels (au plus %3 pixels de côté et 1 Gio d'image).")
+                .arg(width)
+                .arg(height)
+                .arg(kMaxBitmapSide));
     if (width == 0 || height == 0) {
         Adopt(QImage(), width, height);
         return;
     }
     QImage resized(width, height, QImage::Format_BGR888);
     if (resized.isNull())
-        throw ERasterError(QStringLiteral("Mémoire insuffisante pour une image de %1 x %2 pixels.").arg(width).arg(height));
+        throw ERasterError(
+            QStringLiteral("Mémoire insuffisante pour une image de %1 x %2 pixels.").arg(width).arg(height));
     resized.fill(Qt::white);
     // Pixels that still fit are kept.
     const int keepW = std::min(width, width_);
@@ -56,6 +60,14 @@ void TBitmap::Adopt(QImage image, int width, int height)
     bytesPerLine_ = image_.isNull() ? 0 : image_.bytesPerLine();
 }
 
+void TBitmap::WillWriteRows(int first, int last)
+{
+    if (!watcher_)
+        return;
+    for (int row = std::max(first, 0); row <= std::min(last, height_ - 1); ++row)
+        watcher_->RowTouched(row);
+}
+
 TCanvas* TBitmap::Canvas()
 {
     if (!canvas_)
@@ -66,17 +78,24 @@ TCanvas* TBitmap::Canvas()
 void TBitmap::LoadFromFile(const QString& fileName)
 {
     TPixelFormat format = pfCustom;
+    // The decoded image becomes the bitmap's storage as it is, without a copy.
     QImage image = ReadBmpFile(fileName, &format);
-    SetImage(image, format);
+    const int w = image.width();
+    const int h = image.height();
+    Adopt(std::move(image), w, h);
+    pixelFormat_ = format;
 }
 
 void TBitmap::SetImage(const QImage& image, TPixelFormat format)
 {
     if (!BitmapSizeAllowed(image.width(), image.height()))
-        throw ERasterError(QStringLiteral("Taille d'image refusée : %1 x %2 pixels.").arg(image.width()).arg(image.height()));
+        throw ERasterError(
+            QStringLiteral("Taille d'image refusée : %1 x %2 pixels.").arg(image.width()).arg(image.height()));
     QImage converted = image.convertToFormat(QImage::Format_BGR888);
     if (!image.isNull() && converted.isNull())
-        throw ERasterError(QStringLiteral("Mémoire insuffisante pour une image de %1 x %2 pixels.").arg(image.width()).arg(image.height()));
+        throw ERasterError(QStringLiteral("Mémoire insuffisante pour une image de %1 x %2 pixels.")
+                               .arg(image.width())
+                               .arg(image.height()));
     converted.detach();
     const int w = converted.width();
     const int h = converted.height();
@@ -115,13 +134,12 @@ void TBitmap::SaveToFile(const QString& fileName) const
     if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner))
         fail(QStringLiteral("le fichier est en lecture seule."));
 
-    // Written to a temporary file first, then renamed: a failed save never
-    // leaves a half-written image behind.
+    // Written straight from the rows to a temporary file, flushed to disk, then
+    // renamed: a failed save never leaves a half-written image behind.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         fail(QStringLiteral("accès refusé."));
-    const QByteArray bytes = EncodeBmp24(image_);
-    if (file.write(bytes) != bytes.size())
+    if (!WriteBmp24(file, image_))
         fail(QStringLiteral("l'écriture a échoué (disque plein ?)."));
     if (!file.commit())
         fail(QStringLiteral("l'écriture a échoué (disque plein ?)."));

@@ -10,6 +10,17 @@
 
 class TCanvas;
 
+// Told of every row of a bitmap before it is handed out for writing, so that
+// its earlier content can be kept (the undo history watches a document's image
+// this way during a gesture).
+class TRowWatcher {
+public:
+    virtual void RowTouched(int row) = 0;
+
+protected:
+    ~TRowWatcher() = default;
+};
+
 // Bit depth of an image as it was loaded. Pixels are always held in 24 bits
 // (blue, green, red), whatever the file had.
 enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
@@ -47,9 +58,21 @@ public:
 
     // Row r (0 = top): 3 x Width bytes, blue, green, red per pixel. Valid until
     // the bitmap is resized, reloaded or destroyed.
-    std::uint8_t* ScanLine(int row) { return data_ + qsizetype(row) * bytesPerLine_; }
+    std::uint8_t* ScanLine(int row)
+    {
+        if (watcher_)
+            watcher_->RowTouched(row);
+        return data_ + qsizetype(row) * bytesPerLine_;
+    }
     const std::uint8_t* ScanLine(int row) const { return data_ + qsizetype(row) * bytesPerLine_; }
     qsizetype BytesPerLine() const { return bytesPerLine_; }
+
+    // Every row handed out for writing is told to the watcher first (none: null).
+    void SetRowWatcher(TRowWatcher* watcher) { watcher_ = watcher; }
+    TRowWatcher* RowWatcher() const { return watcher_; }
+    // Rows first to last (clipped to the image) are about to change other than
+    // through ScanLine: the watcher is told of each.
+    void WillWriteRows(int first, int last);
 
     // The drawing surface of this bitmap, made on first use.
     TCanvas* Canvas();
@@ -79,4 +102,5 @@ private:
     qsizetype bytesPerLine_ = 0;
     TPixelFormat pixelFormat_ = pfDevice;
     std::unique_ptr<TCanvas> canvas_;
+    TRowWatcher* watcher_ = nullptr;
 };

@@ -52,10 +52,17 @@ void TCanvas::TextOut(int x, int y, const QString& text)
 {
     if (text.isEmpty() || target_.Width() == 0 || target_.Height() == 0)
         return;
-    // Paint on an image that shares the bitmap's pixels, so nothing is copied.
-    QImage view(target_.ScanLine(0), target_.Width(), target_.Height(), target_.BytesPerLine(), QImage::Format_BGR888);
     const QFont font = font_.ToQFont();
     const QFontMetrics metrics(font);
+    // The rows the text may reach, with a margin for glyphs that overhang.
+    const QRect ink = metrics.boundingRect(text);
+    const qint64 margin = metrics.height();
+    const qint64 first = qint64(y) + std::min(0, metrics.ascent() + ink.top()) - margin;
+    const qint64 last = qint64(y) + std::max(metrics.height(), metrics.ascent() + ink.bottom()) + margin;
+    target_.WillWriteRows(int(std::clamp<qint64>(first, -1, target_.Height())),
+                          int(std::clamp<qint64>(last, -1, target_.Height())));
+    // Paint on an image that shares the bitmap's pixels, so nothing is copied.
+    QImage view(target_.ScanLine(0), target_.Width(), target_.Height(), target_.BytesPerLine(), QImage::Format_BGR888);
     QPainter painter(&view);
     painter.setFont(font);
     painter.setPen(QColor(GetRValue(font_.Color), GetGValue(font_.Color), GetBValue(font_.Color)));
@@ -63,5 +70,6 @@ void TCanvas::TextOut(int x, int y, const QString& text)
     painter.setBackground(QColor(GetRValue(brush_), GetGValue(brush_), GetBValue(brush_)));
     painter.drawText(x, y + metrics.ascent(), text);
     painter.end();
-    Changed(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()) & QRect(0, 0, target_.Width(), target_.Height()));
+    Changed(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()) &
+            QRect(0, 0, target_.Width(), target_.Height()));
 }

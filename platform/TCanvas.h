@@ -13,7 +13,7 @@
 // it is shown at the next repaint and what is read from it is what is shown.
 class TCanvas {
 public:
-    explicit TCanvas(TBitmap& target) : target_(target) {}
+    explicit TCanvas(TBitmap& target) : target_(target) { }
     TCanvas(const TCanvas&) = delete;
     TCanvas& operator=(const TCanvas&) = delete;
 

@@ -7,10 +7,7 @@ namespace {
 constexpr int kPixelsPerInch = 96;
 }
 
-int TFont::Size() const
-{
-    return int(std::lround(std::abs(Height) * 72.0 / kPixelsPerInch));
-}
+int TFont::Size() const { return int(std::lround(std::abs(Height) * 72.0 / kPixelsPerInch)); }
 
 QFont TFont::ToQFont() const
 {

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Velmora needs to build, run and test, only those
-# that are missing. Run as root on Debian 12.
+# that are missing. Run as root on Debian 12. With the argument "fuzz", also
+# what the BMP loader's fuzz target needs (scripts/fuzz.sh): clang and its
+# libFuzzer and sanitizer runtimes.
 set -euo pipefail
 
 packages=(
@@ -8,8 +10,13 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   libgtest-dev libbenchmark-dev
   fonts-dejavu-core
+  xdg-utils
+  desktop-file-utils
   xvfb xauth x11-utils xdotool libx11-dev
 )
+if [ "${1:-}" = fuzz ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -25,7 +25,7 @@ void TLine::Trace(int* anchorX, int* anchorY, int x, int y, TMouseButton bouton,
     });
 }
 
-void TRectangle::Clic(int, int, TMouseButton, TCanvas*) {}
+void TRectangle::Clic(int, int, TMouseButton, TCanvas*) { }
 
 void TRectangle::Trace(int* anchorX, int* anchorY, int x, int y, TMouseButton bouton, TCanvas* canvas)
 {
@@ -41,7 +41,7 @@ void TRectangle::Trace(int* anchorX, int* anchorY, int x, int y, TMouseButton bo
     }
 }
 
-void TCercle::Clic(int, int, TMouseButton, TCanvas*) {}
+void TCercle::Clic(int, int, TMouseButton, TCanvas*) { }
 
 void TCercle::Trace(int* anchorX, int* anchorY, int x, int y, TMouseButton bouton, TCanvas* canvas)
 {

@@ -12,20 +12,14 @@ TOutil::TOutil(TBitmap* bmp_, std::uint8_t** masque_) : bmp(bmp_), masque(masque
 
 TOutil::~TOutil() = default;
 
-void TOutil::SetMasque(TSelection* selection)
-{
-    masque = selection ? selection->GetRows() : nullptr;
-}
+void TOutil::SetMasque(TSelection* selection) { masque = selection ? selection->GetRows() : nullptr; }
 
 bool TOutil::Inside(long long x, long long y) const
 {
     return bmp && x >= 0 && y >= 0 && x < bmp->Width() && y < bmp->Height();
 }
 
-bool TOutil::Editable(long long x, long long y) const
-{
-    return masque && Inside(x, y) && masque[y][x] != 0;
-}
+bool TOutil::Editable(long long x, long long y) const { return masque && Inside(x, y) && masque[y][x] != 0; }
 
 void TOutil::Plot(long long x, long long y, TColor couleur)
 {

@@ -108,8 +108,7 @@ void Walk(long long u0, long long v0, long long u1, long long v1, long long low,
 // tie), the end points are swapped so that the driving coordinate grows, which
 // makes the line the same in both directions. Only the points inside
 // [0, width) x [0, height) reach plot(x, y), in the order of the walk.
-template <class PlotFn>
-void RasteriseLine(int x0, int y0, int x1, int y1, int width, int height, PlotFn&& plot)
+template <class PlotFn> void RasteriseLine(int x0, int y0, int x1, int y1, int width, int height, PlotFn&& plot)
 {
     const long long dx = x1 > x0 ? (long long)x1 - x0 : (long long)x0 - x1;
     const long long dy = y1 > y0 ? (long long)y1 - y0 : (long long)y0 - y1;
@@ -141,8 +140,7 @@ void RasteriseLine(int x0, int y0, int x1, int y1, int width, int height, PlotFn
 // columns and rows in [0, width) x [0, height) are walked (points beyond them
 // would be dropped by any canvas or bitmap of that size); put still receives
 // the fixed coordinate as it is and must skip what lies outside.
-template <class Put>
-void WalkOutline(int anchorX, int anchorY, int x, int y, int width, int height, Put&& put)
+template <class Put> void WalkOutline(int anchorX, int anchorY, int x, int y, int width, int height, Put&& put)
 {
     const int left = std::min(anchorX, x);
     const int right = std::max(anchorX, x);

@@ -1,17 +1,15 @@
 #include "tools/Tpipette.h"
 
-#include "app/Form_main.h"
 #include "platform/TBitmap.h"
 #include "platform/TCanvas.h"
+#include "tools/ToolHost.h"
 
 void TPipette::Clic(int x, int y, TMouseButton bouton, TCanvas*)
 {
     // A point outside the bitmap has no colour to take: the well keeps its own.
-    if (!frm_main || !Inside(x, y))
+    if (!host_ || !Inside(x, y))
         return;
-    TColorWell* well = bouton == mbLeft ? frm_main->Stxt_coul_1 : bouton == mbRight ? frm_main->Stxt_coul_2 : nullptr;
-    if (well)
-        well->SetColor(bmp->Canvas()->Pixels(x, y));
+    host_->SetWellColour(bouton, bmp->Canvas()->Pixels(x, y));
 }
 
 void TPipette::Trace(int*, int*, int x, int y, TMouseButton bouton, TCanvas* canvas)

@@ -25,7 +25,7 @@ void TPot::Clic(int x, int y, TMouseButton bouton, TCanvas* canvas)
     Screen->SetCursor(crArrow);
 }
 
-void TPot::Trace(int*, int*, int, int, TMouseButton, TCanvas*) {}
+void TPot::Trace(int*, int*, int, int, TMouseButton, TCanvas*) { }
 
 // The pixels painted are those the plain walk would paint: breadth first from
 // the seed, the four neighbours of each processed point (up, left, right,
@@ -49,7 +49,8 @@ void TPot::Fill(int x, int y, TColor c, TColor target, TCanvas* canvas)
     std::vector<std::uint64_t> open(words * size_t(height), 0);
     std::vector<std::uint64_t> taken(words * size_t(height), 0);
     std::vector<bool> ready(size_t(height), false);
-    const std::uint32_t key = std::uint32_t(GetRValue(target)) << 16 | std::uint32_t(GetGValue(target)) << 8 | GetBValue(target);
+    const std::uint32_t key =
+        std::uint32_t(GetRValue(target)) << 16 | std::uint32_t(GetGValue(target)) << 8 | GetBValue(target);
     // A target outside the window reads as no colour, which no pixel has.
     const bool anyQualifies = target <= 0xFFFFFF;
     const auto prepare = [&](int row) {

@@ -13,10 +13,7 @@ void TSelectRect::SetWholeMask(std::uint8_t value)
         std::memset(masque[y], value, size_t(bmp->Width()));
 }
 
-void TSelectRect::Clic(int, int, TMouseButton, TCanvas*)
-{
-    SetWholeMask(1);
-}
+void TSelectRect::Clic(int, int, TMouseButton, TCanvas*) { SetWholeMask(1); }
 
 void TSelectRect::Trace(int* anchorX, int* anchorY, int x, int y, TMouseButton bouton, TCanvas* canvas)
 {
@@ -27,6 +24,12 @@ void TSelectRect::Trace(int* anchorX, int* anchorY, int x, int y, TMouseButton b
         const TColor c = ColourFor(bouton);
         WalkOutline(*anchorX, *anchorY, x, y, canvas->Target().Width(), canvas->Target().Height(),
                     [&](int px, int py) { canvas->SetPixels(px, py, c); });
+        return;
+    }
+    // Released on the anchor's row or column, the rectangle spans no pixel: the
+    // whole image stays editable, as the press left it.
+    if (x == *anchorX || y == *anchorY) {
+        SetWholeMask(1);
         return;
     }
     SetWholeMask(0);

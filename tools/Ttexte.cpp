@@ -1,18 +1,16 @@
 #include "tools/Ttexte.h"
 
-#include "dialogs/Form_entree.h"
 #include "platform/TBitmap.h"
 #include "platform/TCanvas.h"
+#include "tools/ToolHost.h"
 
 #include <climits>
 
 void TTexte::Clic(int x, int y, TMouseButton, TCanvas*)
 {
-    if (!Frm_entree)
+    if (!host_)
         return;
-    texte.clear();
-    Frm_entree->retourTexte = &texte;
-    Frm_entree->ShowModal();
+    texte = host_->AskText();
     // Cancel, the close box and an empty edit all leave the text empty.
     if (texte.isEmpty() || !bmp)
         return;
@@ -26,9 +24,7 @@ void TTexte::Clic(int x, int y, TMouseButton, TCanvas*)
     if (left < INT_MIN || left > INT_MAX || top < INT_MIN || top > INT_MAX)
         return;
     canvas->TextOut(int(left), int(top), texte);
+    host_->ImageChanged();
 }
 
-void TTexte::Trace(int*, int*, int x, int y, TMouseButton bouton, TCanvas* canvas)
-{
-    Clic(x, y, bouton, canvas);
-}
+void TTexte::Trace(int*, int*, int x, int y, TMouseButton bouton, TCanvas* canvas) { Clic(x, y, bouton, canvas); }

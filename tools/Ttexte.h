@@ -4,15 +4,20 @@
 
 #include <QString>
 
-// The text tool: asks for a line of text in the text dialog and writes it into
+class TToolHost;
+
+// The text tool: asks its host for a line of text and writes it into
 // the bitmap with the bitmap canvas's font and brush, over protected pixels
 // too. The button is ignored.
 class TTexte : public TOutil {
 public:
-    using TOutil::TOutil;
+    TTexte(TBitmap* bmp, std::uint8_t** masque, TToolHost* host) : TOutil(bmp, masque), host_(host) { }
     void Clic(int x, int y, TMouseButton bouton, TCanvas* canvas) override;
     void Trace(int* anchorX, int* anchorY, int x, int y, TMouseButton bouton, TCanvas* canvas) override;
 
-    // The last text accepted, written by the dialog through its retourTexte.
+    // The last text accepted.
     QString texte;
+
+private:
+    TToolHost* host_;
 };

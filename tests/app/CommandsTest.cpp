@@ -132,7 +132,8 @@ TEST_F(CommandsTest, FiltersChangeOnlyTheSelectionEffectsTheWholeImage)
         const auto before = testimg::Copy(*document->GetBmp());
         const auto whole = Expected(document, command.operation);
         frm_main->MenuItem(command.menuItem)->trigger();
-        const bool isFilter = QString(command.menuItem).contains(QRegularExpression("Blur|Flou|Nettet|Estompage|Aquarelle"));
+        const bool isFilter =
+            QString(command.menuItem).contains(QRegularExpression("Blur|Flou|Nettet|Estompage|Aquarelle"));
         for (int y = 0; y < 30; ++y)
             for (int x = 0; x < 40; ++x) {
                 const bool inside = rows[y][x] != 0;
@@ -147,7 +148,8 @@ TEST_F(CommandsTest, TheLastFilterIsDestroyedBeforeTheNextIsCreated)
     TDessin* document = NewDocument(12, 12);
     std::vector<std::string> events;
     struct Recording : TFiltre {
-        Recording(TBitmap& b, std::vector<std::string>& log, std::string name) : TFiltre(b), log_(log), name_(std::move(name))
+        Recording(TBitmap& b, std::vector<std::string>& log, std::string name)
+            : TFiltre(b), log_(log), name_(std::move(name))
         {
             log_.push_back("create " + name_);
         }

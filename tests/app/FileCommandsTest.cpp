@@ -5,14 +5,20 @@
 #include "support/FormsFixture.h"
 #include "support/Images.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <QUrl>
 
 namespace {
 
@@ -23,10 +29,12 @@ void typeAndAccept(QWidget* modal, const QString& name)
     ASSERT_NE(dialog, nullptr);
     dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(name);
     // The save dialog asks before replacing a file: answer yes.
-    testgui::WhenModal([](QWidget* confirm) {
-        if (auto* box = qobject_cast<QMessageBox*>(confirm))
-            box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click() : box->accept();
-    }, 1000);
+    testgui::WhenModal(
+        [](QWidget* confirm) {
+            if (auto* box = qobject_cast<QMessageBox*>(confirm))
+                box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click() : box->accept();
+        },
+        1000);
     static_cast<QDialog*>(dialog)->accept();
 }
 
@@ -38,7 +46,7 @@ protected:
         dir = testimg::TempDir();
         previous = QDir::currentPath();
         QDir::setCurrent(dir);
-        frm_main->btn_fichier->click();  // the file palette, as the user opens it
+        frm_main->btn_fichier->click(); // the file palette, as the user opens it
     }
     void TearDown() override
     {
@@ -74,8 +82,6 @@ protected:
 
 bool exists(const QString& path) { return QFile::exists(path); }
 
-
-
 } // namespace
 
 TEST_F(FileCommandsTest, NewCreatesAWhiteDocumentOfTheTypedSize)
@@ -102,7 +108,8 @@ TEST_F(FileCommandsTest, NewCreatesAWhiteDocumentOfTheTypedSize)
     New("30000", "30000");
     EXPECT_EQ(frm_main->ActiveDessin(), last);
     ASSERT_EQ(messages.messages.size(), 2u);
-    EXPECT_TRUE(messages.messages[0].text.startsWith(QStringLiteral("Impossible de créer une image de 40000 x 10 pixels")));
+    EXPECT_TRUE(
+        messages.messages[0].text.startsWith(QStringLiteral("Impossible de créer une image de 40000 x 10 pixels")));
 }
 
 TEST_F(FileCommandsTest, SaveAsAppendsTheExtensionOnlyWhenTheNameLacksIt)
@@ -115,11 +122,14 @@ TEST_F(FileCommandsTest, SaveAsAppendsTheExtensionOnlyWhenTheNameLacksIt)
     EXPECT_TRUE(exists(dir + "/photo.BMP.bmp"));
     EXPECT_TRUE(exists(dir + "/photo.bmp.old"));
     EXPECT_FALSE(exists(dir + "/photo.BMP"));
-    // The caption stays; save still writes "Dessin" in the current folder.
+    // The caption stays; save writes the file the new image was first saved
+    // to, never a file named "Dessin" in the current folder.
     EXPECT_EQ(frm_main->ActiveDessin()->windowTitle(), QStringLiteral("Dessin"));
     frm_main->ActiveDessin()->close();
+    QFile::remove(dir + "/photo.bmp");
     frm_fe->btn_save->click();
-    EXPECT_TRUE(exists(dir + "/Dessin"));
+    EXPECT_FALSE(exists(dir + "/Dessin"));
+    EXPECT_TRUE(exists(dir + "/photo.bmp"));
     EXPECT_TRUE(frm_main->ActiveDessin()->isVisible());
     TBitmap reread;
     reread.LoadFromFile(dir + "/photo.bmp");
@@ -181,7 +191,7 @@ TEST_F(FileCommandsTest, FailuresShowTheFrenchErrorAndChangeNothing)
     EXPECT_EQ(frm_main->ActiveDessin()->GetBmp()->Width(), 5);
 }
 
-TEST_F(FileCommandsTest, HelpStartsTheBrowserOnlyWhenThePageExists)
+TEST_F(FileCommandsTest, HelpStartsTheBrowserOnlyWhenThePageExistsAndSaysWhyNot)
 {
     const QString marker = dir + "/browser-started";
     const QString browser = dir + "/browser.sh";
@@ -196,16 +206,91 @@ TEST_F(FileCommandsTest, HelpStartsTheBrowserOnlyWhenThePageExists)
     frm_fe->btn_aide->click();
     QTest::qWait(300);
     EXPECT_FALSE(exists(marker));
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_TRUE(
+        messages.messages[0].text.contains(QStringLiteral("page d'aide « %1 » est introuvable").arg(frm_fe->helpPage)));
+
+    // No opener: a French message, and the editor goes on.
+    frm_fe->helpPage = InstalledHelpPage();
+    frm_fe->browser = dir + "/no-such-opener";
+    frm_fe->btn_aide->click();
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_TRUE(messages.messages[1].text.contains(QStringLiteral("Impossible d'ouvrir la page d'aide")));
+    EXPECT_TRUE(messages.messages[1].text.contains(QStringLiteral("xdg-utils")));
+    EXPECT_EQ(messages.messages[1].caption, QStringLiteral("Aide"));
+    EXPECT_TRUE(frm_main->isVisible());
+    frm_fe->browser = browser;
 
     frm_fe->helpPage = InstalledHelpPage();
     ASSERT_TRUE(exists(frm_fe->helpPage));
     frm_fe->btn_aide->click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo(marker).size() > 0; }, 5000));
-    EXPECT_TRUE(frm_main->isVisible());  // the editor goes on
+    EXPECT_TRUE(frm_main->isVisible()); // the editor goes on
+    EXPECT_EQ(messages.messages.size(), 2u);
 }
 
 TEST(InstalledHelp, ThePageLiesBesideTheProgramsPrefix)
 {
     EXPECT_TRUE(InstalledHelpPage().endsWith(QStringLiteral("/share/velmora/html/index.html")));
-    EXPECT_TRUE(QFile::exists(InstalledHelpPage()));  // copied into the build tree
+    EXPECT_TRUE(QFile::exists(InstalledHelpPage())); // copied into the build tree
+}
+
+namespace {
+
+// The document windows of the palette that show an image, by title.
+QStringList openTitles()
+{
+    QStringList titles;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* d = qobject_cast<TDessin*>(w); d && d->GetBmp() && d->isVisible())
+            titles << QFileInfo(d->windowTitle()).fileName();
+    titles.sort();
+    return titles;
+}
+
+// Drags then drops the files on `target`; says whether the drag was accepted.
+bool dropOn(QWidget* target, const QStringList& files)
+{
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& f : files)
+        urls << QUrl::fromLocalFile(f);
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return true;
+}
+
+} // namespace
+
+// The command line and drops open files as "Ouvrir..." does: each readable file
+// in its own window, a French error for each other one, and the editor goes on.
+TEST_F(FileCommandsTest, FilesFromTheCommandLineOrADropOpenAsOuvrirOpensThem)
+{
+    testimg::Uniform(6, 4, clBlack)->SaveToFile(dir + "/un.bmp");
+    testimg::Uniform(3, 5, clWhite)->SaveToFile(dir + "/deux.BMP");
+    QFile text(dir + "/notes.txt");
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.close();
+
+    frm_main->OpenFiles({dir + "/un.bmp", dir + "/absent.bmp", dir + "/deux.BMP"});
+    EXPECT_EQ(openTitles(), QStringList({"deux.BMP", "un.bmp"}));
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_TRUE(messages.messages[0].text.startsWith(QStringLiteral("Impossible d'ouvrir « %1/absent.bmp »").arg(dir)))
+        << messages.messages[0].text.toStdString();
+    EXPECT_TRUE(frm_main->isVisible());
+
+    // Only .bmp files are taken from a drop; others are refused.
+    EXPECT_FALSE(dropOn(frm_main, {dir + "/notes.txt"}));
+    EXPECT_TRUE(dropOn(frm_main, {dir + "/notes.txt", dir + "/un.bmp"}));
+    EXPECT_EQ(openTitles(), QStringList({"deux.BMP", "un.bmp", "un.bmp"}));
+    TDessin* document = frm_main->ActiveDessin();
+    ASSERT_NE(document, nullptr);
+    EXPECT_TRUE(dropOn(document, {dir + "/deux.BMP"}));
+    EXPECT_EQ(openTitles(), QStringList({"deux.BMP", "deux.BMP", "un.bmp", "un.bmp"}));
+    EXPECT_EQ(messages.messages.size(), 1u);
 }

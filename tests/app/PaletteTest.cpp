@@ -41,14 +41,16 @@ TEST_F(PaletteTest, RightClickMenusHoldEveryItemInOrder)
                            "  &Couper", "  Co&pier", "  C&oller", "  Collage sur &séléction", "-", "&Aide", "-",
                            "&Quitter"}));
     EXPECT_EQ(describe(frm_main->PopupMenu_effets),
-              QStringList({"&2D>", "  &Mirroir", "  &Flip", "  VagueX", "  VagueY", "  Tunnel", "  Pouet pouet",
-                           "&Atténuation>", "  &Flou", "  &Blur", "&Divers>", "  &Aquarelle", "  &Estampage",
-                           "&Palette>", "  &Contraste", "  &Gamma", "  C&ouleurs", "  &Négatif", "  Noir et Blanc",
-                           "&Renforcement>", "  &Netteté"}));
+              QStringList({"&2D>",      "  &Mirroir",    "  &Flip",       "  VagueX",        "  VagueY",
+                           "  Tunnel",  "  Pouet pouet", "&Atténuation>", "  &Flou",         "  &Blur",
+                           "&Divers>",  "  &Aquarelle",  "  &Estampage",  "&Palette>",       "  &Contraste",
+                           "  &Gamma",  "  C&ouleurs",   "  &Négatif",    "  Noir et Blanc", "&Renforcement>",
+                           "  &Netteté"}));
     for (const char* name : {"Ouvrir1", "Collage_sur_selection1", "Quitter2", "N3", "Nettet1", "NoirBlanc1", "N2D1"})
         EXPECT_NE(frm_main->MenuItem(name), nullptr) << name;
     // Items without a handler do nothing at all.
-    for (const char* name : {"Nouveau1", "Imprimer1", "Undo1", "Aide1", "Quitter2", "Contraste1", "Gamma1", "Couleurs1"})
+    for (const char* name :
+         {"Nouveau1", "Imprimer1", "Undo1", "Aide1", "Quitter2", "Contraste1", "Gamma1", "Couleurs1"})
         frm_main->MenuItem(name)->trigger();
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_TRUE(frm_main->isVisible());
@@ -57,12 +59,18 @@ TEST_F(PaletteTest, RightClickMenusHoldEveryItemInOrder)
 TEST_F(PaletteTest, ButtonsCarryTheirHintsAndSizes)
 {
     const std::pair<QToolButton*, const char*> buttons[] = {
-        {frm_main->btn_fichier, "Affiche le menu Fichier / Edition"}, {frm_main->btn_effets, "Menu effets"},
-        {frm_main->btn_outil_normal, "Gomme"}, {frm_main->btn_outil_pinceau, "Pinceau"},
-        {frm_main->btn_outil_text, "Texte"}, {frm_main->btn_outil_pipette, "Pipette"},
-        {frm_main->btn_outil_pot, "Pot de peinture"}, {frm_main->btn_outil_selection, "Sélection"},
-        {frm_main->btn_outil_rectangle, "Rectangle"}, {frm_main->btn_outil_ligne, "Ligne"},
-        {frm_main->BitBtn1, "Cercle"}, {frm_main->BitBtn2, "outil temporaire"},
+        {frm_main->btn_fichier, "Affiche le menu Fichier / Edition"},
+        {frm_main->btn_effets, "Menu effets"},
+        {frm_main->btn_outil_normal, "Gomme"},
+        {frm_main->btn_outil_pinceau, "Pinceau"},
+        {frm_main->btn_outil_text, "Texte"},
+        {frm_main->btn_outil_pipette, "Pipette"},
+        {frm_main->btn_outil_pot, "Pot de peinture"},
+        {frm_main->btn_outil_selection, "Sélection"},
+        {frm_main->btn_outil_rectangle, "Rectangle"},
+        {frm_main->btn_outil_ligne, "Ligne"},
+        {frm_main->BitBtn1, "Cercle"},
+        {frm_main->BitBtn2, "outil temporaire"},
     };
     for (const auto& [button, hint] : buttons) {
         EXPECT_EQ(button->toolTip(), QString::fromUtf8(hint));
@@ -80,10 +88,14 @@ TEST_F(PaletteTest, ButtonsCarryTheirHintsAndSizes)
 TEST_F(PaletteTest, EachToolButtonReplacesTheToolWithItsClass)
 {
     const std::pair<QToolButton*, const char*> buttons[] = {
-        {frm_main->btn_outil_normal, "TGomme"},       {frm_main->btn_outil_pinceau, "TPinceau"},
-        {frm_main->btn_outil_pipette, "TPipette"},    {frm_main->btn_outil_pot, "TPot"},
-        {frm_main->btn_outil_selection, "TSelectRect"}, {frm_main->btn_outil_rectangle, "TRectangle"},
-        {frm_main->btn_outil_ligne, "TLine"},         {frm_main->BitBtn1, "TCercle"},
+        {frm_main->btn_outil_normal, "TGomme"},
+        {frm_main->btn_outil_pinceau, "TPinceau"},
+        {frm_main->btn_outil_pipette, "TPipette"},
+        {frm_main->btn_outil_pot, "TPot"},
+        {frm_main->btn_outil_selection, "TSelectRect"},
+        {frm_main->btn_outil_rectangle, "TRectangle"},
+        {frm_main->btn_outil_ligne, "TLine"},
+        {frm_main->BitBtn1, "TCercle"},
         {frm_main->BitBtn2, "TLine"},
     };
     for (const auto& [button, className] : buttons) {
@@ -96,13 +108,50 @@ TEST_F(PaletteTest, EachToolButtonReplacesTheToolWithItsClass)
     }
 }
 
+// The pressed tool buttons, by name.
+static QStringList pressedTools()
+{
+    QStringList pressed;
+    for (QToolButton* b : frm_main->findChildren<QToolButton*>())
+        if (b->isChecked())
+            pressed << b->objectName();
+    return pressed;
+}
+
+TEST_F(PaletteTest, OnlyTheCurrentToolsButtonStaysPressed)
+{
+    EXPECT_EQ(pressedTools(), QStringList());
+    frm_main->btn_outil_text->click(); // no document: no tool, nothing pressed
+    EXPECT_EQ(pressedTools(), QStringList());
+    for (QToolButton* b : {frm_main->btn_outil_pinceau, frm_main->btn_outil_ligne, frm_main->BitBtn2,
+                           frm_main->btn_outil_normal, frm_main->btn_outil_normal}) {
+        b->click();
+        EXPECT_EQ(pressedTools(), QStringList(b->objectName()));
+    }
+    frm_main->btn_fichier->click();
+    frm_main->btn_effets->click();
+    EXPECT_EQ(pressedTools(), QStringList("btn_outil_normal"));
+
+    // The text button is pressed once its font is chosen; a cancelled font
+    // dialog leaves the previous tool's button pressed.
+    new TDessin(frm_main, 20, 20);
+    testgui::WhenModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+    frm_main->btn_outil_text->click();
+    EXPECT_EQ(pressedTools(), QStringList("btn_outil_normal"));
+    testgui::WhenModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->accept(); });
+    frm_main->btn_outil_text->click();
+    EXPECT_EQ(pressedTools(), QStringList("btn_outil_text"));
+}
+
 TEST_F(PaletteTest, TheTextButtonWithoutADocumentOpensNoDialog)
 {
     bool dialogSeen = false;
-    testgui::WhenModal([&](QWidget* modal) {
-        dialogSeen = true;
-        modal->close();
-    }, 300);
+    testgui::WhenModal(
+        [&](QWidget* modal) {
+            dialogSeen = true;
+            modal->close();
+        },
+        300);
     frm_main->btn_outil_text->click();
     testgui::Settle();
     EXPECT_FALSE(dialogSeen);

@@ -13,12 +13,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDate>
+#include <QLocale>
 #include <QMenu>
 #include <QPointer>
 #include <QProcess>
-#include <QToolButton>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QToolButton>
 
 using StartupTest = FormsTest;
 
@@ -136,8 +138,8 @@ TEST(RealProgram, StartsUnderXvfbShowsThePaletteAndEndsWithZeroWhenItIsClosed)
     run.setProcessEnvironment(environment);
     const QString script = QStringLiteral(
         "\"$1\" & pid=$!; \"$2\" 'V.M.' 30; probe=$?; wait $pid; code=$?; echo \"probe=$probe exit=$code\"");
-    run.start(QStringLiteral("xvfb-run"), {"-a", "-s", "-screen 0 1280x1024x24", "sh", "-c", script, "sh",
-                                           bin + "/velmora", bin + "/x11window"});
+    run.start(QStringLiteral("xvfb-run"),
+              {"-a", "-s", "-screen 0 1280x1024x24", "sh", "-c", script, "sh", bin + "/velmora", bin + "/x11window"});
     ASSERT_TRUE(run.waitForFinished(90000));
     const QString output = QString::fromLocal8Bit(run.readAll());
     EXPECT_TRUE(output.contains(QStringLiteral("mapped 113x329"))) << output.toStdString();
@@ -149,4 +151,17 @@ TEST(Translation, QtsOwnTextsSpeakFrenchWhateverTheLocale)
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     ASSERT_TRUE(Application->LoadFrenchTranslation());
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Annuler"));
+}
+
+TEST(Translation, StartUpMakesTheDefaultLocaleFrenchWhateverTheEnvironment)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    PrepareApplication(*Application);
+    const QLocale locale;
+    EXPECT_EQ(locale.language(), QLocale::French);
+    const QDate date(2026, 8, 15);
+    EXPECT_TRUE(locale.toString(date, QLocale::LongFormat).contains(QStringLiteral("août")))
+        << locale.toString(date, QLocale::LongFormat).toStdString();
+    EXPECT_EQ(locale.toString(date, QStringLiteral("d MMMM yyyy")), QStringLiteral("15 août 2026"));
+    EXPECT_FALSE(QApplication::quitOnLastWindowClosed());
 }

@@ -53,10 +53,7 @@ QByteArray Bytes(const QString& path)
     return file.readAll();
 }
 
-QByteArray Encoded(const TBitmap& bitmap)
-{
-    return Bytes(Save(bitmap, QStringLiteral("attendu.bmp")));
-}
+QByteArray Encoded(const TBitmap& bitmap) { return Bytes(Save(bitmap, QStringLiteral("attendu.bmp"))); }
 
 std::unique_ptr<TBitmap> Load(const QString& path)
 {

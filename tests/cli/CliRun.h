@@ -11,7 +11,7 @@
 namespace clirun {
 
 struct Result {
-    bool finished = false;  // false: it did not end within the time allowed
+    bool finished = false; // false: it did not end within the time allowed
     int exitCode = -1;
     QByteArray out;
     QByteArray err;

@@ -31,8 +31,7 @@ constexpr int kUsageError = 2;
 struct Folder {
     QString path;
 
-    Folder(bool outputExists)
-        : path(testimg::TempDir())
+    Folder(bool outputExists) : path(testimg::TempDir())
     {
         const auto image = testimg::Noise(37, 29, 3);
         image->SaveToFile(file("entree.bmp"));
@@ -74,7 +73,8 @@ struct Folder {
     QMap<QString, QByteArray> snapshot() const
     {
         QMap<QString, QByteArray> entries;
-        for (const QFileInfo& info : QDir(path).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden))
+        for (const QFileInfo& info :
+             QDir(path).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden))
             entries[info.fileName()] = info.isFile() ? clirun::Bytes(info.filePath()) : QByteArray("(autre)");
         return entries;
     }
@@ -84,7 +84,7 @@ struct Case {
     std::string name;
     QStringList arguments;
     int exitCode;
-    QString message;  // a part of the expected message
+    QString message; // a part of the expected message
 };
 
 void expectRefused(const Case& c, bool outputExists)
@@ -118,23 +118,45 @@ TEST(CliErrors, BadCommandLinesAreRefusedBeforeAnyFileIsTouched)
         {"operation in capitals", {"{entree}", "{sortie}", "Blur"}, kUsageError, "opération inconnue « Blur »"},
         {"empty operation", {"{entree}", "{sortie}", ""}, kUsageError, "opération inconnue"},
         {"missing coordinate", {"{entree}", "{sortie}", "selection", "1", "2", "3"}, kUsageError, "attend 4 valeurs"},
-        {"plus sign", {"{entree}", "{sortie}", "selection", "1", "2", "3", "+4"}, kUsageError, "« +4 » n'est pas un nombre"},
+        {"plus sign",
+         {"{entree}", "{sortie}", "selection", "1", "2", "3", "+4"},
+         kUsageError,
+         "« +4 » n'est pas un nombre"},
         {"decimal", {"{entree}", "{sortie}", "selection", "1", "2", "3", "4.0"}, kUsageError, "n'est pas un nombre"},
         {"space", {"{entree}", "{sortie}", "selection", "1", "2", "3", " 4"}, kUsageError, "n'est pas un nombre"},
-        {"hexadecimal", {"{entree}", "{sortie}", "selection", "1", "2", "3", "0x4"}, kUsageError, "n'est pas un nombre"},
-        {"double minus", {"{entree}", "{sortie}", "selection", "1", "2", "3", "--4"}, kUsageError, "n'est pas un nombre"},
+        {"hexadecimal",
+         {"{entree}", "{sortie}", "selection", "1", "2", "3", "0x4"},
+         kUsageError,
+         "n'est pas un nombre"},
+        {"double minus",
+         {"{entree}", "{sortie}", "selection", "1", "2", "3", "--4"},
+         kUsageError,
+         "n'est pas un nombre"},
         {"minus alone", {"{entree}", "{sortie}", "selection", "1", "2", "3", "-"}, kUsageError, "n'est pas un nombre"},
         {"empty value", {"{entree}", "{sortie}", "selection", "1", "2", "3", ""}, kUsageError, "valeur vide"},
         {"above int", {"{entree}", "{sortie}", "selection", "1", "2", "3", "2147483648"}, kUsageError, "hors limites"},
         {"below int", {"{entree}", "{sortie}", "selection", "-2147483649", "2", "3", "4"}, kUsageError, "hors limites"},
-        {"huge", {"{entree}", "{sortie}", "selection", "1", "2", "3", "99999999999999999999999999"}, kUsageError, "hors limites"},
-        {"dialog value above 255", {"{entree}", "{sortie}", "couleurs", "256", "0", "0"}, kUsageError, "256 est hors limites"},
-        {"negative dialog value", {"{entree}", "{sortie}", "contraste", "-1", "0"}, kUsageError, "« -1 » n'est pas un nombre"},
+        {"huge",
+         {"{entree}", "{sortie}", "selection", "1", "2", "3", "99999999999999999999999999"},
+         kUsageError,
+         "hors limites"},
+        {"dialog value above 255",
+         {"{entree}", "{sortie}", "couleurs", "256", "0", "0"},
+         kUsageError,
+         "256 est hors limites"},
+        {"negative dialog value",
+         {"{entree}", "{sortie}", "contraste", "-1", "0"},
+         kUsageError,
+         "« -1 » n'est pas un nombre"},
         {"missing dialog value", {"{entree}", "{sortie}", "contraste", "12"}, kUsageError, "attend 2 valeurs"},
-        {"operation instead of a value", {"{entree}", "{sortie}", "couleurs", "1", "2", "aquarelle"}, kUsageError,
+        {"operation instead of a value",
+         {"{entree}", "{sortie}", "couleurs", "1", "2", "aquarelle"},
+         kUsageError,
          "« aquarelle » n'est pas un nombre"},
         // A valid operation first: still nothing is done.
-        {"bad value after a valid filter", {"{entree}", "{sortie}", "blur", "selection", "1", "2", "3", "x"}, kUsageError,
+        {"bad value after a valid filter",
+         {"{entree}", "{sortie}", "blur", "selection", "1", "2", "3", "x"},
+         kUsageError,
          "n'est pas un nombre"},
     };
     for (const Case& c : cases)
@@ -149,6 +171,9 @@ TEST(CliErrors, UnreadableInputsAndUnwritableOutputsLeaveEveryFileAsItWas)
         {"text file", {"{texte}", "{sortie}"}, kFileError, "ce n'est pas une image BMP"},
         {"truncated BMP", {"{tronque}", "{sortie}", "blur"}, kFileError, "tronqué"},
         {"folder as input", {"{dossier}", "{sortie}"}, kFileError, "Impossible d'ouvrir"},
+        // Neither blocks nor reads without end.
+        {"pipe as input", {"{fifo}", "{sortie}"}, kFileError, "ce n'est pas un fichier ordinaire"},
+        {"device as input", {"/dev/zero", "{sortie}"}, kFileError, "ce n'est pas un fichier ordinaire"},
     };
     for (const Case& c : cases)
         for (bool outputExists : {false, true})

@@ -9,8 +9,9 @@
 
 TEST(CliHelp, EitherOptionPrintsTheFrenchUsageWithEveryOperation)
 {
-    const QStringList operations = {"mirroir", "flip", "vaguex", "vaguey", "tunnel", "pouetpouet", "negatif",
-                                    "noiretblanc", "couleurs", "contraste", "flou", "blur", "nettete", "estampage", "aquarelle", "selection", "tout"};
+    const QStringList operations = {"mirroir", "flip",        "vaguex",    "vaguey",    "tunnel", "pouetpouet",
+                                    "negatif", "noiretblanc", "couleurs",  "contraste", "flou",   "blur",
+                                    "nettete", "estampage",   "aquarelle", "selection", "tout"};
     for (const QString option : {"--aide", "--help"}) {
         SCOPED_TRACE(option.toStdString());
         const clirun::Result result = clirun::Run({option});

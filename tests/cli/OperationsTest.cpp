@@ -29,8 +29,7 @@ constexpr Area kWhole{0, 0, INT_MAX, INT_MAX};
 
 // The editor's filter run: the filter on a copy, merged back through a mask
 // that leaves only `area` editable.
-template <class Filter>
-Edit filterIn(Area area)
+template <class Filter> Edit filterIn(Area area)
 {
     return [area](TBitmap& image) {
         auto copy = testimg::Copy(image);
@@ -43,8 +42,7 @@ Edit filterIn(Area area)
     };
 }
 
-template <class Filter>
-Edit filter() { return filterIn<Filter>(kWhole); }
+template <class Filter> Edit filter() { return filterIn<Filter>(kWhole); }
 
 Edit chain(std::vector<Edit> edits)
 {
@@ -103,7 +101,9 @@ TEST(CliOperations, EachEffectGivesItsCoreFunctionOnTheWholeImage)
         {"pouetpouet", {"pouetpouet"}, effects::Cercle2},
         {"negatif", {"negatif"}, effects::InverseColor},
         {"noiretblanc", {"noiretblanc"}, effects::NB},
-        {"couleurs 255 128 0", {"couleurs", "255", "128", "0"}, [](TBitmap& b) { effects::AdjustColor(b, 255, 128, 0); }},
+        {"couleurs 255 128 0",
+         {"couleurs", "255", "128", "0"},
+         [](TBitmap& b) { effects::AdjustColor(b, 255, 128, 0); }},
         {"couleurs 7 200 99", {"couleurs", "7", "200", "099"}, [](TBitmap& b) { effects::AdjustColor(b, 7, 200, 99); }},
         // The luminosity track bar's middle position 128 adds nothing.
         {"contraste 160 128", {"contraste", "160", "128"}, contrast(160, 0)},
@@ -155,10 +155,12 @@ TEST(CliOperations, SelectionFollowsThePressAndReleaseOfTheTool)
         // A press outside the image gives the rectangle clipped to it.
         {"press outside", {"selection", "-5", "-7", "20", "15", "blur"}, filterIn<TBlur>({0, 0, 20, 15})},
         {"press at the far ends of int",
-         {"selection", "-2147483648", "2147483647", "30", "4", "blur"}, filterIn<TBlur>({0, 4, 30, 29})},
+         {"selection", "-2147483648", "2147483647", "30", "4", "blur"},
+         filterIn<TBlur>({0, 4, 30, 29})},
         {"last corner inside", {"selection", "0", "0", "36", "28", "estampage"}, filterIn<TEmboss>({0, 0, 36, 28})},
         // Each selection replaces the one before.
-        {"second selection", {"selection", "1", "1", "30", "20", "selection", "10", "5", "20", "15", "blur"},
+        {"second selection",
+         {"selection", "1", "1", "30", "20", "selection", "10", "5", "20", "15", "blur"},
          filterIn<TBlur>(rect)},
         {"tout", {"selection", "10", "5", "20", "15", "tout", "blur"}, filter<TBlur>()},
     };

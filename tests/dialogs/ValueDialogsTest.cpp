@@ -30,7 +30,7 @@ TEST(Tfrm_rvb, TrackBarsShowTheirValueAndOkReturnsThePositions)
         EXPECT_EQ(dialog.Valeur_R->text(), QStringLiteral("200"));
         // A number typed into an edit is never read back.
         dialog.Valeur_R->setText(QStringLiteral("17"));
-        QTest::keyClick(dialog.Valeur_V, Qt::Key_Return);  // Enter acts as OK
+        QTest::keyClick(dialog.Valeur_V, Qt::Key_Return); // Enter acts as OK
     });
     dialog.ShowModal();
     EXPECT_EQ(r, 200);

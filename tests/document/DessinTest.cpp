@@ -17,12 +17,12 @@ namespace {
 class RecordingTool : public TOutil {
 public:
     struct Call {
-        char kind;  // 'C' for Clic, 'T' for Trace
+        char kind; // 'C' for Clic, 'T' for Trace
         int x, y, anchorX, anchorY, button;
         bool canvas;
         bool operator==(const Call&) const = default;
     };
-    RecordingTool() : TOutil(nullptr, nullptr) {}
+    RecordingTool() : TOutil(nullptr, nullptr) { }
     void Clic(int x, int y, TMouseButton button, TCanvas* canvas) override
     {
         calls.push_back({'C', x, y, -1, -1, button, canvas != nullptr});
@@ -91,24 +91,23 @@ TEST_F(DessinTest, ActivationWithoutAToolStillMakesTheActiveDocument)
     EXPECT_EQ(frm_main->ActiveDessin(), first);
 }
 
-TEST_F(DessinTest, MovesReachTheToolOnlyWhenBothCoordinatesDiffer)
+TEST_F(DessinTest, MovesReachTheToolWhenEitherCoordinateDiffers)
 {
     auto* document = new TDessin(frm_main, 100, 100);
     RecordingTool* tool = UseRecordingTool();
     document->OnMouseDown(document, mbLeft, ssLeft, 10, 10);
+    document->OnMouseMove(document, ssLeft, 10, 10); // the recorded point itself
     document->OnMouseMove(document, ssLeft, 20, 10);
     document->OnMouseMove(document, ssLeft, 10, 20);
     document->OnMouseMove(document, ssLeft, 20, 20);
-    document->OnMouseMove(document, 0, 30, 30);          // no button held
-    document->OnMouseMove(document, ssMiddle, 31, 31);   // middle only
+    document->OnMouseMove(document, 0, 30, 30); // no button held
+    document->OnMouseMove(document, ssMiddle, 31, 31); // middle only
     document->OnMouseMove(document, ssLeft | ssRight, 25, 25);
     document->OnMouseMove(document, ssRight, 26, 27);
     using Call = RecordingTool::Call;
     const std::vector<Call> expected = {
-        {'C', 10, 10, -1, -1, mbLeft, true},
-        {'T', 20, 20, 10, 10, mbLeft, true},
-        {'T', 25, 25, 10, 10, mbLeft, true},
-        {'T', 25, 25, 10, 10, mbRight, true},
+        {'C', 10, 10, -1, -1, mbLeft, true},  {'T', 20, 10, 10, 10, mbLeft, true}, {'T', 10, 20, 10, 10, mbLeft, true},
+        {'T', 20, 20, 10, 10, mbLeft, true},  {'T', 25, 25, 10, 10, mbLeft, true}, {'T', 25, 25, 10, 10, mbRight, true},
         {'T', 26, 27, 10, 10, mbRight, true},
     };
     EXPECT_EQ(tool->calls, expected);
@@ -131,10 +130,11 @@ TEST_F(DessinTest, ReleasesPassTheReleasedButtonAndNoCanvas)
     document->OnMouseDown(document, mbMiddle, ssMiddle, 5, 5);
     document->OnMouseUp(document, mbMiddle, 0, 9, 9);
     document->OnMouseDown(document, mbRight, ssRight, 5, 5);
-    document->OnMouseUp(document, mbRight, 0, 5, 9);  // shares x with the press
+    document->OnMouseUp(document, mbRight, 0, 5, 9); // shares x with the press
     EXPECT_EQ(tool->calls, (std::vector<Call>{{'C', 5, 5, -1, -1, mbMiddle, true},
                                               {'T', 9, 9, 5, 5, mbMiddle, false},
-                                              {'C', 5, 5, -1, -1, mbRight, true}}));
+                                              {'C', 5, 5, -1, -1, mbRight, true},
+                                              {'T', 5, 9, 5, 5, mbRight, false}}));
 }
 
 TEST_F(DessinTest, WithoutAToolPressesOnlyRecordThePoint)
@@ -185,8 +185,10 @@ TEST_F(DessinTest, OpeningANon24BitImageWarnsThenOpensCentred)
     EXPECT_TRUE(document->isVisible());
     EXPECT_EQ(frm_main->ActiveDessin(), document);
     EXPECT_EQ(document->size(), QSize(9, 5));
-    const QSize outer = document->size();  // the frame is not known before the window is shown
-    EXPECT_EQ(document->pos(), QPoint(Screen->Width() / 2 - outer.width() / 2, Screen->Height() / 2 - outer.height() / 2));
+    testgui::Settle();
+    const QRect outer = document->frameGeometry(); // centred by its size with the frame
+    EXPECT_EQ(outer.topLeft(),
+              QPoint(Screen->Width() / 2 - outer.width() / 2, Screen->Height() / 2 - outer.height() / 2));
     EXPECT_EQ(document->GetBmp()->Canvas()->Pixels(4, 2), RGBColor(0, 0, 255));
     EXPECT_EQ(document->GetSelection()->Width(), 9);
 }

@@ -1,5 +1,5 @@
-#include "Numbered.h"
 #include "effects/Circles.h"
+#include "Numbered.h"
 #include "support/Images.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "Numbered.h"
 #include "effects/Mirror.h"
+#include "Numbered.h"
 #include "support/Images.h"
 
 #include <gtest/gtest.h>

@@ -144,7 +144,8 @@ void VagueX(TBitmap& bitmap)
 int AngleSteps(double step)
 {
     int steps = 0;
-    for (float a = 0; static_cast<long double>(a) < 6.283185307; a = static_cast<float>(static_cast<long double>(a) + step))
+    for (float a = 0; static_cast<long double>(a) < 6.283185307;
+         a = static_cast<float>(static_cast<long double>(a) + step))
         ++steps;
     return steps;
 }
@@ -162,7 +163,8 @@ void circles(TBitmap& bitmap, double step, bool skipRepeats)
     int prevX = -255, prevY = -255;
     for (std::int32_t r = 1; static_cast<long double>(r) < static_cast<long double>(w) * 1.1412; ++r) {
         int sc = 0;
-        for (float a = 0; static_cast<long double>(a) < 6.283185307; a = static_cast<float>(static_cast<long double>(a) + step)) {
+        for (float a = 0; static_cast<long double>(a) < 6.283185307;
+             a = static_cast<float>(static_cast<long double>(a) + step)) {
             const int px = static_cast<int>(static_cast<long double>(std::cos(static_cast<double>(a))) * r + cx);
             const int py = static_cast<int>(static_cast<long double>(std::sin(static_cast<double>(a))) * r + cy);
             if (skipRepeats) {

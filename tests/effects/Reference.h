@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-// Straightforward transcriptions of the effects, one pixel and one expression
-// at a time, into work rows that start as a copy of the image. The optimised
-// effects must give the same bytes.
+// The reference loops of the effects: plain loops, one pixel and one
+// expression at a time, into work rows that start as a copy of the image. The
+// optimised effects must give the same bytes.
 namespace reference {
 
 void Mirror(TBitmap& bitmap);

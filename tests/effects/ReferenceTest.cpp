@@ -1,6 +1,5 @@
-// The optimised effects against their straightforward transcriptions, byte for
-// byte, on noise of many sizes: odd ones, ones under 16 pixels (no wave), tall
-// ones (circles that leave corners) and wide ones.
+// The optimised effects against their reference loops, byte for byte, on noise of many sizes: odd ones, ones under 16
+// pixels (no wave), tall ones (circles that leave corners) and wide ones.
 #include "Reference.h"
 #include "effects/Circles.h"
 #include "effects/Mirror.h"
@@ -18,8 +17,8 @@ struct Size {
     int width;
     int height;
 };
-const Size kSizes[] = {{1, 1}, {1, 40}, {40, 1}, {2, 3}, {3, 2}, {15, 15}, {16, 16}, {17, 33},
-                       {33, 17}, {48, 161}, {101, 51}, {160, 120}, {161, 121}};
+const Size kSizes[] = {{1, 1},   {1, 40},  {40, 1},   {2, 3},    {3, 2},     {15, 15},  {16, 16},
+                       {17, 33}, {33, 17}, {48, 161}, {101, 51}, {160, 120}, {161, 121}};
 
 using Effect = std::function<void(TBitmap&)>;
 struct Pair {
@@ -47,14 +46,18 @@ const Pair kPairs[] = {
     {"InverseColor", effects::InverseColor, reference::InverseColor},
     {"VagueY", effects::VagueY, reference::VagueY},
     {"VagueX", effects::VagueX, reference::VagueX},
-    {"DoubleVague", effects::DoubleVague, [](TBitmap& b) { reference::VagueX(b); reference::VagueY(b); }},
+    {"DoubleVague", effects::DoubleVague,
+     [](TBitmap& b) {
+         reference::VagueX(b);
+         reference::VagueY(b);
+     }},
     {"Cercle1", effects::Cercle1, reference::Cercle1},
     {"Cercle2", effects::Cercle2, reference::Cercle2},
 };
 
 } // namespace
 
-TEST(AllEffects, GiveTheBytesOfTheirStraightforwardTranscription)
+TEST(AllEffects, GiveTheBytesOfTheirReferenceLoops)
 {
     std::uint32_t seed = 1;
     for (const Size size : kSizes) {
@@ -83,7 +86,7 @@ TEST(AllEffects, DoNothingOnEmptyImages)
 }
 
 // The angle of a circle is single precision, so its steps are not the ones
-// exact arithmetic would give. Checked on the transcription, which the
+// exact arithmetic would give. Checked on the reference loops, which the
 // comparison above ties to the effects.
 TEST(AllEffects, CirclesHave8977And7854AngleSteps)
 {
@@ -100,7 +103,7 @@ TEST(AllEffects, CirclesGiveTheBytesOfTheirTranscriptionOnLargerImages)
 {
     struct Case {
         int width, height;
-        bool both;  // Cercle1 as well as Cercle2
+        bool both; // Cercle1 as well as Cercle2
     };
     const Case cases[] = {{1700, 7, false}, {601, 401, true}, {129, 700, true}};
     std::uint32_t seed = 100;

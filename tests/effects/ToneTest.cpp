@@ -1,5 +1,5 @@
-#include "Reference.h"
 #include "effects/Tone.h"
+#include "Reference.h"
 #include "support/Images.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +9,7 @@
 namespace {
 
 // A one-pixel image of that colour, after the effect.
-template <typename Effect>
-TColor after(TColor colour, Effect effect)
+template <typename Effect> TColor after(TColor colour, Effect effect)
 {
     auto image = testimg::Uniform(1, 1, colour);
     effect(*image);
@@ -29,12 +28,17 @@ TEST(NB, GivesTheExtendedPrecisionGrays)
     };
     // The weights add up to a little less than 1, so a neutral gray v becomes v - 1.
     const Case cases[] = {
-        {clWhite, 254}, {clBlack, 0}, {RGBColor(255, 0, 0), 76}, {RGBColor(0, 255, 0), 150},
-        {RGBColor(0, 0, 255), 28}, {gray(100), 99}, {gray(1), 0},
+        {clWhite, 254},  {clBlack, 0}, {RGBColor(255, 0, 0), 76}, {RGBColor(0, 255, 0), 150}, {RGBColor(0, 0, 255), 28},
+        {gray(100), 99}, {gray(1), 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(after(c.colour, effects::NB), gray(c.gray)) << std::hex << c.colour;
-    EXPECT_EQ(after(gray(100), [](TBitmap& b) { effects::NB(b); effects::NB(b); }), gray(98));
+    EXPECT_EQ(after(gray(100),
+                    [](TBitmap& b) {
+                        effects::NB(b);
+                        effects::NB(b);
+                    }),
+              gray(98));
 }
 
 // Every one of the 2^24 colours against the extended expression itself.

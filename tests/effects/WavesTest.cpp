@@ -1,5 +1,5 @@
-#include "Numbered.h"
 #include "effects/Waves.h"
+#include "Numbered.h"
 #include "support/Images.h"
 
 #include <gtest/gtest.h>
@@ -39,7 +39,7 @@ void expectRowShift(const TBitmap& result, int y, int shift)
 
 TEST(VagueY, MovesEachColumnAsAWholeAlongTheSine)
 {
-    auto image = numbered::Make(160, 120);  // amplitude 7
+    auto image = numbered::Make(160, 120); // amplitude 7
     effects::VagueY(*image);
     // Column 40 sits at C/4, whose sine is just below 1, and column 80 at C/2,
     // just past pi: a tiny negative sine that truncates to one row up.
@@ -51,7 +51,7 @@ TEST(VagueY, MovesEachColumnAsAWholeAlongTheSine)
 
 TEST(VagueY, NeverShowsTheUnusedSourceRowsElsewhere)
 {
-    auto image = numbered::Make(97, 53);  // amplitude 3
+    auto image = numbered::Make(97, 53); // amplitude 3
     effects::VagueY(*image);
     for (int y = 0; y < 53; ++y)
         for (int x = 0; x < 97; ++x) {
@@ -73,7 +73,7 @@ TEST(VagueY, LeavesAnImageUnder16RowsUnchanged)
 
 TEST(VagueX, MovesEachRowAsAWholeOnePixelFurtherRightThanTheSine)
 {
-    auto image = numbered::Make(160, 120);  // amplitude 10
+    auto image = numbered::Make(160, 120); // amplitude 10
     effects::VagueX(*image);
     expectRowShift(*image, 0, 1);
     expectRowShift(*image, 20, 10);
@@ -83,7 +83,7 @@ TEST(VagueX, MovesEachRowAsAWholeOnePixelFurtherRightThanTheSine)
 
 TEST(VagueX, NeverReachesPixelZeroNorShowsTheUnusedSourcePixelsElsewhere)
 {
-    auto image = numbered::Make(53, 97);  // amplitude 3
+    auto image = numbered::Make(53, 97); // amplitude 3
     effects::VagueX(*image);
     for (int y = 0; y < 97; ++y) {
         EXPECT_EQ(OriginAt(*image, 0, y), (Origin{0, y}));

@@ -29,11 +29,13 @@ std::unique_ptr<TBitmap> rankCase(int highCount, int high, int low)
 
 TEST(Aquarelle, RankPassKeepsTheFourteenthSmallestSample)
 {
-    struct Case { int highCount, high, low, expected; };
+    struct Case {
+        int highCount, high, low, expected;
+    };
     // 12 of 200 and 13 of 10 give 200, 13 of 200 and 12 of 10 too, 14 of 10
     // give 10; the same counts on other sample positions.
-    for (const Case& c : {Case{12, 200, 10, 200}, Case{13, 200, 10, 200}, Case{11, 200, 10, 10},
-                          Case{14, 10, 200, 10}, Case{13, 10, 200, 200}}) {
+    for (const Case& c : {Case{12, 200, 10, 200}, Case{13, 200, 10, 200}, Case{11, 200, 10, 10}, Case{14, 10, 200, 10},
+                          Case{13, 10, 200, 200}}) {
         SCOPED_TRACE(testing::Message() << c.highCount << " of " << c.high);
         auto image = rankCase(c.highCount, c.high, c.low);
         // What the sharpen pass makes of the image with the rank result in place.

@@ -43,7 +43,8 @@ TEST(ConvolutionFilters, UniformImages)
         TSharpen(*sharpen).Apply();
         for (int y = 0; y < 11; ++y)
             for (int x = 0; x < 12; ++x)
-                ASSERT_EQ(testimg::At(*sharpen, x, y), grey(inside(x, y, 1, 10, 1, 9) ? 7 * v / 9 : v)) << x << ", " << y;
+                ASSERT_EQ(testimg::At(*sharpen, x, y), grey(inside(x, y, 1, 10, 1, 9) ? 7 * v / 9 : v))
+                    << x << ", " << y;
     }
     auto ninety = testimg::Uniform(3, 3, grey(90));
     TSharpen(*ninety).Apply();
@@ -55,15 +56,15 @@ TEST(ConvolutionFilters, BlurIsTheTruncatedMeanOfTheNeighbourhood)
     // 100 hundredths is exactly 1.0f, so the float sum is the integer sum.
     EXPECT_EQ(static_cast<float>(static_cast<long double>(100) * 0.01), 1.0f);
 
-    auto bmp = testimg::Make(3, 3, [](int x, int y) { return grey(1 + x + 3 * y); });  // 1 .. 9
+    auto bmp = testimg::Make(3, 3, [](int x, int y) { return grey(1 + x + 3 * y); }); // 1 .. 9
     TBlur(*bmp).Apply();
-    EXPECT_EQ(testimg::At(*bmp, 1, 1), grey(5));  // 45 / 9
+    EXPECT_EQ(testimg::At(*bmp, 1, 1), grey(5)); // 45 / 9
 
     auto spot = testimg::Make(5, 5, [](int x, int y) { return x == 2 && y == 2 ? 0xFF00C8u : 0u; });
     TBlur(*spot).Apply();
     for (int y = 1; y <= 3; ++y)
         for (int x = 1; x <= 3; ++x)
-            EXPECT_EQ(testimg::At(*spot, x, y), 0x1C0016u) << x << ", " << y;  // 255 / 9, 200 / 9
+            EXPECT_EQ(testimg::At(*spot, x, y), 0x1C0016u) << x << ", " << y; // 255 / 9, 200 / 9
     EXPECT_EQ(testimg::At(*spot, 0, 0), 0u);
 }
 
@@ -91,7 +92,9 @@ TEST(ConvolutionFilters, FlouMakesAStaircaseOfStraightEdgesAndKeepsDiagonalOnes)
 
 TEST(ConvolutionFilters, EmbossClampsTheDifferenceOfTheDiagonalNeighbours)
 {
-    struct Case { int upperLeft, lowerRight, expected; };
+    struct Case {
+        int upperLeft, lowerRight, expected;
+    };
     for (const Case& c : {Case{200, 10, 0}, Case{10, 200, 255}, Case{60, 100, 168}, Case{100, 60, 88}}) {
         auto bmp = testimg::Make(11, 11, [&](int x, int y) {
             return grey(x == 4 && y == 4 ? c.upperLeft : x == 6 && y == 6 ? c.lowerRight : 50);

@@ -17,11 +17,10 @@ struct Filter {
     std::string name;
     std::function<std::unique_ptr<TFiltre>(TBitmap&)> make;
     std::function<void(TBitmap&)> reference;
-    int minWidth, minHeight;  // the smallest image the filter changes
+    int minWidth, minHeight; // the smallest image the filter changes
 };
 
-template <class T>
-std::unique_ptr<TFiltre> make(TBitmap& bitmap) { return std::make_unique<T>(bitmap); }
+template <class T> std::unique_ptr<TFiltre> make(TBitmap& bitmap) { return std::make_unique<T>(bitmap); }
 
 const std::int16_t kBox[3][3] = {{100, 100, 100}, {100, 100, 100}, {100, 100, 100}};
 const std::int16_t kSharpen[3][3] = {{0, -2, 0}, {-2, 15, -2}, {0, -2, 0}};
@@ -86,13 +85,13 @@ TEST(Filters, ChannelsAreFilteredAloneAsGreyImages)
         auto filtered = testimg::Copy(*colour);
         apply(filter, *filtered);
         for (int k = 0; k < 3; ++k) {
-            auto grey = testimg::Make(23, 19, [&](int x, int y) {
-                return TColor(colour->ScanLine(y)[3 * x + k]) * 0x010101u;
-            });
+            auto grey =
+                testimg::Make(23, 19, [&](int x, int y) { return TColor(colour->ScanLine(y)[3 * x + k]) * 0x010101u; });
             apply(filter, *grey);
             for (int y = 0; y < 19; ++y)
                 for (int x = 0; x < 23; ++x)
-                    ASSERT_EQ(filtered->ScanLine(y)[3 * x + k], grey->ScanLine(y)[3 * x]) << k << ": " << x << ", " << y;
+                    ASSERT_EQ(filtered->ScanLine(y)[3 * x + k], grey->ScanLine(y)[3 * x])
+                        << k << ": " << x << ", " << y;
         }
     }
 }
@@ -112,10 +111,9 @@ TEST(Filters, DestroyingAFilterAfterItsBitmapTouchesNothingElse)
 
 TEST(Filters, MatchThePlainAlgorithmsByteForByte)
 {
-    const std::pair<int, int> sizes[] = {{3, 3},   {4, 3},   {3, 7},   {3, 8},   {9, 9},   {10, 10}, {11, 10},
-                                         {10, 11}, {12, 12}, {13, 17}, {17, 13}, {21, 5},  {5, 21},  {31, 29},
-                                         {37, 14}, {64, 11}, {11, 64}, {101, 23}, {6, 40}, {40, 6},
-                                         {400, 12}, {700, 11}};
+    const std::pair<int, int> sizes[] = {
+        {3, 3},  {4, 3},  {3, 7},   {3, 8},   {9, 9},   {10, 10}, {11, 10},  {10, 11}, {12, 12}, {13, 17},  {17, 13},
+        {21, 5}, {5, 21}, {31, 29}, {37, 14}, {64, 11}, {11, 64}, {101, 23}, {6, 40},  {40, 6},  {400, 12}, {700, 11}};
     const std::vector<std::vector<int>> palettes = {{}, {0, 255}, {0, 10, 200, 255}, {127, 128, 129}};
     for (const Filter& filter : filters()) {
         SCOPED_TRACE(filter.name);

@@ -19,9 +19,8 @@ Copy copyOf(TBitmap& bmp)
 std::uint8_t clampByte(int v) { return std::uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); }
 
 // S = sum of weight x C(r + step (i - 1), x + step (j - 1)), then finish(S).
-template <class Finish>
-void convolve(TBitmap& bmp, const int (&weight)[3][3], int step, int firstRow, int lastRow, int firstCol,
-              int lastCol, Finish finish)
+template <class Finish> void convolve(TBitmap& bmp, const int (&weight)[3][3], int step, int firstRow, int lastRow,
+                                      int firstCol, int lastCol, Finish finish)
 {
     const Copy c = copyOf(bmp);
     for (int r = firstRow; r <= lastRow; ++r)

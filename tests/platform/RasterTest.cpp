@@ -7,20 +7,29 @@
 #include <QFile>
 #include <QFileDevice>
 #include <QFileInfo>
-#include <sys/stat.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
-void put16(QByteArray& d, int at, quint16 v) { d[at] = char(v); d[at + 1] = char(v >> 8); }
-void put32(QByteArray& d, int at, quint32 v) { for (int i = 0; i < 4; ++i) d[at + i] = char(v >> (8 * i)); }
+void put16(QByteArray& d, int at, quint16 v)
+{
+    d[at] = char(v);
+    d[at + 1] = char(v >> 8);
+}
+void put32(QByteArray& d, int at, quint32 v)
+{
+    for (int i = 0; i < 4; ++i)
+        d[at + i] = char(v >> (8 * i));
+}
 
 // A BMP with a 40-byte info header; `pixels` follows the palette.
 QByteArray bmpBytes(int width, int height, int bits, const QByteArray& palette, const QByteArray& pixels)
 {
     const int offset = 14 + 40 + palette.size();
     QByteArray d(offset, '\0');
-    d[0] = 'B'; d[1] = 'M';
+    d[0] = 'B';
+    d[1] = 'M';
     put32(d, 2, quint32(offset + pixels.size()));
     put32(d, 10, quint32(offset));
     put32(d, 14, 40);
@@ -79,7 +88,7 @@ TEST(TBitmap, RefusesSizesOverTheLimitAndStaysAsItWas)
     TBitmap bitmap;
     bitmap.SetSize(4, 4);
     EXPECT_THROW(bitmap.SetSize(32768, 1), ERasterError);
-    EXPECT_THROW(bitmap.SetSize(30000, 30000), ERasterError);  // 2.7 GB
+    EXPECT_THROW(bitmap.SetSize(30000, 30000), ERasterError); // 2.7 GB
     EXPECT_THROW(bitmap.SetSize(-1, 5), ERasterError);
     EXPECT_EQ(bitmap.Width(), 4);
     EXPECT_TRUE(BitmapSizeAllowed(32767, 1));
@@ -93,9 +102,9 @@ TEST(TCanvas, PixelsAgreeWithScanLinesAndIgnoreOutside)
     TCanvas* canvas = bitmap.Canvas();
     canvas->SetPixels(2, 1, RGBColor(10, 20, 30));
     const std::uint8_t* row = bitmap.ScanLine(1);
-    EXPECT_EQ(row[6], 30);  // blue
-    EXPECT_EQ(row[7], 20);  // green
-    EXPECT_EQ(row[8], 10);  // red
+    EXPECT_EQ(row[6], 30); // blue
+    EXPECT_EQ(row[7], 20); // green
+    EXPECT_EQ(row[8], 10); // red
     bitmap.ScanLine(0)[0] = 1;
     bitmap.ScanLine(0)[1] = 2;
     bitmap.ScanLine(0)[2] = 3;
@@ -135,11 +144,11 @@ TEST(TCanvas, TextOutFillsItsCellsWithTheWhiteBrush)
         }
     EXPECT_GT(black, 10);
     EXPECT_GT(white, 50);
-    EXPECT_EQ(testimg::At(*bitmap, 5, 20), 0x0000FFu);   // left of the text
-    EXPECT_EQ(testimg::At(*bitmap, 11, 4), 0x0000FFu);   // above it
+    EXPECT_EQ(testimg::At(*bitmap, 5, 20), 0x0000FFu); // left of the text
+    EXPECT_EQ(testimg::At(*bitmap, 11, 4), 0x0000FFu); // above it
 }
 
-class BmpRoundTrip : public ::testing::TestWithParam<int> {};
+class BmpRoundTrip : public ::testing::TestWithParam<int> { };
 
 TEST_P(BmpRoundTrip, IsExactAndPadsRowsWithZeros)
 {
@@ -172,11 +181,11 @@ TEST(BmpLoading, PaletteAnd32BitImagesLoadWithTheirColoursIn24Bits)
 {
     // 8 bits: 2 x 2, palette red and blue.
     QByteArray palette(8, '\0');
-    palette[2] = char(255);  // entry 0: red (B, G, R, 0)
-    palette[4] = char(255);  // entry 1: blue
+    palette[2] = char(255); // entry 0: red (B, G, R, 0)
+    palette[4] = char(255); // entry 1: blue
     QByteArray pixels8(8, '\0');
-    pixels8[0] = 1;  // bottom-left blue
-    pixels8[5] = 1;  // top-right blue
+    pixels8[0] = 1; // bottom-left blue
+    pixels8[5] = 1; // top-right blue
     TBitmap eight;
     eight.LoadFromFile(writeFile(bmpBytes(2, 2, 8, palette, pixels8)));
     EXPECT_EQ(eight.PixelFormat(), pf8bit);
@@ -196,8 +205,8 @@ TEST(BmpLoading, PaletteAnd32BitImagesLoadWithTheirColoursIn24Bits)
 TEST(BmpLoading, BadFilesThrowAFrenchErrorWithoutAllocating)
 {
     const QByteArray good = bmpBytes(4, 4, 24, {}, QByteArray(48, '\x7f'));
-    expectRefused(writeFile(good.left(good.size() - 5)));                      // truncated pixels
-    expectRefused(writeFile(good.left(20)));                                   // truncated header
+    expectRefused(writeFile(good.left(good.size() - 5))); // truncated pixels
+    expectRefused(writeFile(good.left(20))); // truncated header
     expectRefused(writeFile(QByteArray("GIF89a this is not a bitmap at all, no")));
     expectRefused(writeFile(QByteArray()));
     expectRefused(testimg::TempDir() + "/missing.bmp");
@@ -235,11 +244,11 @@ TEST(BmpSaving, FailuresThrowAndLeaveNothingBehind)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("old"));
 
-    EXPECT_THROW(image->SaveToFile(testimg::TempDir()), ERasterError);  // a folder
+    EXPECT_THROW(image->SaveToFile(testimg::TempDir()), ERasterError); // a folder
     const QString fifo = testimg::TempDir() + "/pipe.bmp";
     ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0644), 0);
     EXPECT_THROW(image->SaveToFile(fifo), ERasterError);
-    EXPECT_FALSE(QFileInfo(fifo).isFile());  // still the pipe
+    EXPECT_FALSE(QFileInfo(fifo).isFile()); // still the pipe
     TBitmap empty;
     EXPECT_THROW(empty.SaveToFile(testimg::TempDir() + "/empty.bmp"), ERasterError);
 }

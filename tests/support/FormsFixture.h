@@ -12,6 +12,7 @@ protected:
     void SetUp() override { CreateForms(); }
     void TearDown() override
     {
+        testgui::CancelModalActions();
         DestroyForms();
         testgui::Settle();
     }
@@ -25,6 +26,7 @@ protected:
     static void SetUpTestSuite() { CreateForms(); }
     static void TearDownTestSuite()
     {
+        testgui::CancelModalActions();
         DestroyForms();
         testgui::Settle();
     }

@@ -15,6 +15,7 @@ void WhenModal(std::function<void(QWidget*)> action, int timeoutMs)
     // The timer belongs to the application, so one still waiting when the
     // test ends goes with it.
     auto* timer = new QTimer(QCoreApplication::instance());
+    timer->setObjectName(QStringLiteral("testgui::WhenModal"));
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     QObject::connect(timer, &QTimer::timeout, timer, [timer, clock, timeoutMs, action] {
@@ -30,6 +31,13 @@ void WhenModal(std::function<void(QWidget*)> action, int timeoutMs)
     timer->start(10);
 }
 
+void CancelModalActions()
+{
+    for (QTimer* timer : QCoreApplication::instance()->findChildren<QTimer*>(QStringLiteral("testgui::WhenModal"),
+                                                                             Qt::FindDirectChildrenOnly))
+        delete timer;
+}
+
 MessageRecorder::MessageRecorder()
 {
     SetMessageBoxHandler([this](const QString& text, const QString& caption, int flags) {
@@ -38,10 +46,7 @@ MessageRecorder::MessageRecorder()
     });
 }
 
-MessageRecorder::~MessageRecorder()
-{
-    SetMessageBoxHandler(nullptr);
-}
+MessageRecorder::~MessageRecorder() { SetMessageBoxHandler(nullptr); }
 
 void Settle()
 {

@@ -11,6 +11,9 @@ namespace testgui {
 // Runs `action` on the next modal widget as soon as it is shown (a modal
 // dialog blocks the test until it is closed). Gives up after `timeoutMs`.
 void WhenModal(std::function<void(QWidget*)> action, int timeoutMs = 5000);
+// Forgets every WhenModal action still waiting, so that one left by a test
+// never answers a dialog of the next.
+void CancelModalActions();
 
 // Every message box shown while an instance lives, instead of showing it.
 struct MessageRecorder {

@@ -4,9 +4,9 @@
 #include "tools/Tpot.h"
 #include "tools/Tselectrect.h"
 
-#include <gtest/gtest.h>
 #include <climits>
 #include <functional>
+#include <gtest/gtest.h>
 
 using namespace toolscene;
 
@@ -16,8 +16,7 @@ const int kCoords[] = {INT_MIN, -100000, -17, -1, 0, 1, 2, 3, 4, 16, 100000, INT
 
 using Factory = std::function<std::unique_ptr<TOutil>(Scene&)>;
 
-template <class Tool>
-Factory factory()
+template <class Tool> Factory factory()
 {
     return [](Scene& scene) -> std::unique_ptr<TOutil> { return scene.Make<Tool>(); };
 }
@@ -30,8 +29,8 @@ Factory factory()
 TEST(BadInput, NoToolGoesOutsideTheImageOrChangesProtectedPixels)
 {
     const std::vector<std::pair<const char*, Factory>> tools = {
-        {"brush", factory<TPinceau>()}, {"eraser", factory<TGomme>()},    {"line", factory<TLine>()},
-        {"rectangle", factory<TRectangle>()}, {"ellipse", factory<TCercle>()}, {"bucket", factory<TPot>()},
+        {"brush", factory<TPinceau>()},        {"eraser", factory<TGomme>()},   {"line", factory<TLine>()},
+        {"rectangle", factory<TRectangle>()},  {"ellipse", factory<TCercle>()}, {"bucket", factory<TPot>()},
         {"selection", factory<TSelectRect>()},
     };
     for (const auto& [name, make] : tools) {
@@ -46,7 +45,7 @@ TEST(BadInput, NoToolGoesOutsideTheImageOrChangesProtectedPixels)
                 for (int y : kCoords) {
                     tool->Clic(x, y, mbLeft, scene.Window());
                     for (int a : {INT_MIN, -5, 1, 7, INT_MAX}) {
-                        int ax = a, ay = ~a;  // mixed signs, INT_MIN paired with INT_MAX
+                        int ax = a, ay = ~a; // mixed signs, INT_MIN paired with INT_MAX
                         tool->Trace(&ax, &ay, x, y, mbRight, scene.Window());
                         ax = a, ay = a;
                         tool->Trace(&ax, &ay, x, y, mbLeft, nullptr);

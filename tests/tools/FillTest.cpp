@@ -73,8 +73,8 @@ public:
 private:
     struct Node {
         int x, y;
-        Node* next;   // the next older node
-        Node* newer;  // the next newer node
+        Node* next; // the next older node
+        Node* newer; // the next newer node
     };
     Node* head_;
     int count_ = 0;
@@ -176,7 +176,7 @@ TEST(PaintBucket, NeitherPaintsNorCrossesProtectedPixels)
     Scene scene(20, 10);
     scene.Mask(8, 0, 10, 10, 0);
     auto pot = scene.Make<TPot>();
-    pot->Clic(2, 2, mbRight, scene.Window());  // couleur2 is white: make it visible
+    pot->Clic(2, 2, mbRight, scene.Window()); // couleur2 is white: make it visible
     pot->SetCouleur2(kRed);
     pot->Clic(2, 2, mbRight, scene.Window());
     Points left;
@@ -218,7 +218,7 @@ TEST(PaintBucket, TakesTheTargetFromTheWindow)
 TEST(PaintBucket, FillingWithTheTargetColourEndsAndChangesNothing)
 {
     Scene scene(30, 20);
-    scene.image->Canvas()->SetPixels(7, 7, kRed);  // under a window that shows white
+    scene.image->Canvas()->SetPixels(7, 7, kRed); // under a window that shows white
     auto pot = scene.Make<TPot>();
     pot->SetCouleur2(clWhite);
     const auto before = testimg::Copy(*scene.image);
@@ -256,8 +256,8 @@ TEST(PaintBucket, PaintsTheWindowAsTheOriginalWorkListDoes)
         const bool large = round % 4 == 3;
         const int width = large ? 60 + int(random() % 140) : 1 + int(random() % 24);
         const int height = large ? 1 + int(random() % 40) : 1 + int(random() % 20);
-        const unsigned borders = 1 + random() % 6;  // in tenths
-        const unsigned protectedShare = random() % 3;  // in twentieths
+        const unsigned borders = 1 + random() % 6; // in tenths
+        const unsigned protectedShare = random() % 3; // in twentieths
         Scene mine(width, height), theirs(width, height);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {

@@ -84,9 +84,9 @@ TEST(Brush, LeavingTheImageAndComingBackJoinsTheLastPointInside)
     auto brush = scene.Make<TPinceau>();
     scene.Press(*brush, 5, 5);
     scene.Move(*brush, 8, 9);
-    scene.Move(*brush, -3, 20);   // outside: ignored, the anchor stays at (8, 9)
+    scene.Move(*brush, -3, 20); // outside: ignored, the anchor stays at (8, 9)
     EXPECT_EQ(scene.anchorX, 8);
-    scene.Move(*brush, 31, 40);   // outside too
+    scene.Move(*brush, 31, 40); // outside too
     scene.Move(*brush, 25, 15);
     scene.Release(*brush, 25, 15);
     EXPECT_EQ(Where(*scene.image, clBlack), unite({LineSet(5, 5, 8, 9), LineSet(8, 9, 25, 15)}));
@@ -119,7 +119,7 @@ TEST(Brush, WithBothButtonsOnlyTheLastPointKeepsTheSecondColour)
     scene.Press(*brush, 2, 2);
     for (Point p : {Point{6, 4}, {10, 9}, {15, 11}})
         scene.Move(*brush, p.first, p.second, true, true);
-    scene.Release(*brush, 15, 11);  // shares the anchor: does not reach the brush
+    scene.Release(*brush, 15, 11); // shares the anchor: does not reach the brush
     EXPECT_EQ(Where(*scene.image, kBlue), Points({{15, 11}}));
     Points red = unite({LineSet(2, 2, 6, 4), LineSet(6, 4, 10, 9), LineSet(10, 9, 15, 11)});
     red.erase({15, 11});
@@ -170,11 +170,11 @@ TEST(Eraser, DragPaintsSeparateSquaresAndNeverMovesTheAnchor)
     auto eraser = scene.Make<TGomme>();
     scene.Press(*eraser, 0, 0);
     scene.Move(*eraser, 40, 20);
-    EXPECT_EQ(Where(scene.window, clWhite).size(), 2u * 256u);  // drawn on the window too
+    EXPECT_EQ(Where(scene.window, clWhite).size(), 2u * 256u); // drawn on the window too
     scene.Move(*eraser, 60, 2);
     EXPECT_EQ(scene.anchorX, 0);
     int ax = 0, ay = 0;
-    eraser->Trace(&ax, &ay, 20, 20, mbLeft, nullptr);  // the release: bitmap only
+    eraser->Trace(&ax, &ay, 20, 20, mbLeft, nullptr); // the release: bitmap only
     EXPECT_EQ(testimg::At(scene.window, 21, 35), clBlack);
     EXPECT_EQ(testimg::At(*scene.image, 21, 35), clWhite);
     EXPECT_EQ(Where(*scene.image, clWhite).size(), 4u * 256u);

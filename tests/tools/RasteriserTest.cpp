@@ -1,10 +1,10 @@
 #include "ToolScene.h"
 #include "tools/Toutil.h"
 
-#include <gtest/gtest.h>
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <random>
 
 using namespace toolscene;
@@ -13,7 +13,7 @@ namespace {
 
 struct LineCase {
     Point from, to;
-    std::vector<Point> plotted;  // in the order of the walk
+    std::vector<Point> plotted; // in the order of the walk
 };
 
 std::vector<Point> clipped(int x0, int y0, int x1, int y1, int width, int height)
@@ -30,15 +30,16 @@ TEST(Rasteriser, DrawsTheKnownShortLines)
     const std::vector<LineCase> cases = {
         {{0, 0}, {3, 1}, {{0, 0}, {1, 0}, {2, 1}, {3, 1}}},
         {{3, 1}, {0, 0}, {{0, 0}, {1, 0}, {2, 1}, {3, 1}}},
-        {{0, 0}, {1, 3}, {{0, 0}, {0, 1}, {1, 2}, {1, 3}}},  // y drives
+        {{0, 0}, {1, 3}, {{0, 0}, {0, 1}, {1, 2}, {1, 3}}}, // y drives
         {{3, 0}, {0, 1}, {{0, 1}, {1, 1}, {2, 0}, {3, 0}}},
-        {{0, 0}, {2, 2}, {{0, 0}, {1, 1}, {2, 2}}},          // a tie: x drives
+        {{0, 0}, {2, 2}, {{0, 0}, {1, 1}, {2, 2}}}, // a tie: x drives
         {{7, 4}, {7, 4}, {{7, 4}}},
         {{10, 10}, {13, 11}, {{10, 10}, {11, 10}, {12, 11}, {13, 11}}},
     };
     for (const LineCase& c : cases)
         EXPECT_EQ(LinePoints(c.from.first, c.from.second, c.to.first, c.to.second), c.plotted)
-            << "from (" << c.from.first << ", " << c.from.second << ") to (" << c.to.first << ", " << c.to.second << ")";
+            << "from (" << c.from.first << ", " << c.from.second << ") to (" << c.to.first << ", " << c.to.second
+            << ")";
 }
 
 TEST(Rasteriser, RandomSegmentsAreSymmetricConnectedAndHaveMaxPlusOnePoints)
@@ -56,7 +57,8 @@ TEST(Rasteriser, RandomSegmentsAreSymmetricConnectedAndHaveMaxPlusOnePoints)
         EXPECT_TRUE(set.count({x0, y0}) && set.count({x1, y1}));
         for (size_t i = 1; i < forward.size(); ++i)
             ASSERT_LE(std::max(std::abs(forward[i].first - forward[i - 1].first),
-                               std::abs(forward[i].second - forward[i - 1].second)), 1);
+                               std::abs(forward[i].second - forward[i - 1].second)),
+                      1);
     }
 }
 

@@ -59,16 +59,18 @@ TEST(Selection, TheReleaseSelectsTheHalfOpenRectangleWhicheverWayItWasDragged)
     }
 }
 
-TEST(Selection, AReleaseOnTheAnchorsColumnOrRowLeavesNothingEditable)
+// Such a rectangle spans no pixel: the whole image stays editable, as the
+// press left it, even over a smaller selection made before.
+TEST(Selection, AReleaseOnTheAnchorsColumnOrRowLeavesEverythingEditable)
 {
     Scene scene(20, 20);
     auto select = scene.Make<TSelectRect>();
-    int ax = 5, ay = 5;
-    select->Trace(&ax, &ay, 5, 12, mbLeft, nullptr);
-    EXPECT_TRUE(editable(scene).empty());
-    select->Clic(0, 0, mbLeft, scene.Window());
-    select->Trace(&ax, &ay, 12, 5, mbLeft, nullptr);
-    EXPECT_TRUE(editable(scene).empty());
+    for (const Point& end : {Point{5, 12}, Point{12, 5}, Point{5, 0}}) {
+        scene.Stroke(*select, {{2, 2}, {9, 9}});
+        ASSERT_EQ(editable(scene), box(2, 2, 9, 9));
+        scene.Stroke(*select, {{5, 5}, {7, 9}, end});
+        EXPECT_EQ(editable(scene), box(0, 0, 20, 20)) << end.first << "," << end.second;
+    }
 }
 
 TEST(Selection, PreviewIsTheOutlineInTheButtonsColourOverProtectedPixels)
@@ -86,7 +88,7 @@ TEST(Selection, PreviewIsTheOutlineInTheButtonsColourOverProtectedPixels)
     for (int r = 10; r <= 12; ++r)
         outline.insert({{10, r}, {14, r}});
     EXPECT_EQ(Where(scene.window, kRed), outline);
-    EXPECT_TRUE(editable(scene).empty());  // the preview leaves the mask alone
+    EXPECT_TRUE(editable(scene).empty()); // the preview leaves the mask alone
     scene.Repaint();
     select->Trace(&ax, &ay, 14, 13, mbRight, scene.Window());
     EXPECT_EQ(Where(scene.window, kBlue), outline);
@@ -101,7 +103,7 @@ TEST(Selection, LaterToolsChangeOnlyPixelsInsideTheRectangle)
 
     auto pot = scene.Make<TPot>();
     pot->SetCouleur1(kRed);
-    scene.Press(*pot, 0, 0);  // outside: protected pixels are not crossed
+    scene.Press(*pot, 0, 0); // outside: protected pixels are not crossed
     EXPECT_TRUE(Where(*scene.image, kRed).empty());
     scene.Press(*pot, 15, 10);
     EXPECT_EQ(Where(*scene.image, kRed), inside);

@@ -1,9 +1,9 @@
 #include "ToolScene.h"
 #include "tools/Tformes.h"
 
-#include <gtest/gtest.h>
 #include <algorithm>
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 using namespace toolscene;
 
@@ -57,7 +57,7 @@ TEST(LineTool, DrawsFromThePressToTheReleaseAndPreviewsOnTheWindow)
     scene.Move(*line, 16, 3);
     EXPECT_EQ(Where(scene.window, clBlack), LineSet(10, 10, 16, 3));
     EXPECT_EQ(Where(*scene.image, clBlack), Points({{10, 10}}));
-    scene.Move(*line, 13, 11);  // the previous preview is gone with the repaint
+    scene.Move(*line, 13, 11); // the previous preview is gone with the repaint
     EXPECT_EQ(Where(scene.window, clBlack), Points({{10, 10}, {11, 10}, {12, 11}, {13, 11}}));
     scene.Release(*line, 13, 11);
     EXPECT_EQ(Where(*scene.image, clBlack), Points({{10, 10}, {11, 10}, {12, 11}, {13, 11}}));
@@ -191,8 +191,8 @@ TEST(Shapes, BothButtonsPreviewTwiceAndTheReleaseDrawsOnce)
     rectangle->SetCouleur1(kRed);
     scene.Press(*rectangle, 2, 2);
     scene.Move(*rectangle, 8, 9, true, true);
-    EXPECT_TRUE(Where(scene.window, kRed).empty());  // wiped by the second repaint
-    EXPECT_EQ(Where(scene.window, clWhite).size(), 900u);  // the right preview is white on white
+    EXPECT_TRUE(Where(scene.window, kRed).empty()); // wiped by the second repaint
+    EXPECT_EQ(Where(scene.window, clWhite).size(), 900u); // the right preview is white on white
     scene.Release(*rectangle, 8, 9, mbLeft);
     EXPECT_EQ(Where(*scene.image, kRed).size(), 25u);
 }

@@ -27,7 +27,7 @@ void Scene::Press(TOutil& tool, int x, int y, TMouseButton button)
 
 void Scene::Move(TOutil& tool, int x, int y, bool left, bool right)
 {
-    if (anchorX == -1 || anchorY == -1 || x == anchorX || y == anchorY)
+    if (anchorX == -1 || anchorY == -1 || (x == anchorX && y == anchorY))
         return;
     if (left) {
         Repaint();
@@ -41,7 +41,7 @@ void Scene::Move(TOutil& tool, int x, int y, bool left, bool right)
 
 void Scene::Release(TOutil& tool, int x, int y, TMouseButton button)
 {
-    if (anchorX != -1 && anchorY != -1 && x != anchorX && y != anchorY)
+    if (anchorX != -1 && anchorY != -1 && (x != anchorX || y != anchorY))
         tool.Trace(&anchorX, &anchorY, x, y, button, nullptr);
     Repaint();
 }

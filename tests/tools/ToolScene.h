@@ -21,16 +21,17 @@ using Points = std::set<Point>;
 // A document as the tools see it: an image, its selection mask, and a window
 // surface that shows the image 1:1 (the canvas handed to Clic and Trace). The
 // anchor and the routing of moves and releases follow the document window:
-// a move or release reaches the tool only when both coordinates differ from
-// the anchor, and the window is repainted from the image before each drag call
+// a move or release reaches the tool only when it differs from the anchor in x
+// or in y, and the window is repainted from the image before each drag call
 // and after the release.
 struct Scene {
     Scene(int width, int height, TColor colour = clWhite);
 
-    template <class Tool>
-    std::unique_ptr<Tool> Make()
+    // The tool on this scene's image and mask; `extra` follows them (the
+    // palette tools' host).
+    template <class Tool, class... Extra> std::unique_ptr<Tool> Make(Extra... extra)
     {
-        return std::make_unique<Tool>(image.get(), selection.GetRows());
+        return std::make_unique<Tool>(image.get(), selection.GetRows(), extra...);
     }
 
     TCanvas* Window() { return window.Canvas(); }

@@ -25,7 +25,8 @@ std::string titleOf(Display* display, Window window)
     unsigned char* data = nullptr;
     std::string title;
     if (XGetWindowProperty(display, window, netName, 0, 1024, False, utf8, &type, &format, &count, &after, &data) ==
-            Success && data) {
+            Success &&
+        data) {
         title.assign(reinterpret_cast<char*>(data), count);
         XFree(data);
         return title;

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "platform/TBitmap.h"
+
+#include <QtGlobal>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <vector>
+
+// The memory that the undo steps of all documents together may hold.
+constexpr qint64 kHistoryBudget = qint64(512) << 20;
+
+// What the history holds, over all documents. Tests lower the budget.
+qint64 HistoryBudget();
+void SetHistoryBudget(qint64 bytes);
+qint64 HistoryHeldBytes();
+
+// One undo step: the bytes of the pixels it changed, kept as row spans. The
+// step holds the side of the change that is not in the image: undoing and
+// redoing both swap it with the image.
+class TEtape {
+public:
+    struct Span {
+        int row;
+        int offset; // first byte in the row
+        int length; // bytes
+        qsizetype at; // first byte in the step's buffer
+    };
+    TEtape(std::vector<Span> spans, std::unique_ptr<std::uint8_t[]> bytes, qsizetype size);
+    void Swap(TBitmap& image);
+    qint64 Bytes() const;
+    std::uint64_t Id() const { return id_; }
+
+private:
+    std::vector<Span> spans_;
+    std::unique_ptr<std::uint8_t[]> bytes_;
+    qsizetype size_;
+    std::uint64_t id_;
+};
+
+// The undo and redo steps of one document's image. A gesture is recorded as
+// it goes: each row is copied the first time it is handed out for writing,
+// and at the end only the pixels that really changed are kept. A whole-image
+// change copies the image first. Steps go oldest first, over all documents,
+// when the budget is reached; a step larger than the budget is not kept and
+// the change cannot be undone.
+class THistorique : private TRowWatcher {
+public:
+    explicit THistorique(TBitmap& image);
+    ~THistorique();
+    THistorique(const THistorique&) = delete;
+    THistorique& operator=(const THistorique&) = delete;
+
+    // A gesture: the rows that the image hands out for writing between the
+    // two calls are watched. Beginning a gesture ends one still open.
+    void BeginGesture();
+    void EndGesture();
+    bool GestureOpen() const { return watching_; }
+
+    // A change of the whole image: copies it (after making room) at the
+    // beginning; at the end the step is kept when something changed. Nested
+    // pairs count as one change.
+    void BeginWhole();
+    void EndWhole();
+
+    // Each returns false when there is nothing to undo or redo.
+    bool Undo();
+    bool Redo();
+    std::size_t UndoCount() const { return undo_.size(); }
+    std::size_t RedoCount() const { return redo_.size(); }
+
+    // Changed since created, opened or last saved.
+    bool Modified() const { return Current() != saved_; }
+    void MarkSaved() { saved_ = Current(); }
+
+private:
+    friend class THistoryStore;
+    void RowTouched(int row) override;
+    std::uint64_t Current() const { return undo_.empty() ? base_ : undo_.back()->Id(); }
+    // Keeps the change made from the saved rows, or forgets the history when
+    // the change cannot be kept.
+    void Commit(std::unique_ptr<TEtape> step);
+    void Broken();
+    void DropRedo();
+    // The creation number of the oldest step held (0 when none).
+    std::uint64_t Oldest() const;
+    // Drops the oldest step; returns the bytes freed.
+    qint64 DropOldest();
+    // Builds the step of the rows saved since the beginning; null when nothing changed.
+    std::unique_ptr<TEtape> Collect();
+
+    TBitmap& image_;
+    std::deque<std::unique_ptr<TEtape>> undo_;
+    std::vector<std::unique_ptr<TEtape>> redo_; // back: the next to redo
+    std::uint64_t base_;
+    std::uint64_t saved_;
+
+    // The rows saved while a change is open, in the order first touched.
+    bool watching_ = false;
+    bool lost_ = false; // a copy failed: the change cannot be undone
+    int wholeDepth_ = 0;
+    std::vector<std::uint8_t> touched_;
+    std::vector<int> rows_;
+    std::vector<std::unique_ptr<std::uint8_t[]>> rowCopies_;
+    std::unique_ptr<std::uint8_t[]> wholeCopy_;
+    qint64 reserved_ = 0;
+};

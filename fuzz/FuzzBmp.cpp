@@ -1,0 +1,82 @@
+// libFuzzer target: the loader's in-memory path. Each input is decoded twice
+// with fresh allocations filled with two different patterns; the outcomes
+// (French error or pixels) must be identical, so no pixel ever depends on what
+// memory held. A decoded image is also written as a 24-bit BMP and read back,
+// which must give the same pixels.
+#include "platform/BmpFile.h"
+#include "platform/Exception.h"
+
+#include <QBuffer>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sanitizer/allocator_interface.h>
+
+namespace {
+
+volatile unsigned char fillByte = 0;
+
+void onAllocation(const volatile void* pointer, size_t size)
+{
+    if (fillByte != 0)
+        std::memset(const_cast<void*>(pointer), fillByte, size);
+}
+
+void onRelease(const volatile void*) { }
+
+// The error, or the size and the 3 x width bytes of every row.
+QByteArray outcome(const char* data, qint64 size, unsigned char fill, QImage* image)
+{
+    fillByte = fill;
+    QByteArray result;
+    try {
+        *image = DecodeBmp(data, size, QStringLiteral("fuzz.bmp"), nullptr);
+        fillByte = 0;
+        result = QByteArray::number(image->width()) + 'x' + QByteArray::number(image->height()) + ':';
+        for (int y = 0; y < image->height(); ++y)
+            result.append(reinterpret_cast<const char*>(image->constScanLine(y)), 3 * image->width());
+    } catch (const ERasterError& error) {
+        fillByte = 0;
+        *image = QImage();
+        result = error.Message().toUtf8();
+    }
+    return result;
+}
+
+[[noreturn]] void fail(const char* what)
+{
+    std::fprintf(stderr, "velmora_fuzz_bmp: %s\n", what);
+    std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    __sanitizer_install_malloc_and_free_hooks(onAllocation, onRelease);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const char* bytes = reinterpret_cast<const char*>(data);
+    QImage first;
+    QImage second;
+    const QByteArray a = outcome(bytes, qint64(size), 0x55, &first);
+    const QByteArray b = outcome(bytes, qint64(size), 0xAA, &second);
+    if (a != b)
+        fail("the same file decoded twice gives different results");
+    if (first.isNull())
+        return 0;
+
+    QByteArray written;
+    QBuffer buffer(&written);
+    buffer.open(QIODevice::WriteOnly);
+    if (!WriteBmp24(buffer, first))
+        fail("writing the decoded image failed");
+    QImage reread;
+    const QByteArray c = outcome(written.constData(), written.size(), 0x33, &reread);
+    if (c != a)
+        fail("the written image does not read back as the same pixels");
+    return 0;
+}
