@@ -11,6 +11,16 @@
 // The memory that the undo steps of all documents together may hold.
 constexpr qint64 kHistoryBudget = qint64(512) << 20;
 
+// The bytes a step keeps. A large block lies on huge pages where the system
+// offers them: a fresh whole-image copy written page by page would cost a
+// page fault every 4 KiB, more than the copy itself.
+struct FreeStepBytes {
+    void operator()(std::uint8_t* bytes) const;
+};
+using StepBytes = std::unique_ptr<std::uint8_t[], FreeStepBytes>;
+// Null when the memory cannot be had.
+StepBytes AllocateStepBytes(std::size_t bytes);
+
 // What the history holds, over all documents. Tests lower the budget.
 qint64 HistoryBudget();
 void SetHistoryBudget(qint64 bytes);
@@ -27,14 +37,14 @@ public:
         int length; // bytes
         qsizetype at; // first byte in the step's buffer
     };
-    TEtape(std::vector<Span> spans, std::unique_ptr<std::uint8_t[]> bytes, qsizetype size);
+    TEtape(std::vector<Span> spans, StepBytes bytes, qsizetype size);
     void Swap(TBitmap& image);
     qint64 Bytes() const;
     std::uint64_t Id() const { return id_; }
 
 private:
     std::vector<Span> spans_;
-    std::unique_ptr<std::uint8_t[]> bytes_;
+    StepBytes bytes_;
     qsizetype size_;
     std::uint64_t id_;
 };
@@ -103,6 +113,6 @@ private:
     std::vector<std::uint8_t> touched_;
     std::vector<int> rows_;
     std::vector<std::unique_ptr<std::uint8_t[]>> rowCopies_;
-    std::unique_ptr<std::uint8_t[]> wholeCopy_;
+    StepBytes wholeCopy_;
     qint64 reserved_ = 0;
 };

@@ -442,8 +442,12 @@ BmpHeaderInfo ValidateBmpHeader(const QByteArray& head, qint64 fileSize, const Q
     info.pixelOffset = offBits;
     if (rle) {
         // A run of 255 pixels costs 2 bytes: a stream covers at most 128 pixels
-        // a byte. A larger claim would only make an image out of nothing.
-        if (width * height > (fileSize - offBits) * 128)
+        // a byte. Its escapes may skip more (the skipped pixels are black), so
+        // an image up to kRleFreePixels is taken whatever its stream; a larger
+        // claim than the stream can cover would only make an image out of
+        // nothing.
+        constexpr qint64 kRleFreePixels = qint64(4) << 20;
+        if (width * height > kRleFreePixels && width * height > (fileSize - offBits) * 128)
             refuse(fileName,
                    QStringLiteral("les données compressées ne peuvent pas remplir une image de %1 x %2 pixels.")
                        .arg(width)

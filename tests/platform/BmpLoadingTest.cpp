@@ -27,7 +27,7 @@
 
 namespace {
 
-using bmpfile::Spec;
+using bmpfile::FileLayout;
 
 QString writeFile(const QByteArray& bytes, const QString& name = QStringLiteral("image.bmp"))
 {
@@ -205,7 +205,7 @@ TEST(BmpDecoding, BitFieldsAreScaledSoThatFullScaleIsWhite)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << row.bits << " bits, pixel 0x" << std::hex << row.pixel);
-        Spec s;
+        FileLayout s;
         s.bits = row.bits;
         s.compression = row.compression;
         s.masks = row.masks;
@@ -271,7 +271,7 @@ TEST(BmpDecoding, PixelsTheFileDoesNotDefineAreBlack)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        Spec s;
+        FileLayout s;
         s.width = 3;
         s.height = row.height;
         s.bits = row.bits;
@@ -282,7 +282,7 @@ TEST(BmpDecoding, PixelsTheFileDoesNotDefineAreBlack)
     }
     // A palette that ends before the indices the pixels use, as in some old
     // files with the 12-byte header.
-    Spec os2;
+    FileLayout os2;
     os2.width = 3;
     os2.bits = 8;
     os2.headerSize = 12;
@@ -309,8 +309,8 @@ TEST(BmpDecoding, HostileFilesAreRefusedOrDecodedWithinTimeAndMemory)
         EXPECT_EQ(::truncate(QFile::encodeName(path).constData(), off_t(size)), 0);
         return path;
     };
-    const auto spec = [](std::function<void(Spec&)> change) {
-        Spec s;
+    const auto variant = [](std::function<void(FileLayout&)> change) {
+        FileLayout s;
         s.width = 4;
         s.height = 4;
         s.pixels = QByteArray(48, '\x7f');
@@ -322,9 +322,9 @@ TEST(BmpDecoding, HostileFilesAreRefusedOrDecodedWithinTimeAndMemory)
             bytes[at + i] = char(value >> (8 * i));
         return bytes;
     };
-    const QByteArray good = spec([](Spec&) {});
+    const QByteArray good = variant([](FileLayout&) {});
     const auto rle = [](int width, int height, QByteArray stream) {
-        Spec s;
+        FileLayout s;
         s.width = width;
         s.height = height;
         s.bits = 8;
@@ -334,7 +334,7 @@ TEST(BmpDecoding, HostileFilesAreRefusedOrDecodedWithinTimeAndMemory)
         return bmpfile::Build(s);
     };
     const auto bitfields = [&](std::array<std::uint32_t, 4> masks, int bits = 16) {
-        return spec([&](Spec& s) {
+        return variant([&](FileLayout& s) {
             s.bits = bits;
             s.compression = 3;
             s.masks = masks;
@@ -364,20 +364,20 @@ TEST(BmpDecoding, HostileFilesAreRefusedOrDecodedWithinTimeAndMemory)
         {"over 1 GiB", save("gib", patch32(patch32(good, 18, 32767), 22, 32767)), "trop grande"},
         {"offset past the end", save("off", patch32(good, 10, 0x7FFFFFFF)), "la position des pixels"},
         {"offset inside the header", save("offin", patch32(good, 10, 20)), "la position des pixels"},
-        {"0 bits", save("b0", spec([](Spec& s) { s.bits = 0; })), "profondeur de 0 bits"},
-        {"7 bits", save("b7", spec([](Spec& s) { s.bits = 7; })), "profondeur de 7 bits"},
-        {"64 bits", save("b64", spec([](Spec& s) { s.bits = 64; })), "profondeur de 64 bits"},
-        {"unknown compression", save("c9", spec([](Spec& s) { s.compression = 9; })), "pas pris en charge"},
-        {"alpha bit fields", save("c6", spec([](Spec& s) {
+        {"0 bits", save("b0", variant([](FileLayout& s) { s.bits = 0; })), "profondeur de 0 bits"},
+        {"7 bits", save("b7", variant([](FileLayout& s) { s.bits = 7; })), "profondeur de 7 bits"},
+        {"64 bits", save("b64", variant([](FileLayout& s) { s.bits = 64; })), "profondeur de 64 bits"},
+        {"unknown compression", save("c9", variant([](FileLayout& s) { s.compression = 9; })), "pas pris en charge"},
+        {"alpha bit fields", save("c6", variant([](FileLayout& s) {
                                       s.bits = 32;
                                       s.compression = 6;
                                   })),
          "pas pris en charge"},
-        {"56-byte header", save("h56", spec([](Spec& s) { s.headerSize = 56; })),
+        {"56-byte header", save("h56", variant([](FileLayout& s) { s.headerSize = 56; })),
          "type d'en-tête n'est pas pris en charge"},
-        {"44-byte header", save("h44", spec([](Spec& s) { s.headerSize = 44; })), "inconnu ou endommagé"},
-        {"two planes", save("planes", spec([](Spec& s) { s.planes = 2; })), "endommagée"},
-        {"huge palette count", save("pal", spec([](Spec& s) {
+        {"44-byte header", save("h44", variant([](FileLayout& s) { s.headerSize = 44; })), "inconnu ou endommagé"},
+        {"two planes", save("planes", variant([](FileLayout& s) { s.planes = 2; })), "endommagée"},
+        {"huge palette count", save("pal", variant([](FileLayout& s) {
                                         s.bits = 8;
                                         s.coloursUsed = 0xFFFFFFFF;
                                     })),
@@ -394,6 +394,7 @@ TEST(BmpDecoding, HostileFilesAreRefusedOrDecodedWithinTimeAndMemory)
         {"RLE delta past the end", save("rle-far", rle(20, 20, QByteArray::fromHex("0002ffff0101"))), kImage},
         {"RLE literal past the end", save("rle-lit", rle(20, 20, QByteArray::fromHex("00ff0101"))), kImage},
         {"RLE of escapes only", save("rle-eol", rle(200, 200, QByteArray(60000, '\0'))), kImage},
+        {"2000 x 2000 RLE ending at once", save("rle-skip", rle(2000, 2000, QByteArray::fromHex("0001"))), kImage},
         {"4 GiB of junk", sparse("junk", "XX", qint64(4) << 30), "ce n'est pas une image BMP"},
         {"a small image and 4 GiB after it", sparse("tail", good, qint64(4) << 30), kImage},
         {"a folder", dir + "/dossier.bmp", "ce n'est pas un fichier ordinaire"},
@@ -422,7 +423,7 @@ TEST(BmpRoundTrips, LoadThenSaveReproducesTheFile)
 {
     for (int width : {1, 2, 3, 5, 6, 7, 641}) {
         SCOPED_TRACE(width);
-        Spec s;
+        FileLayout s;
         s.width = width;
         s.height = 5;
         s.resolution = 0;

@@ -18,7 +18,7 @@ void put32(QByteArray& d, int at, std::uint32_t v)
 
 } // namespace
 
-QByteArray Build(const Spec& s)
+QByteArray Build(const FileLayout& s)
 {
     const bool os2 = s.headerSize == 12;
     const int entry = os2 ? 3 : 4;
@@ -100,9 +100,9 @@ std::vector<Named> Variants()
     const auto indexed = [&](int bits, int count) {
         return [=](int x, int r) { return std::uint32_t((x * 7 + r * 3) % count) & ((1u << bits) - 1); };
     };
-    const auto add = [&](const char* name, const Spec& s) { v.push_back({QString::fromLatin1(name), Build(s)}); };
+    const auto add = [&](const char* name, const FileLayout& s) { v.push_back({QString::fromLatin1(name), Build(s)}); };
 
-    Spec s;
+    FileLayout s;
     s = {};
     s.width = 13;
     s.height = 5;

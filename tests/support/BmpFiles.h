@@ -11,7 +11,7 @@
 // the fuzzer's seed corpus. Needs Qt Core only.
 namespace bmpfile {
 
-struct Spec {
+struct FileLayout {
     int width = 1;
     int height = 1; // negative: top-down
     int bits = 24;
@@ -27,7 +27,7 @@ struct Spec {
 };
 
 // The file's bytes.
-QByteArray Build(const Spec& spec);
+QByteArray Build(const FileLayout& layout);
 
 // Stored rows of an uncompressed image, padded to 4 bytes: value(x, storedRow)
 // gives the pixel's index or packed value (24 bits: 0x00RRGGBB).

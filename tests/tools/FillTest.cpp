@@ -16,7 +16,7 @@ constexpr TColor kGrey = RGBColor(128, 128, 128);
 constexpr TColor kLeaf = RGBColor(10, 200, 30);
 constexpr TColor kMoss = RGBColor(30, 200, 10);
 
-// The original work list, transcribed as it was: a chain of nodes with an
+// The reference work list, the plainest one: a chain of nodes with an
 // empty head node at its newest end. Finding the oldest point and removing a
 // point both walk the whole chain; a point may be in it several times.
 class LinkedWorkList {
@@ -80,7 +80,7 @@ private:
     int count_ = 0;
 };
 
-// The original fill, step by step, through the canvases. Returns the window
+// The reference fill, step by step, through the canvases. Returns the window
 // writes in their order. Never called with the colour equal to the target,
 // where it would not end.
 std::vector<Point> referenceFill(Scene& scene, int x, int y, TColor colour)
@@ -243,13 +243,13 @@ TEST(PaintBucket, DragAndReleaseDoNothing)
     EXPECT_EQ(Where(*filled, clBlack).size(), 100u);
 }
 
-// The window ends up as the original work list paints it pixel by pixel,
+// The window ends up as the reference work list paints it pixel by pixel,
 // breadth first, and so does the bitmap; the notifier hears of the whole fill
 // once. Random regions of sparse to dense borders (around 40 % the regions are
 // mazes full of dead ends), with protected pixels, on odd sizes across the
 // 64-pixel words of the walk, and sometimes a window that shows another colour
 // at the seed than the bitmap.
-TEST(PaintBucket, PaintsTheWindowAsTheOriginalWorkListDoes)
+TEST(PaintBucket, PaintsTheWindowAsTheReferenceWorkListDoes)
 {
     std::mt19937 random(99);
     for (int round = 0; round < 160; ++round) {
