@@ -18,7 +18,7 @@ public:
     TColor Couleur2() const override { return clWhite; }
     void SetDessin(TDessin* document) override { active = document; }
     TDessin* ActiveDessin() const override { return active; }
-    void OpenFiles(const QStringList&) override {}
+    void OpenFiles(const QStringList&) override { }
 
     std::unique_ptr<TLine> tool = std::make_unique<TLine>(nullptr, nullptr);
     TDessin* active = nullptr;

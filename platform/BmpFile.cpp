@@ -231,11 +231,14 @@ void decodeRle(const BmpHeaderInfo& info, const std::uint8_t* s, qint64 n, QImag
 void prefault(void* start, qsizetype bytes)
 {
 #ifdef MADV_POPULATE_WRITE
+    // The whole pages inside [start, start + bytes).
     const auto page = quintptr(::sysconf(_SC_PAGESIZE));
-    const quintptr first = (quintptr(start) + page - 1) & ~(page - 1);
-    const quintptr end = (quintptr(start) + quintptr(bytes)) & ~(page - 1);
+    auto* const begin = static_cast<std::uint8_t*>(start);
+    const quintptr headMisalign = quintptr(begin) % page;
+    std::uint8_t* const first = begin + (headMisalign ? page - headMisalign : 0);
+    std::uint8_t* const end = begin + bytes - quintptr(begin + bytes) % page;
     if (bytes >= (qsizetype(1) << 20) && end > first)
-        ::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+        ::madvise(first, size_t(end - first), MADV_POPULATE_WRITE);
 #else
     Q_UNUSED(start);
     Q_UNUSED(bytes);
