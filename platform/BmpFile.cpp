@@ -247,7 +247,7 @@ void prefault(void* start, qsizetype bytes)
 
 QImage decode(Source& source, const BmpHeaderInfo& info, const QString& fileName, qint64 fileSize)
 {
-    QImage image(info.width, info.height, QImage::Format_BGR888);
+    QImage image = NewBitmapImage(info.width, info.height);
     if (image.isNull())
         refuse(fileName, QStringLiteral("mémoire insuffisante."));
     std::uint8_t* bits = image.bits();

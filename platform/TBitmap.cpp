@@ -8,13 +8,33 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <sys/mman.h>
 
 bool BitmapSizeAllowed(qint64 width, qint64 height)
 {
     if (width < 0 || height < 0 || width > kMaxBitmapSide || height > kMaxBitmapSide)
         return false;
     return BitmapRowBytes(width) * height <= kMaxBitmapBytes;
+}
+
+QImage NewBitmapImage(int width, int height)
+{
+    constexpr qsizetype kHugePage = qsizetype(2) << 20;
+    const qsizetype stride = BitmapRowBytes(width);
+    const qsizetype bytes = stride * height;
+    if (width <= 0 || height <= 0 || bytes < kHugePage)
+        return QImage(width, height, QImage::Format_BGR888);
+    const qsizetype size = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    void* memory = std::aligned_alloc(size_t(kHugePage), size_t(size));
+    if (!memory)
+        return QImage();
+#if defined(MADV_HUGEPAGE)
+    ::madvise(memory, size_t(size), MADV_HUGEPAGE); // only advice: ordinary pages otherwise
+#endif
+    // The image owns the block: the last copy of it frees it.
+    return QImage(static_cast<uchar*>(memory), width, height, stride, QImage::Format_BGR888, std::free, memory);
 }
 
 TBitmap::TBitmap() = default;
@@ -37,7 +57,7 @@ void TBitmap::SetSize(int width, int height)
         Adopt(QImage(), width, height);
         return;
     }
-    QImage resized(width, height, QImage::Format_BGR888);
+    QImage resized = NewBitmapImage(width, height);
     if (resized.isNull())
         throw ERasterError(
             QStringLiteral("Mémoire insuffisante pour une image de %1 x %2 pixels.").arg(width).arg(height));
@@ -107,9 +127,11 @@ void TBitmap::Assign(const TBitmap& other)
 {
     if (&other == this)
         return;
-    QImage copy = other.image_.copy();
+    QImage copy = other.image_.isNull() ? QImage() : NewBitmapImage(other.width_, other.height_);
     if (!other.image_.isNull() && copy.isNull())
         throw ERasterError(QStringLiteral("Mémoire insuffisante pour copier l'image."));
+    if (!copy.isNull())
+        std::memcpy(copy.bits(), other.image_.constBits(), size_t(copy.sizeInBytes()));
     Adopt(std::move(copy), other.width_, other.height_);
     pixelFormat_ = other.pixelFormat_;
 }

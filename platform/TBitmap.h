@@ -36,6 +36,12 @@ constexpr qint64 BitmapRowBytes(qint64 width) { return (width * 3 + 3) & ~qint64
 // True when a width x height 24-bit bitmap fits the limits above.
 bool BitmapSizeAllowed(qint64 width, qint64 height);
 
+// A width x height image in the bitmaps' format (rows padded to 4 bytes), its
+// pixels not yet written; null when the memory cannot be had. A large one
+// lies on huge pages where the system offers them: a fresh photo written page
+// by page would cost a page fault every 4 KiB, more than writing it.
+QImage NewBitmapImage(int width, int height);
+
 // A 24-bit image held in a QImage (Format_BGR888, row 0 at the top).
 class TBitmap {
 public:
