@@ -68,6 +68,11 @@ inline void copyRun(std::uint8_t* target, const std::uint8_t* source, std::size_
 
 } // namespace
 
+// The plain loop it computes, with A = Height / 16: for each column x,
+//     wave = (long double)sin(3x x 6.2831885307 / 3W) x A,
+// and for each source row y from A to Height - A - 1, pixel (x, (int)(wave + y))
+// of the result takes pixel (x, y) of the image as it was; positions that no
+// source reaches keep their pixel.
 void VagueY(TBitmap& bitmap)
 {
     const int width = bitmap.Width();
