@@ -29,21 +29,6 @@ namespace {
 
 using bmpfile::FileLayout;
 
-QString writeFile(const QByteArray& bytes, const QString& name = QStringLiteral("image.bmp"))
-{
-    const QString path = testimg::TempDir() + "/" + name;
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    return path;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The 3 x width bytes of every row.
 QByteArray pixelBytes(const QImage& image)
 {
@@ -163,7 +148,7 @@ TEST(BmpDecoding, MatchesQtOnEveryWellFormedVariant)
         const QImage mine = decoded(file.bytes);
         ASSERT_FALSE(mine.isNull());
         TBitmap loaded;
-        loaded.LoadFromFile(writeFile(file.bytes));
+        loaded.LoadFromFile(testimg::WriteFile(file.bytes));
         EXPECT_EQ(pixelBytes(loaded.Image()), pixelBytes(mine));
         const QStringList scaledOrUndefined = {"rgb555", "bitfields565", "bitfields231", "bitfields101010",
                                                "rle8-delta"};
@@ -211,7 +196,7 @@ TEST(BmpDecoding, BitFieldsAreScaledSoThatFullScaleIsWhite)
         s.masks = row.masks;
         s.pixels = bmpfile::Rows(1, 1, row.bits, [&](int, int) { return row.pixel; });
         TBitmap bitmap;
-        bitmap.LoadFromFile(writeFile(bmpfile::Build(s)));
+        bitmap.LoadFromFile(testimg::WriteFile(bmpfile::Build(s)));
         EXPECT_EQ(testimg::At(bitmap, 0, 0), row.expected);
         EXPECT_EQ(bitmap.PixelFormat(), row.bits == 16 ? pf16bit : pf32bit);
     }
@@ -439,11 +424,11 @@ TEST(BmpRoundTrips, LoadThenSaveReproducesTheFile)
 
         for (const QByteArray& file : {bottomUp, topDown}) {
             TBitmap bitmap;
-            bitmap.LoadFromFile(writeFile(file, "in.bmp"));
+            bitmap.LoadFromFile(testimg::WriteFile(file, "in.bmp"));
             EXPECT_EQ(bitmap.PixelFormat(), pf24bit);
             const QString out = testimg::TempDir() + "/out.bmp";
             bitmap.SaveToFile(out);
-            EXPECT_TRUE(readFile(out) == bottomUp);
+            EXPECT_TRUE(testimg::ReadFile(out) == bottomUp);
         }
     }
 }
@@ -456,7 +441,7 @@ TEST(BmpRoundTrips, AFailedSaveLeavesThePreviousFileIntact)
     const QString path = dir + "/photo.bmp";
     auto small = testimg::Noise(20, 10, 7);
     small->SaveToFile(path);
-    const QByteArray before = readFile(path);
+    const QByteArray before = testimg::ReadFile(path);
     const ChildReport report = inChild([&] {
         ::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{4096, 4096};
@@ -471,6 +456,6 @@ TEST(BmpRoundTrips, AFailedSaveLeavesThePreviousFileIntact)
     });
     ASSERT_TRUE(report.finished);
     EXPECT_TRUE(report.text.contains(QStringLiteral("l'écriture a échoué"))) << report.text.toStdString();
-    EXPECT_TRUE(readFile(path) == before);
+    EXPECT_TRUE(testimg::ReadFile(path) == before);
     EXPECT_EQ(QDir(dir).entryList(QDir::Files), QStringList{"photo.bmp"});
 }

@@ -42,15 +42,6 @@ QByteArray bmpBytes(int width, int height, int bits, const QByteArray& palette, 
     return d + pixels;
 }
 
-QString writeFile(const QByteArray& bytes, const QString& name = QStringLiteral("image.bmp"))
-{
-    const QString path = testimg::TempDir() + "/" + name;
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    return path;
-}
-
 void expectRefused(const QString& path)
 {
     TBitmap bitmap;
@@ -187,7 +178,7 @@ TEST(BmpLoading, PaletteAnd32BitImagesLoadWithTheirColoursIn24Bits)
     pixels8[0] = 1; // bottom-left blue
     pixels8[5] = 1; // top-right blue
     TBitmap eight;
-    eight.LoadFromFile(writeFile(bmpBytes(2, 2, 8, palette, pixels8)));
+    eight.LoadFromFile(testimg::WriteFile(bmpBytes(2, 2, 8, palette, pixels8)));
     EXPECT_EQ(eight.PixelFormat(), pf8bit);
     EXPECT_EQ(eight.Canvas()->Pixels(0, 0), RGBColor(255, 0, 0));
     EXPECT_EQ(eight.Canvas()->Pixels(1, 0), RGBColor(0, 0, 255));
@@ -196,7 +187,7 @@ TEST(BmpLoading, PaletteAnd32BitImagesLoadWithTheirColoursIn24Bits)
     // 32 bits: 1 x 1, B G R X.
     QByteArray pixels32("\x10\x20\x30\x00", 4);
     TBitmap thirtyTwo;
-    thirtyTwo.LoadFromFile(writeFile(bmpBytes(1, 1, 32, {}, pixels32)));
+    thirtyTwo.LoadFromFile(testimg::WriteFile(bmpBytes(1, 1, 32, {}, pixels32)));
     EXPECT_EQ(thirtyTwo.PixelFormat(), pf32bit);
     EXPECT_EQ(thirtyTwo.Canvas()->Pixels(0, 0), RGBColor(0x30, 0x20, 0x10));
     EXPECT_EQ(thirtyTwo.BytesPerLine(), 4);
@@ -205,31 +196,31 @@ TEST(BmpLoading, PaletteAnd32BitImagesLoadWithTheirColoursIn24Bits)
 TEST(BmpLoading, BadFilesThrowAFrenchErrorWithoutAllocating)
 {
     const QByteArray good = bmpBytes(4, 4, 24, {}, QByteArray(48, '\x7f'));
-    expectRefused(writeFile(good.left(good.size() - 5))); // truncated pixels
-    expectRefused(writeFile(good.left(20))); // truncated header
-    expectRefused(writeFile(QByteArray("GIF89a this is not a bitmap at all, no")));
-    expectRefused(writeFile(QByteArray()));
+    expectRefused(testimg::WriteFile(good.left(good.size() - 5))); // truncated pixels
+    expectRefused(testimg::WriteFile(good.left(20))); // truncated header
+    expectRefused(testimg::WriteFile(QByteArray("GIF89a this is not a bitmap at all, no")));
+    expectRefused(testimg::WriteFile(QByteArray()));
     expectRefused(testimg::TempDir() + "/missing.bmp");
 
     QByteArray zero = good;
     put32(zero, 18, 0);
-    expectRefused(writeFile(zero));
+    expectRefused(testimg::WriteFile(zero));
     QByteArray negative = good;
     put32(negative, 18, quint32(-5));
-    expectRefused(writeFile(negative));
+    expectRefused(testimg::WriteFile(negative));
     QByteArray huge = good;
     put32(huge, 18, 100000);
     put32(huge, 22, 100000);
-    expectRefused(writeFile(huge));
+    expectRefused(testimg::WriteFile(huge));
     QByteArray absurdHeight = good;
     put32(absurdHeight, 22, 0x80000000u);
-    expectRefused(writeFile(absurdHeight));
+    expectRefused(testimg::WriteFile(absurdHeight));
     QByteArray badOffset = good;
     put32(badOffset, 10, 0x7FFFFFFF);
-    expectRefused(writeFile(badOffset));
+    expectRefused(testimg::WriteFile(badOffset));
     QByteArray badDepth = good;
     put16(badDepth, 28, 7);
-    expectRefused(writeFile(badDepth));
+    expectRefused(testimg::WriteFile(badDepth));
 }
 
 TEST(BmpSaving, FailuresThrowAndLeaveNothingBehind)
@@ -237,7 +228,7 @@ TEST(BmpSaving, FailuresThrowAndLeaveNothingBehind)
     auto image = testimg::Uniform(2, 2, 0);
     EXPECT_THROW(image->SaveToFile(testimg::TempDir() + "/no/such/folder/a.bmp"), ERasterError);
 
-    const QString readOnly = writeFile("old", "ro.bmp");
+    const QString readOnly = testimg::WriteFile("old", "ro.bmp");
     QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ReadUser);
     EXPECT_THROW(image->SaveToFile(readOnly), ERasterError);
     QFile file(readOnly);

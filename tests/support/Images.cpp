@@ -1,8 +1,10 @@
 #include "support/Images.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <random>
 
 namespace testimg {
@@ -65,6 +67,21 @@ QString TempDir()
     const QString path = root.path() + QStringLiteral("/t%1").arg(++counter);
     QDir().mkpath(path);
     return path;
+}
+
+QString WriteFile(const QByteArray& bytes, const QString& name)
+{
+    const QString path = TempDir() + "/" + name;
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(bytes);
+    return path;
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace testimg

@@ -2,6 +2,7 @@
 
 #include "platform/TBitmap.h"
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -24,5 +25,9 @@ bool SameBytes(const TBitmap& a, const TBitmap& b);
 TColor At(const TBitmap& bitmap, int x, int y);
 // A fresh empty folder for files written by one test.
 QString TempDir();
+// Writes the bytes to a file of that name in a fresh folder; returns its path.
+QString WriteFile(const QByteArray& bytes, const QString& name = QStringLiteral("image.bmp"));
+// The bytes of a file, or nothing when it cannot be read.
+QByteArray ReadFile(const QString& path);
 
 } // namespace testimg
