@@ -62,7 +62,10 @@ void TCanvas::TextOut(int x, int y, const QString& text)
     target_.WillWriteRows(int(std::clamp<qint64>(first, -1, target_.Height())),
                           int(std::clamp<qint64>(last, -1, target_.Height())));
     // Paint on an image that shares the bitmap's pixels, so nothing is copied.
-    QImage view(target_.ScanLine(0), target_.Width(), target_.Height(), target_.BytesPerLine(), QImage::Format_BGR888);
+    // Its rows were announced above: reaching row 0 through the const accessor
+    // keeps the watcher from copying it as well.
+    auto* const pixels = const_cast<std::uint8_t*>(std::as_const(target_).ScanLine(0));
+    QImage view(pixels, target_.Width(), target_.Height(), target_.BytesPerLine(), QImage::Format_BGR888);
     QPainter painter(&view);
     painter.setFont(font);
     painter.setPen(QColor(GetRValue(font_.Color), GetGValue(font_.Color), GetBValue(font_.Color)));

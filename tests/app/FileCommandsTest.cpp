@@ -38,20 +38,12 @@ void typeAndAccept(QWidget* modal, const QString& name)
     static_cast<QDialog*>(dialog)->accept();
 }
 
-class FileCommandsTest : public FormsTest {
+class FileCommandsTest : public FormsInFolderTest {
 protected:
     void SetUp() override
     {
-        FormsTest::SetUp();
-        dir = testimg::TempDir();
-        previous = QDir::currentPath();
-        QDir::setCurrent(dir);
+        FormsInFolderTest::SetUp();
         frm_main->btn_fichier->click(); // the file palette, as the user opens it
-    }
-    void TearDown() override
-    {
-        QDir::setCurrent(previous);
-        FormsTest::TearDown();
     }
     // Runs "save as" with a name typed into the dialog.
     void SaveAs(const QString& name)
@@ -76,8 +68,6 @@ protected:
         testgui::WhenModal([name](QWidget* modal) { typeAndAccept(modal, name); });
         QTest::mouseClick(frm_fe->btn_open, Qt::LeftButton);
     }
-    QString dir;
-    QString previous;
 };
 
 bool exists(const QString& path) { return QFile::exists(path); }

@@ -256,20 +256,12 @@ TEST_F(Historique, DefaultBudgetKeepsFiftyStrokesAtVgaAndFiveEffectsAt24Megapixe
 
 namespace {
 
-class QuitAndSave : public FormsTest {
+class QuitAndSave : public FormsInFolderTest {
 protected:
     void SetUp() override
     {
-        FormsTest::SetUp();
-        dir = testimg::TempDir();
-        previous = QDir::currentPath();
-        QDir::setCurrent(dir);
+        FormsInFolderTest::SetUp();
         frm_main->show();
-    }
-    void TearDown() override
-    {
-        QDir::setCurrent(previous);
-        FormsTest::TearDown();
     }
     // Closes the palette; `answer` is the button pressed in the question, if one comes.
     bool Close(const QString& answer, QString* asked)
@@ -295,7 +287,6 @@ protected:
             static_cast<QDialog*>(dialog)->accept();
         });
     }
-    QString dir, previous;
 };
 
 } // namespace

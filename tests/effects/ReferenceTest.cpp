@@ -99,7 +99,7 @@ TEST(AllEffects, CirclesHave8977And7854AngleSteps)
 // radius 625 the steps of Cercle2 in a row lie more than 1/2 apart, past 1768
 // more than sqrt 2), an odd mid-sized one and a tall one whose corners no
 // circle reaches.
-TEST(AllEffects, CirclesGiveTheBytesOfTheirTranscriptionOnLargerImages)
+TEST(AllEffects, CirclesGiveTheBytesOfTheirReferenceLoopsOnLargerImages)
 {
     struct Case {
         int width, height;

@@ -3,6 +3,9 @@
 #include "app/Form_main.h"
 #include "app/Startup.h"
 #include "support/Gui.h"
+#include "support/Images.h"
+
+#include <QDir>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +20,26 @@ protected:
         testgui::Settle();
     }
     testgui::MessageRecorder messages;
+};
+
+// The editor's forms as at start-up, run from a fresh empty folder, where a
+// file saved under a bare name lands.
+class FormsInFolderTest : public FormsTest {
+protected:
+    void SetUp() override
+    {
+        FormsTest::SetUp();
+        dir = testimg::TempDir();
+        previous = QDir::currentPath();
+        QDir::setCurrent(dir);
+    }
+    void TearDown() override
+    {
+        QDir::setCurrent(previous);
+        FormsTest::TearDown();
+    }
+    QString dir;
+    QString previous;
 };
 
 // The editor's forms made once for a whole suite; the wells are back to black
