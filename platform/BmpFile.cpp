@@ -166,12 +166,42 @@ void convertRow(const BmpHeaderInfo& info, const std::uint8_t* in, std::uint8_t*
     }
 }
 
+// The compressed stream of an RLE image, read from its source a block at a
+// time as the decoder goes: a file's stream is never held whole in memory.
+class RleStream {
+public:
+    RleStream(Source& source, qint64 start, qint64 size) : source_(source), start_(start), size_(size) { }
+    qint64 Size() const { return size_; }
+    // The byte at `at` (0 <= at < Size()); only moves forward, one block at a time.
+    std::uint8_t operator[](qint64 at)
+    {
+        if (at < blockStart_ || at >= blockStart_ + qint64(block_.size())) {
+            const qint64 count = std::min(kBlockBytes, size_ - at);
+            block_.resize(size_t(count));
+            if (!source_.Read(start_ + at, block_.data(), count))
+                throw ReadFailed();
+            blockStart_ = at;
+        }
+        return block_[size_t(at - blockStart_)];
+    }
+    struct ReadFailed { };
+
+private:
+    static constexpr qint64 kBlockBytes = qint64(64) << 10;
+    Source& source_;
+    qint64 start_;
+    qint64 size_;
+    qint64 blockStart_ = 0;
+    std::vector<std::uint8_t> block_;
+};
+
 // Runs of RLE8 (two pixels per byte for RLE4) and escapes: 0 0 ends a row,
 // 0 1 ends the image, 0 2 dx dy moves right and on, 0 n starts n literal
 // pixels padded to an even byte count. Pixels past a row's end are dropped;
 // pixels the stream never reaches keep the black the image starts with.
-void decodeRle(const BmpHeaderInfo& info, const std::uint8_t* s, qint64 n, QImage& image)
+void decodeRle(const BmpHeaderInfo& info, RleStream& s, QImage& image)
 {
+    const qint64 n = s.Size();
     const bool four = info.encoding == BmpEncoding::Rle4;
     const qint64 width = info.width;
     const qint64 height = info.height;
@@ -261,11 +291,13 @@ QImage decode(Source& source, const BmpHeaderInfo& info, const QString& fileName
         // A stream longer than any encoding of this image is not read past that.
         const qint64 longest = height * (2 * qint64(info.width) + 4) + 4;
         const qint64 n = std::min(fileSize - info.pixelOffset, longest);
-        std::vector<std::uint8_t> stream(size_t(std::max<qint64>(n, 0)));
-        if (!source.Read(info.pixelOffset, stream.data(), n))
-            cutShort();
+        RleStream stream(source, info.pixelOffset, std::max<qint64>(n, 0));
         std::memset(bits, 0, size_t(image.sizeInBytes()));
-        decodeRle(info, stream.data(), n, image);
+        try {
+            decodeRle(info, stream, image);
+        } catch (const RleStream::ReadFailed&) {
+            cutShort();
+        }
         return image;
     }
 
@@ -367,6 +399,12 @@ BmpHeaderInfo ValidateBmpHeader(const QByteArray& head, qint64 fileSize, const Q
     if (14 + dibSize > fileSize)
         refuse(fileName, QStringLiteral("l'en-tête de l'image est tronqué."));
 
+    // Such a file wraps a whole JPEG or PNG file, whatever depth it states.
+    if ((compression == 4 || compression == 5) && dibSize != 12)
+        refuse(fileName, QStringLiteral("compression JPEG/PNG dans un BMP : pas prise en charge."));
+    // Such a file wraps a whole JPEG or PNG file, whatever depth it states.
+    if ((compression == 4 || compression == 5) && dibSize != 12)
+        refuse(fileName, QStringLiteral("compression JPEG/PNG dans un BMP : pas prise en charge."));
     switch (info.bitCount) {
     case 1:
     case 4:

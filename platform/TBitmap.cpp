@@ -1,12 +1,10 @@
 #include "platform/TBitmap.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/BmpFile.h"
 #include "platform/Exception.h"
 #include "platform/TCanvas.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -138,31 +136,12 @@ void TBitmap::Assign(const TBitmap& other)
 
 void TBitmap::SaveToFile(const QString& fileName) const
 {
-    const auto fail = [&](const QString& why) {
-        throw ERasterError(QStringLiteral("Impossible d'enregistrer l'image dans « %1 » : %2").arg(fileName, why));
-    };
+    const QString what = QStringLiteral("Impossible d'enregistrer l'image dans « %1 »").arg(fileName);
     if (image_.isNull())
-        fail(QStringLiteral("l'image est vide."));
-    const QFileInfo info(fileName);
-    if (info.isDir())
-        fail(QStringLiteral("c'est un dossier."));
-    if (!info.absoluteDir().exists())
-        fail(QStringLiteral("le dossier n'existe pas."));
-    // A device, a pipe or a link to one is never replaced by an image file.
-    if (info.exists() && !info.isFile())
-        fail(QStringLiteral("ce n'est pas un fichier ordinaire."));
-    // A file marked read-only is never replaced, even when the system would let
-    // this user do it.
-    if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner))
-        fail(QStringLiteral("le fichier est en lecture seule."));
-
-    // Written straight from the rows to a temporary file, flushed to disk, then
-    // renamed: a failed save never leaves a half-written image behind.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        fail(QStringLiteral("accès refusé."));
-    if (!WriteBmp24(file, image_))
-        fail(QStringLiteral("l'écriture a échoué (disque plein ?)."));
-    if (!file.commit())
-        fail(QStringLiteral("l'écriture a échoué (disque plein ?)."));
+        throw ERasterError(QStringLiteral("%1 : l'image est vide.").arg(what));
+    // Written straight from the rows to a temporary file, synced, then renamed:
+    // a failed save never leaves a half-written image behind.
+    AtomicFile file(fileName, what);
+    WriteBmp24(file, image_);
+    file.Commit();
 }

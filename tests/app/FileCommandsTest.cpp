@@ -2,6 +2,7 @@
 #include "dialogs/Form_fichier.h"
 #include "dialogs/Form_nouveau.h"
 #include "document/Tdessin.h"
+#include "support/FileLimits.h"
 #include "support/FormsFixture.h"
 #include "support/Images.h"
 
@@ -283,4 +284,29 @@ TEST_F(FileCommandsTest, FilesFromTheCommandLineOrADropOpenAsOuvrirOpensThem)
     EXPECT_TRUE(dropOn(document, {dir + "/deux.BMP"}));
     EXPECT_EQ(openTitles(), QStringList({"deux.BMP", "deux.BMP", "un.bmp", "un.bmp"}));
     EXPECT_EQ(messages.messages.size(), 1u);
+}
+
+TEST_F(FileCommandsTest, ASaveCutAtAnyByteShowsWhyAndKeepsTheFileOnDisk)
+{
+    const QString path = dir + "/photo.bmp";
+    testimg::Noise(3, 2, 1)->SaveToFile(path);
+    const QByteArray opened = testimg::ReadFile(path);
+    Open(path);
+    ASSERT_NE(frm_main->ActiveDessin(), nullptr);
+    // Another program changed the file since: a failed save must not touch it.
+    testimg::Noise(4, 4, 2)->SaveToFile(path);
+    const QByteArray onDisk = testimg::ReadFile(path);
+
+    for (qint64 cut = 0; cut < opened.size(); ++cut) {
+        {
+            const FileSizeLimit limit{rlim_t(cut)};
+            QTest::mouseClick(frm_fe->btn_save, Qt::LeftButton);
+        }
+        ASSERT_EQ(messages.messages.size(), size_t(cut + 1));
+        EXPECT_TRUE(messages.messages.back().text.contains(QStringLiteral("fichier trop grand")));
+        EXPECT_EQ(testimg::ReadFile(path), onDisk) << "cut at " << cut;
+    }
+    EXPECT_EQ(HiddenFiles(dir), QStringList());
+    QTest::mouseClick(frm_fe->btn_save, Qt::LeftButton);
+    EXPECT_EQ(testimg::ReadFile(path), opened);
 }

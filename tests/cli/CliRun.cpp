@@ -9,7 +9,7 @@
 
 namespace clirun {
 
-Result Run(const QStringList& arguments, const QString& outputFile)
+Result Run(const QStringList& arguments, const QString& outputFile, const std::function<void()>& inChild)
 {
     QProcess process;
     process.setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/velmora-cli"));
@@ -22,6 +22,8 @@ Result Run(const QStringList& arguments, const QString& outputFile)
     process.setStandardInputFile(QProcess::nullDevice());
     if (!outputFile.isEmpty())
         process.setStandardOutputFile(outputFile);
+    if (inChild)
+        process.setChildProcessModifier(inChild);
     process.start();
     Result result;
     if (!process.waitForStarted(30000))

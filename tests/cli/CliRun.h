@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 // Running velmora-cli as a separate process, and the files it works on.
@@ -20,7 +21,8 @@ struct Result {
 // Runs velmora-cli with `arguments`, without any display in its environment,
 // and waits at most two minutes. Its standard output goes to `outputFile` when
 // one is given.
-Result Run(const QStringList& arguments, const QString& outputFile = {});
+// `inChild` runs in the child before the program starts (to set a limit, say).
+Result Run(const QStringList& arguments, const QString& outputFile = {}, const std::function<void()>& inChild = {});
 
 // Saves `bitmap` with TBitmap::SaveToFile as `name` in a fresh folder and
 // returns the path.

@@ -4,6 +4,7 @@
 #include "CliRun.h"
 
 #include "filters/Tfiltre.h"
+#include "support/FileLimits.h"
 #include "support/Images.h"
 
 #include <QDir>
@@ -239,4 +240,25 @@ TEST(CliFiles, AnImageOfAnotherDepthIsWorkedInTwentyFourBitsAfterAWarning)
     auto written = clirun::Load(out);
     EXPECT_EQ(written->PixelFormat(), pf24bit);
     EXPECT_TRUE(clirun::Bytes(out) == clirun::Encoded(*expected));
+}
+
+// `velmora-cli photo.bmp photo.bmp negatif` when the disk cannot take the
+// whole image: an error, the exit code of a file error, the photo unchanged.
+TEST(CliFiles, AWriteCutAtAnyByteLeavesTheInputWhole)
+{
+    const QString dir = testimg::TempDir();
+    const QString photo = dir + "/photo.bmp";
+    testimg::Noise(3, 2, 7)->SaveToFile(photo);
+    const QByteArray before = clirun::Bytes(photo);
+    for (qint64 cut = 0; cut < before.size(); ++cut) {
+        const auto result = clirun::Run({photo, photo, "negatif"}, {}, [cut] { FileSizeLimit::InChild(rlim_t(cut)); });
+        EXPECT_EQ(result.exitCode, kFileError) << "cut at " << cut;
+        EXPECT_TRUE(QString::fromUtf8(result.err).contains(QStringLiteral("fichier trop grand"))) << result.err.data();
+        EXPECT_EQ(clirun::Bytes(photo), before) << "cut at " << cut;
+    }
+    EXPECT_EQ(HiddenFiles(dir), QStringList());
+    const auto whole =
+        clirun::Run({photo, photo, "negatif"}, {}, [&] { FileSizeLimit::InChild(rlim_t(before.size())); });
+    EXPECT_EQ(whole.exitCode, 0);
+    EXPECT_NE(clirun::Bytes(photo), before);
 }

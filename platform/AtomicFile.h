@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+
+// A file written in full or not at all. The bytes go to a temporary file in the
+// target's folder; Commit() checks that every byte reached the disk (writes,
+// flush, close), then renames it over the target. Any failure on the way
+// removes the temporary file, leaves the target as it was, and throws
+// ERasterError naming the real cause ("disque plein", "fichier trop grand", ...).
+// A symbolic link is followed: its target is the file replaced. Destroying the
+// object without Commit() removes the temporary file.
+class AtomicFile : public QIODevice {
+public:
+    // Checks the target and creates the temporary file; throws when the target
+    // cannot be written (a folder, a device, read-only, a link loop, ...).
+    // `what` starts every message, e.g. "Impossible d'enregistrer l'image dans « a.bmp »".
+    AtomicFile(const QString& fileName, const QString& what);
+    ~AtomicFile() override;
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Flushes, syncs and closes the temporary file, then puts it in the target's place.
+    void Commit();
+
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override;
+
+private:
+    [[noreturn]] void fail(int error);
+    [[noreturn]] void fail(const QString& why);
+    void flushBuffer();
+    void discard();
+
+    QString what_;
+    QByteArray target_; // the file replaced, links resolved
+    QByteArray temporary_;
+    int fd_ = -1;
+    int error_ = 0; // the first failed write's errno, reported at Commit()
+    QByteArray buffer_;
+};
+
+// The French cause of a failed file operation, from its errno.
+QString FileErrorCause(int error);

@@ -1,0 +1,107 @@
+#include "platform/Exception.h"
+#include "platform/TBitmap.h"
+#include "support/FileLimits.h"
+#include "support/Images.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+// Saves and returns the French message of the error, or an empty text.
+QString saveError(const TBitmap& bitmap, const QString& path)
+{
+    try {
+        bitmap.SaveToFile(path);
+    } catch (const ERasterError& error) {
+        return error.Message();
+    }
+    return {};
+}
+
+} // namespace
+
+TEST(SaveFailures, AWriteCutAtAnyByteLeavesThePreviousFileWhole)
+{
+    const QString dir = testimg::TempDir();
+    const QString path = dir + "/photo.bmp";
+    testimg::Noise(4, 4, 1)->SaveToFile(path);
+    const QByteArray previous = testimg::ReadFile(path);
+    const auto next = testimg::Noise(5, 3, 2); // 54 + 3 x 16 bytes
+    const qint64 size = 54 + 3 * 16;
+
+    for (qint64 cut = 0; cut < size; ++cut) {
+        QString message;
+        {
+            const FileSizeLimit limit{rlim_t(cut)};
+            message = saveError(*next, path);
+        }
+        EXPECT_TRUE(message.contains(QStringLiteral("fichier trop grand"))) << cut << ": " << message.toStdString();
+        EXPECT_EQ(testimg::ReadFile(path), previous) << "cut at " << cut;
+        EXPECT_TRUE(HiddenFiles(dir).isEmpty()) << "cut at " << cut;
+    }
+    {
+        const FileSizeLimit limit{rlim_t(size)};
+        EXPECT_EQ(saveError(*next, path), QString());
+    }
+    auto back = std::make_unique<TBitmap>();
+    back->LoadFromFile(path);
+    EXPECT_TRUE(testimg::SameBytes(*back, *next));
+}
+
+TEST(SaveFailures, AFullDiskSaysSoAndKeepsThePreviousFile)
+{
+    // A small file system of its own, when this machine lets the test mount one.
+    const QString dir = testimg::TempDir();
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", dir}) != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    const std::unique_ptr<const QString, void (*)(const QString*)> unmount(
+        &dir, [](const QString* d) { QProcess::execute("umount", {*d}); });
+    const QString path = dir + "/photo.bmp";
+    testimg::Noise(4, 4, 1)->SaveToFile(path); // one page
+    const QByteArray previous = testimg::ReadFile(path);
+    const auto next = testimg::Noise(100, 41, 3); // 12,354 bytes: three pages and a bit
+
+    for (int freePages = 0; freePages < 4; ++freePages) {
+        QFile filler(dir + "/filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        filler.write(QByteArray((16 - 1 - freePages) * 4096, 'x'));
+        filler.close();
+        const QString message = saveError(*next, path);
+        EXPECT_TRUE(message.contains(QStringLiteral("disque plein"))) << freePages << ": " << message.toStdString();
+        EXPECT_EQ(testimg::ReadFile(path), previous);
+        EXPECT_EQ(HiddenFiles(dir), QStringList());
+    }
+    QFile::remove(dir + "/filler");
+    EXPECT_EQ(saveError(*next, path), QString());
+    EXPECT_EQ(QFileInfo(path).size(), 54 + 41 * 300);
+}
+
+TEST(SaveFailures, LinksAndNamesGiveTheirOwnCause)
+{
+    const QString dir = testimg::TempDir();
+    const auto image = testimg::Noise(3, 2, 4);
+
+    // A loop of links is an error; the links stay as they were.
+    ASSERT_EQ(::symlink("b.bmp", QFile::encodeName(dir + "/a.bmp").constData()), 0);
+    ASSERT_EQ(::symlink("a.bmp", QFile::encodeName(dir + "/b.bmp").constData()), 0);
+    EXPECT_TRUE(saveError(*image, dir + "/a.bmp").contains(QStringLiteral("lien symbolique en boucle")));
+    EXPECT_EQ(QFileInfo(dir + "/a.bmp").symLinkTarget(), dir + "/b.bmp");
+
+    // A link to a file: the file is replaced, the link stays a link.
+    testimg::Noise(2, 2, 5)->SaveToFile(dir + "/vrai.bmp");
+    ASSERT_EQ(::symlink("vrai.bmp", QFile::encodeName(dir + "/lien.bmp").constData()), 0);
+    EXPECT_EQ(saveError(*image, dir + "/lien.bmp"), QString());
+    EXPECT_TRUE(QFileInfo(dir + "/lien.bmp").isSymLink());
+    TBitmap back;
+    back.LoadFromFile(dir + "/vrai.bmp");
+    EXPECT_TRUE(testimg::SameBytes(back, *image));
+
+    // A name longer than the file system allows is not a full disk.
+    const QString message = saveError(*image, dir + "/" + QString(300, QLatin1Char('n')) + ".bmp");
+    EXPECT_TRUE(message.contains(QStringLiteral("nom trop long"))) << message.toStdString();
+    EXPECT_EQ(HiddenFiles(dir), QStringList());
+}
