@@ -8,9 +8,9 @@
 #include "dialogs/Form_fichier.h"
 #include "document/Tdessin.h"
 #include "filters/Tfiltre.h"
-#include "platform/Application.h"
-#include "platform/Forms.h"
-#include "platform/Glyphs.h"
+#include "ui/Application.h"
+#include "ui/Forms.h"
+#include "ui/Glyphs.h"
 #include "platform/TFont.h"
 #include "tools/Toutil.h"
 

@@ -2,7 +2,7 @@
 
 #include "dialogs/PaletteCommands.h"
 #include "document/DocumentHost.h"
-#include "platform/ColorWell.h"
+#include "ui/ColorWell.h"
 #include "tools/ToolHost.h"
 
 #include <QFont>

@@ -3,7 +3,7 @@
 
 #include "dialogs/Form_nouveau.h"
 #include "document/Tdessin.h"
-#include "platform/Application.h"
+#include "ui/Application.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

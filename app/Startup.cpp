@@ -8,7 +8,7 @@
 #include "dialogs/Form_filtres.h"
 #include "dialogs/Form_nouveau.h"
 #include "document/Tdessin.h"
-#include "platform/Application.h"
+#include "ui/Application.h"
 #include "platform/Exception.h"
 
 #include <QLocale>

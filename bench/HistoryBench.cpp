@@ -2,7 +2,7 @@
 // (the copy taken before an effect and the comparison after it) and a brush
 // stroke of 100 pixels (rows copied as they are first written, then the
 // changed spans kept). The change itself is not timed for the whole image.
-#include "document/Thistorique.h"
+#include "kernels/Thistorique.h"
 #include "platform/TBitmap.h"
 #include "platform/TCanvas.h"
 

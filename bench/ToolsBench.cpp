@@ -2,7 +2,7 @@
 // pixels, each processed once, painted on the window and in the bitmap. The
 // walk goes over one bit per pixel; the window and the bitmap are then painted
 // row by row, and the window's canvas hears of the fill once.
-#include "document/Tselection.h"
+#include "kernels/Tselection.h"
 #include "platform/TBitmap.h"
 #include "platform/TCanvas.h"
 #include "tools/Tpot.h"

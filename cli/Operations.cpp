@@ -1,7 +1,7 @@
 #include "Operations.h"
 
 #include "commands/SharedCommands.h"
-#include "document/Tselection.h"
+#include "kernels/Tselection.h"
 #include "effects/Circles.h"
 #include "effects/Mirror.h"
 #include "effects/Tone.h"

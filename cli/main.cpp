@@ -2,7 +2,7 @@
 // the command line, without a display.
 #include "Arguments.h"
 #include "Operations.h"
-#include "document/Tselection.h"
+#include "kernels/Tselection.h"
 #include "platform/Exception.h"
 #include "platform/TBitmap.h"
 

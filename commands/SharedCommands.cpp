@@ -1,6 +1,6 @@
 #include "commands/SharedCommands.h"
 
-#include "document/Tselection.h"
+#include "kernels/Tselection.h"
 #include "effects/Tone.h"
 #include "platform/TBitmap.h"
 

@@ -1,9 +1,9 @@
 #include "dialogs/Form_effets.h"
 
 #include "dialogs/PaletteCommands.h"
-#include "platform/Application.h"
-#include "platform/Forms.h"
-#include "platform/Glyphs.h"
+#include "ui/Application.h"
+#include "ui/Forms.h"
+#include "ui/Glyphs.h"
 #include "platform/TFont.h"
 
 Tfrm_effets* frm_effets = nullptr;

@@ -1,9 +1,9 @@
 #include "dialogs/Form_fichier.h"
 
 #include "dialogs/PaletteCommands.h"
-#include "platform/Application.h"
-#include "platform/Forms.h"
-#include "platform/Glyphs.h"
+#include "ui/Application.h"
+#include "ui/Forms.h"
+#include "ui/Glyphs.h"
 #include "platform/TFont.h"
 
 #include <QCoreApplication>

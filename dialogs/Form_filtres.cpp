@@ -1,6 +1,6 @@
 #include "dialogs/Form_filtres.h"
 
-#include "platform/Forms.h"
+#include "ui/Forms.h"
 #include "platform/TFont.h"
 
 Tfrm_filtres* frm_filtres = nullptr;

@@ -1,10 +1,10 @@
 #include "document/Tdessin.h"
 
 #include "document/DocumentHost.h"
-#include "document/Thistorique.h"
-#include "document/Tselection.h"
-#include "platform/Application.h"
-#include "platform/Owner.h"
+#include "kernels/Thistorique.h"
+#include "kernels/Tselection.h"
+#include "ui/Application.h"
+#include "ui/Owner.h"
 #include "platform/Screen.h"
 #include "tools/Toutil.h"
 

@@ -1,6 +1,6 @@
 // A document's undo history, its keys and whether it changed since saved.
 #include "document/Tdessin.h"
-#include "document/Thistorique.h"
+#include "kernels/Thistorique.h"
 
 #include <QKeyEvent>
 

@@ -3,12 +3,12 @@
 #include "platform/AtomicFile.h"
 #include "platform/BmpFile.h"
 #include "platform/Exception.h"
+#include "platform/HugePages.h"
 #include "platform/TCanvas.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <sys/mman.h>
 
 bool BitmapSizeAllowed(qint64 width, qint64 height)
 {
@@ -19,18 +19,12 @@ bool BitmapSizeAllowed(qint64 width, qint64 height)
 
 QImage NewBitmapImage(int width, int height)
 {
-    constexpr qsizetype kHugePage = qsizetype(2) << 20;
     const qsizetype stride = BitmapRowBytes(width);
-    const qsizetype bytes = stride * height;
-    if (width <= 0 || height <= 0 || bytes < kHugePage)
+    if (width <= 0 || height <= 0)
         return QImage(width, height, QImage::Format_BGR888);
-    const qsizetype size = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-    void* memory = std::aligned_alloc(size_t(kHugePage), size_t(size));
+    void* memory = AllocateLarge(size_t(stride) * size_t(height));
     if (!memory)
         return QImage();
-#if defined(MADV_HUGEPAGE)
-    ::madvise(memory, size_t(size), MADV_HUGEPAGE); // only advice: ordinary pages otherwise
-#endif
     // The image owns the block: the last copy of it frees it.
     return QImage(static_cast<uchar*>(memory), width, height, stride, QImage::Format_BGR888, std::free, memory);
 }

@@ -1,6 +1,6 @@
 #include "tools/Toutil.h"
 
-#include "document/Tselection.h"
+#include "kernels/Tselection.h"
 #include "platform/TBitmap.h"
 #include "platform/TCanvas.h"
 

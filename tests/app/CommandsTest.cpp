@@ -3,7 +3,7 @@
 #include "dialogs/Form_effets.h"
 #include "dialogs/Form_rvb.h"
 #include "document/Tdessin.h"
-#include "document/Tselection.h"
+#include "kernels/Tselection.h"
 #include "effects/Circles.h"
 #include "effects/Mirror.h"
 #include "effects/Tone.h"

@@ -7,7 +7,7 @@
 #include "dialogs/Form_nouveau.h"
 #include "dialogs/Form_rvb.h"
 #include "document/Tdessin.h"
-#include "platform/Application.h"
+#include "ui/Application.h"
 #include "platform/Exception.h"
 #include "support/FormsFixture.h"
 

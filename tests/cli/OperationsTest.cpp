@@ -2,7 +2,7 @@
 // stands for, applied directly to the same image.
 #include "CliRun.h"
 
-#include "document/Tselection.h"
+#include "kernels/Tselection.h"
 #include "effects/Circles.h"
 #include "effects/Mirror.h"
 #include "effects/Tone.h"

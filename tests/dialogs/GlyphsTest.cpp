@@ -1,5 +1,5 @@
 // The glyphs of every palette, as the buttons show them.
-#include "platform/Glyphs.h"
+#include "ui/Glyphs.h"
 #include "dialogs/Form_effets.h"
 #include "dialogs/Form_fichier.h"
 #include "support/FormsFixture.h"

@@ -1,6 +1,6 @@
 #include "app/Form_main.h"
 #include "document/Tdessin.h"
-#include "document/Tselection.h"
+#include "kernels/Tselection.h"
 #include "platform/Exception.h"
 #include "platform/Screen.h"
 #include "support/FormsFixture.h"

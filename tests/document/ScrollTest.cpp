@@ -2,7 +2,7 @@
 // drag's previews, on the offscreen platform's screen.
 #include "app/Form_main.h"
 #include "document/Tdessin.h"
-#include "document/Tselection.h"
+#include "kernels/Tselection.h"
 #include "platform/Screen.h"
 #include "support/FormsFixture.h"
 #include "support/Images.h"

@@ -1,6 +1,6 @@
 #include "support/Gui.h"
 
-#include "platform/Application.h"
+#include "ui/Application.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 // The entry point of every test program: an offscreen application object, so
 // widgets, fonts and images work without a display, then GoogleTest.
-#include "platform/Application.h"
+#include "ui/Application.h"
 
 #include <gtest/gtest.h>
 

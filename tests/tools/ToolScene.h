@@ -1,6 +1,6 @@
 #pragma once
 
-#include "document/Tselection.h"
+#include "kernels/Tselection.h"
 #include "platform/Mouse.h"
 #include "platform/TBitmap.h"
 #include "platform/TCanvas.h"

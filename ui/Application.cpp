@@ -1,4 +1,4 @@
-#include "platform/Application.h"
+#include "ui/Application.h"
 
 #include "platform/Exception.h"
 

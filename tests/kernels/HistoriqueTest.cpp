@@ -4,7 +4,7 @@
 #include "app/Form_main.h"
 #include "dialogs/Form_entree.h"
 #include "document/Tdessin.h"
-#include "document/Thistorique.h"
+#include "kernels/Thistorique.h"
 #include "platform/TCanvas.h"
 #include "support/FormsFixture.h"
 #include "support/Images.h"

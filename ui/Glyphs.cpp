@@ -1,4 +1,4 @@
-#include "platform/Glyphs.h"
+#include "ui/Glyphs.h"
 
 #include <QFont>
 #include <QImage>

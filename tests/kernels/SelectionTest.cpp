@@ -1,4 +1,4 @@
-#include "document/Tselection.h"
+#include "kernels/Tselection.h"
 #include "platform/Exception.h"
 #include "support/Gui.h"
 #include "support/Images.h"

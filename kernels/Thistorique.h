@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/HugePages.h"
 #include "platform/TBitmap.h"
 
 #include <QtGlobal>
@@ -11,15 +12,9 @@
 // The memory that the undo steps of all documents together may hold.
 constexpr qint64 kHistoryBudget = qint64(512) << 20;
 
-// The bytes a step keeps. A large block lies on huge pages where the system
-// offers them: a fresh whole-image copy written page by page would cost a
-// page fault every 4 KiB, more than the copy itself.
-struct FreeStepBytes {
-    void operator()(std::uint8_t* bytes) const;
-};
-using StepBytes = std::unique_ptr<std::uint8_t[], FreeStepBytes>;
-// Null when the memory cannot be had.
-StepBytes AllocateStepBytes(std::size_t bytes);
+// The bytes a step keeps, from the large-block allocator: a fresh whole-image
+// copy written page by page would cost more than the copy itself.
+using StepBytes = LargeBuffer<std::uint8_t>;
 
 // What the history holds, over all documents. Tests lower the budget.
 qint64 HistoryBudget();

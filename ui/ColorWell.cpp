@@ -1,4 +1,4 @@
-#include "platform/ColorWell.h"
+#include "ui/ColorWell.h"
 
 #include <QMouseEvent>
 

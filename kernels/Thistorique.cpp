@@ -1,26 +1,9 @@
-#include "document/Thistorique.h"
+#include "kernels/Thistorique.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <sys/mman.h>
-
-void FreeStepBytes::operator()(std::uint8_t* bytes) const { std::free(bytes); }
-
-StepBytes AllocateStepBytes(std::size_t bytes)
-{
-    constexpr std::size_t kHugePage = std::size_t(2) << 20;
-    if (bytes < kHugePage)
-        return StepBytes(static_cast<std::uint8_t*>(std::malloc(std::max<std::size_t>(bytes, 1))));
-    const std::size_t size = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-    void* memory = std::aligned_alloc(kHugePage, size);
-#if defined(MADV_HUGEPAGE)
-    if (memory)
-        ::madvise(memory, size, MADV_HUGEPAGE); // only advice: ordinary pages otherwise
-#endif
-    return StepBytes(static_cast<std::uint8_t*>(memory));
-}
 
 // The histories of all documents and the memory their steps hold.
 class THistoryStore {
@@ -180,7 +163,7 @@ void THistorique::BeginWhole()
         lost_ = bytes > 0;
         return;
     }
-    wholeCopy_ = AllocateStepBytes(size_t(bytes));
+    wholeCopy_ = AllocateLargeArray<std::uint8_t>(size_t(bytes));
     if (!wholeCopy_) {
         lost_ = true;
         return;
@@ -249,7 +232,7 @@ std::unique_ptr<TEtape> THistorique::Collect()
         spans.shrink_to_fit();
         return std::make_unique<TEtape>(std::move(spans), std::move(wholeCopy_), wholeBytes);
     }
-    StepBytes packed = AllocateStepBytes(size_t(total));
+    StepBytes packed = AllocateLargeArray<std::uint8_t>(size_t(total));
     if (!packed) {
         lost_ = true;
         return nullptr;
