@@ -117,8 +117,7 @@ void THistorique::RowTouched(int row)
         return;
     touched_[size_t(row)] = 1;
     const size_t bytes = size_t(image_.Width()) * 3;
-    // The row as it was: read past the watcher, which is this.
-    const std::uint8_t* pixels = static_cast<const TBitmap&>(image_).ScanLine(row);
+    const std::uint8_t* pixels = image_.ScanLine(row); // the row as it was
     std::unique_ptr<std::uint8_t[]> copy(new (std::nothrow) std::uint8_t[bytes]);
     if (!copy) {
         lost_ = true;

@@ -45,7 +45,7 @@ private:
 };
 
 // The undo and redo steps of one document's image. A gesture is recorded as
-// it goes: each row is copied the first time it is handed out for writing,
+// it goes: each row is copied the first time it is announced for writing,
 // and at the end only the pixels that really changed are kept. A whole-image
 // change copies the image first. Steps go oldest first, over all documents,
 // when the budget is reached; a step larger than the budget is not kept and
@@ -57,7 +57,7 @@ public:
     THistorique(const THistorique&) = delete;
     THistorique& operator=(const THistorique&) = delete;
 
-    // A gesture: the rows that the image hands out for writing between the
+    // A gesture: the rows that are announced for writing between the
     // two calls are watched. Beginning a gesture ends one still open.
     void BeginGesture();
     void EndGesture();

@@ -10,9 +10,9 @@
 
 class TCanvas;
 
-// Told of every row of a bitmap before it is handed out for writing, so that
-// its earlier content can be kept (the undo history watches a document's image
-// this way during a gesture).
+// Told of every row of a bitmap before it is written, so that its earlier
+// content can be kept (the undo history watches a document's image this way
+// during a gesture). Reading a row never tells it anything.
 class TRowWatcher {
 public:
     virtual void RowTouched(int row) = 0;
@@ -63,21 +63,26 @@ public:
     void SetPixelFormat(TPixelFormat format) { pixelFormat_ = format; }
 
     // Row r (0 = top): 3 x Width bytes, blue, green, red per pixel. Valid until
-    // the bitmap is resized, reloaded or destroyed.
-    std::uint8_t* ScanLine(int row)
+    // the bitmap is resized, reloaded or destroyed. Reaching a row here tells
+    // the watcher nothing, whether it is then read or written: code that
+    // changes rows while a watcher may be set says so, with RowForWriting or
+    // WillWriteRows.
+    std::uint8_t* ScanLine(int row) { return data_ + qsizetype(row) * bytesPerLine_; }
+    const std::uint8_t* ScanLine(int row) const { return data_ + qsizetype(row) * bytesPerLine_; }
+    // Row r, about to be written: the watcher is told first.
+    std::uint8_t* RowForWriting(int row)
     {
         if (watcher_)
             watcher_->RowTouched(row);
-        return data_ + qsizetype(row) * bytesPerLine_;
+        return ScanLine(row);
     }
-    const std::uint8_t* ScanLine(int row) const { return data_ + qsizetype(row) * bytesPerLine_; }
     qsizetype BytesPerLine() const { return bytesPerLine_; }
 
-    // Every row handed out for writing is told to the watcher first (none: null).
+    // Every row announced for writing is told to the watcher first (none: null).
     void SetRowWatcher(TRowWatcher* watcher) { watcher_ = watcher; }
     TRowWatcher* RowWatcher() const { return watcher_; }
-    // Rows first to last (clipped to the image) are about to change other than
-    // through ScanLine: the watcher is told of each.
+    // Rows first to last (clipped to the image) are about to change: the
+    // watcher is told of each.
     void WillWriteRows(int first, int last);
 
     // The drawing surface of this bitmap, made on first use.

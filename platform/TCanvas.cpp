@@ -14,7 +14,7 @@ void TCanvas::Draw(int x, int y, const TBitmap& bitmap)
     const size_t bytes = size_t(area.width()) * 3;
     for (int row = area.top(); row <= area.bottom(); ++row) {
         const std::uint8_t* src = bitmap.ScanLine(row - y) + 3 * qsizetype(area.left() - x);
-        std::memcpy(target_.ScanLine(row) + 3 * qsizetype(area.left()), src, bytes);
+        std::memcpy(target_.RowForWriting(row) + 3 * qsizetype(area.left()), src, bytes);
     }
     Changed(area);
 }
@@ -28,7 +28,7 @@ void TCanvas::FillSpan(int x, int y, int count, TColor color)
     if (first >= end)
         return;
     // One pixel, then copies of what is written, doubling each time.
-    std::uint8_t* p = target_.ScanLine(y) + 3 * qsizetype(first);
+    std::uint8_t* p = target_.RowForWriting(y) + 3 * qsizetype(first);
     p[0] = GetBValue(color);
     p[1] = GetGValue(color);
     p[2] = GetRValue(color);
@@ -61,11 +61,9 @@ void TCanvas::TextOut(int x, int y, const QString& text)
     const qint64 last = qint64(y) + std::max(metrics.height(), metrics.ascent() + ink.bottom()) + margin;
     target_.WillWriteRows(int(std::clamp<qint64>(first, -1, target_.Height())),
                           int(std::clamp<qint64>(last, -1, target_.Height())));
-    // Paint on an image that shares the bitmap's pixels, so nothing is copied.
-    // Its rows were announced above: reaching row 0 through the const accessor
-    // keeps the watcher from copying it as well.
-    auto* const pixels = const_cast<std::uint8_t*>(std::as_const(target_).ScanLine(0));
-    QImage view(pixels, target_.Width(), target_.Height(), target_.BytesPerLine(), QImage::Format_BGR888);
+    // Paint on an image that shares the bitmap's pixels, so nothing is copied;
+    // its rows were announced above.
+    QImage view(target_.ScanLine(0), target_.Width(), target_.Height(), target_.BytesPerLine(), QImage::Format_BGR888);
     QPainter painter(&view);
     painter.setFont(font);
     painter.setPen(QColor(GetRValue(font_.Color), GetGValue(font_.Color), GetBValue(font_.Color)));

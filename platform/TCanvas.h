@@ -30,7 +30,7 @@ public:
     {
         if (!Inside(x, y))
             return;
-        std::uint8_t* p = target_.ScanLine(y) + 3 * qsizetype(x);
+        std::uint8_t* p = target_.RowForWriting(y) + 3 * qsizetype(x);
         p[0] = GetBValue(color);
         p[1] = GetGValue(color);
         p[2] = GetRValue(color);

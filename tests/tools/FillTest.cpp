@@ -308,3 +308,27 @@ TEST(PaintBucket, FillsTheBitmapAloneWithoutAWindow)
         ASSERT_TRUE(testimg::SameBytes(*mine.image, *theirs.image)) << "round " << round;
     }
 }
+
+// The undo history keeps a row when it is announced for writing. A fill reads
+// the rows around its region too: only those it paints may be announced, so
+// that filling a small square of a photo copies a hundred rows, not the photo.
+TEST(PaintBucket, AnnouncesOnlyTheRowsItPaints)
+{
+    struct RowLog : TRowWatcher {
+        std::set<int> rows;
+        void RowTouched(int row) override { rows.insert(row); }
+    } log;
+    Scene scene(600, 400, kGrey);
+    for (int y = 150; y < 250; ++y)
+        scene.image->Canvas()->FillSpan(200, y, 100, clWhite);
+    scene.Repaint();
+    scene.image->SetRowWatcher(&log);
+    auto pot = scene.Make<TPot>();
+    pot->SetCouleur1(kRed);
+    pot->Clic(250, 200, mbLeft, scene.Window());
+    scene.image->SetRowWatcher(nullptr);
+    ASSERT_EQ(Where(*scene.image, kRed).size(), 100u * 100u);
+    EXPECT_EQ(log.rows.size(), 100u);
+    EXPECT_EQ(*log.rows.begin(), 150);
+    EXPECT_EQ(*log.rows.rbegin(), 249);
+}
