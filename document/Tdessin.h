@@ -22,6 +22,9 @@ class TDocumentHost;
 class THistorique;
 class TSelection;
 
+// Pixels scrolled by one arrow click and by one line of the wheel.
+constexpr int kDessinScrollStep = 20;
+
 // A document window: one image, its selection mask, shown 1:1 from the
 // top-left of the client area. It makes itself its host's active document
 // when activated and hands the mouse to the host's current tool. The host is
@@ -29,6 +32,7 @@ class TSelection;
 // An image larger than the screen's free area is shown through a viewport
 // with scroll bars; the tools, the window canvas and the mouse routing always
 // work in image coordinates.
+
 class TDessin : public QWidget {
     Q_OBJECT
 public:
