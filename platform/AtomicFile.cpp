@@ -117,6 +117,7 @@ qint64 AtomicFile::writeData(const char* data, qint64 size)
 {
     if (error_ != 0)
         return -1;
+    end_ = std::max(end_, pos() + size);
     if (buffer_.size() + size > kBufferBytes)
         flushBuffer();
     if (size >= kBufferBytes) {
@@ -137,6 +138,14 @@ qint64 AtomicFile::writeData(const char* data, qint64 size)
     }
     buffer_.append(data, size);
     return error_ == 0 ? size : -1;
+}
+
+bool AtomicFile::seek(qint64 position)
+{
+    flushBuffer();
+    if (error_ != 0 || ::lseek(fd_, off_t(position), SEEK_SET) < 0)
+        return false;
+    return QIODevice::seek(position);
 }
 
 void AtomicFile::flushBuffer()

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QIODevice>
 #include <QString>
+#include <algorithm>
 
 // A file written in full or not at all. The bytes go to a temporary file in the
 // target's folder; Commit() checks that every byte reached the disk (writes,
@@ -24,7 +25,11 @@ public:
     // Flushes, syncs and closes the temporary file, then puts it in the target's place.
     void Commit();
 
-    bool isSequential() const override { return true; }
+    // Encoders that go back to fill in a header (TIFF) may seek.
+    bool seek(qint64 position) override;
+    qint64 size() const override { return end_; }
+    // The errno of the first write that failed, 0 when none has.
+    int WriteError() const { return error_; }
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
@@ -41,7 +46,8 @@ private:
     QByteArray temporary_;
     int fd_ = -1;
     int error_ = 0; // the first failed write's errno, reported at Commit()
-    QByteArray buffer_;
+    QByteArray buffer_; // the bytes before pos() not yet written
+    qint64 end_ = 0; // the furthest byte written so far
 };
 
 // The French cause of a failed file operation, from its errno.

@@ -308,41 +308,12 @@ QImage decodeFrom(Source& source, qint64 fileSize, const QString& fileName, TPix
     return image;
 }
 
-class FileCloser {
-public:
-    explicit FileCloser(int fd) : fd_(fd) { }
-    ~FileCloser() { ::close(fd_); }
-    FileCloser(const FileCloser&) = delete;
-    FileCloser& operator=(const FileCloser&) = delete;
-
-private:
-    int fd_;
-};
-
 } // namespace
 
-QImage ReadBmpFile(const QString& fileName, TPixelFormat* format)
+QImage ReadBmp(int fd, qint64 fileSize, const QString& fileName, TPixelFormat* format)
 {
-    const QByteArray path = QFile::encodeName(fileName);
-    // Only a regular file is opened: a pipe would block, a device never ends.
-    struct stat status { };
-    if (::stat(path.constData(), &status) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            RefuseBmp(fileName, QStringLiteral("le fichier n'existe pas."));
-        RefuseBmp(fileName, QStringLiteral("le fichier ne peut pas être lu."));
-    }
-    if (!S_ISREG(status.st_mode))
-        RefuseBmp(fileName, QStringLiteral("ce n'est pas un fichier ordinaire."));
-    // Non-blocking in case the name was replaced by a pipe since.
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        RefuseBmp(fileName, QStringLiteral("le fichier ne peut pas être lu."));
-    const FileCloser closer(fd);
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
-        RefuseBmp(fileName, QStringLiteral("ce n'est pas un fichier ordinaire."));
-
     FileSource source(fd);
-    return decodeFrom(source, qint64(status.st_size), fileName, format);
+    return decodeFrom(source, fileSize, fileName, format);
 }
 
 QImage DecodeBmp(const char* data, qint64 size, const QString& fileName, TPixelFormat* format)

@@ -10,9 +10,10 @@
 #include <array>
 #include <cstdint>
 
-// Reads a BMP file into a 24-bit image (QImage::Format_BGR888, not shared).
-// Only regular files are read, and never more than their header promises.
-QImage ReadBmpFile(const QString& fileName, TPixelFormat* format);
+// Reads a BMP file, open as `fd` (a regular file of `fileSize` bytes), into a
+// 24-bit image (QImage::Format_BGR888, not shared), never reading more than
+// its header promises.
+QImage ReadBmp(int fd, qint64 fileSize, const QString& fileName, TPixelFormat* format);
 
 // The same for a file already in memory (`fileName` only names it in messages).
 QImage DecodeBmp(const char* data, qint64 size, const QString& fileName, TPixelFormat* format);

@@ -1,9 +1,8 @@
 #include "platform/TBitmap.h"
 
-#include "platform/AtomicFile.h"
-#include "platform/BmpFile.h"
 #include "platform/Exception.h"
 #include "platform/HugePages.h"
+#include "platform/ImageFile.h"
 #include "platform/TCanvas.h"
 
 #include <algorithm>
@@ -89,13 +88,13 @@ TCanvas* TBitmap::Canvas()
 
 void TBitmap::LoadFromFile(const QString& fileName)
 {
-    TPixelFormat format = pfCustom;
     // The decoded image becomes the bitmap's storage as it is, without a copy.
-    QImage image = ReadBmpFile(fileName, &format);
-    const int w = image.width();
-    const int h = image.height();
-    Adopt(std::move(image), w, h);
-    pixelFormat_ = format;
+    ReadPicture picture = ReadImageFile(fileName);
+    const int w = picture.image.width();
+    const int h = picture.image.height();
+    Adopt(std::move(picture.image), w, h);
+    pixelFormat_ = picture.depth;
+    fileFormat_ = picture.format;
 }
 
 void TBitmap::SetImage(const QImage& image, TPixelFormat format)
@@ -126,16 +125,14 @@ void TBitmap::Assign(const TBitmap& other)
         std::memcpy(copy.bits(), other.image_.constBits(), size_t(copy.sizeInBytes()));
     Adopt(std::move(copy), other.width_, other.height_);
     pixelFormat_ = other.pixelFormat_;
+    fileFormat_ = other.fileFormat_;
 }
 
-void TBitmap::SaveToFile(const QString& fileName) const
+void TBitmap::SaveToFile(const QString& fileName) const { SaveToFile(fileName, ImageFormat::Bmp, kDefaultQuality); }
+
+void TBitmap::SaveToFile(const QString& fileName, ImageFormat format, int quality) const
 {
-    const QString what = QStringLiteral("Impossible d'enregistrer l'image dans « %1 »").arg(fileName);
-    if (image_.isNull())
-        throw ERasterError(QStringLiteral("%1 : l'image est vide.").arg(what));
-    // Written straight from the rows to a temporary file, synced, then renamed:
-    // a failed save never leaves a half-written image behind.
-    AtomicFile file(fileName, what);
-    WriteBmp24(file, image_);
-    file.Commit();
+    // Written to a temporary file, synced, then renamed: a failed save never
+    // leaves a half-written image behind.
+    WriteImageFile(image_, fileName, format, quality);
 }

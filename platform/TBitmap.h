@@ -25,6 +25,11 @@ protected:
 // (blue, green, red), whatever the file had.
 enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
 
+// The file formats an image is read from and written to. The document is
+// always a 24-bit image; BMP goes through the program's own decoder and
+// writer, the others through Qt's image plugins (see ImageFile.h).
+enum class ImageFormat { Bmp, Png, Jpeg, Gif, Webp, Tiff };
+
 // The largest bitmap the program accepts: each side at most 32767 pixels and at
 // most 1 GiB of pixel rows.
 constexpr int kMaxBitmapSide = 32767;
@@ -91,10 +96,17 @@ public:
     // Replaces size, format and pixels by the file's. Throws ERasterError with a
     // French message for a missing, unreadable, truncated or hostile file; the
     // bitmap is then unchanged.
+    // PNG, JPEG, GIF, WebP and TIFF files are read too, recognised by their
+    // content; the format reports pfCustom when something was lost on the way
+    // to 24 bits.
     void LoadFromFile(const QString& fileName);
     // Writes an uncompressed 24-bit BMP. Throws ERasterError when the file cannot
     // be written; an existing file is then left as it was.
     void SaveToFile(const QString& fileName) const;
+    // The same in another format (see ImageFile.h); `quality` for JPEG and WebP.
+    void SaveToFile(const QString& fileName, ImageFormat format, int quality) const;
+    // The format of the file last loaded (BMP for an image made otherwise).
+    ImageFormat FileFormat() const { return fileFormat_; }
 
     // Copies size, format and pixels of another bitmap.
     void Assign(const TBitmap& other);
@@ -112,6 +124,7 @@ private:
     std::uint8_t* data_ = nullptr;
     qsizetype bytesPerLine_ = 0;
     TPixelFormat pixelFormat_ = pfDevice;
+    ImageFormat fileFormat_ = ImageFormat::Bmp;
     std::unique_ptr<TCanvas> canvas_;
     TRowWatcher* watcher_ = nullptr;
 };

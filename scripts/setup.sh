@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   libgtest-dev libbenchmark-dev
   fonts-dejavu-core
+  qt6-image-formats-plugins xclip
   xdg-utils
   desktop-file-utils
   xvfb xauth x11-utils xdotool libx11-dev

@@ -6,6 +6,7 @@
 #include "platform/TBitmap.h"
 #include "support/BmpFiles.h"
 #include "support/Images.h"
+#include "support/PictureFiles.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -340,7 +341,8 @@ TEST(BmpDecoding, HostileFilesAreRefusedOrDecodedWithinTimeAndMemory)
         {"truncated header", save("h", good.left(20)), "trop court"},
         {"truncated info header", save("ih", good.left(40)), "l'en-tête de l'image est tronqué"},
         {"truncated 24-bit pixels", save("p", good.left(good.size() - 5)), "le fichier est tronqué"},
-        {"not a BMP", save("gif", "GIF89a this is not a bitmap at all, no"), "ce n'est pas une image BMP"},
+        {"not an image", save("txt", "This is not a bitmap at all, no, nor a picture"), "ce n'est pas une image BMP"},
+        {"a GIF header and junk", save("gif", "GIF89a this is not a bitmap at all, no"), "endommagé ou tronqué"},
         {"zero width", save("w0", patch32(good, 18, 0)), "(0 x 4) n'est pas valide"},
         {"negative width", save("wn", patch32(good, 18, quint32(-5))), "(-5 x 4) n'est pas valide"},
         {"zero height", save("h0", patch32(good, 22, 0)), "n'est pas valide"},
@@ -386,6 +388,11 @@ TEST(BmpDecoding, HostileFilesAreRefusedOrDecodedWithinTimeAndMemory)
         {"RLE literal past the end", save("rle-lit", rle(20, 20, QByteArray::fromHex("00ff0101"))), kImage},
         {"RLE of escapes only", save("rle-eol", rle(200, 200, QByteArray(60000, '\0'))), kImage},
         {"2000 x 2000 RLE ending at once", save("rle-skip", rle(2000, 2000, QByteArray::fromHex("0001"))), kImage},
+        {"PNG claiming 100000 x 100000", save("png-bomb", picturefile::PngClaiming(100000, 100000)), "trop grande"},
+        {"JPEG claiming 40000 x 40000", save("jpeg-bomb", picturefile::JpegClaiming(40000, 40000)), "trop grande"},
+        {"GIF claiming 65535 x 65535", save("gif-bomb", picturefile::GifClaiming(65535, 65535)), "trop grande"},
+        {"WebP claiming 16383 x 16383", save("webp-bomb", picturefile::WebpClaiming(16383, 16383)), "endommagé"},
+        {"PNG claiming 16000 x 16000", save("png-big", picturefile::PngClaiming(16000, 16000)), "endommagé"},
         {"4 GiB of junk", sparse("junk", "XX", qint64(4) << 30), "ce n'est pas une image BMP"},
         {"a small image and 4 GiB after it", sparse("tail", good, qint64(4) << 30), kImage},
         {"a folder", dir + "/dossier.bmp", "ce n'est pas un fichier ordinaire"},

@@ -1,4 +1,5 @@
 #include "platform/Exception.h"
+#include "platform/ImageFile.h"
 #include "platform/TBitmap.h"
 #include "support/FileLimits.h"
 #include "support/Images.h"
@@ -12,10 +13,10 @@
 namespace {
 
 // Saves and returns the French message of the error, or an empty text.
-QString saveError(const TBitmap& bitmap, const QString& path)
+QString saveError(const TBitmap& bitmap, const QString& path, ImageFormat format = ImageFormat::Bmp)
 {
     try {
-        bitmap.SaveToFile(path);
+        bitmap.SaveToFile(path, format, kDefaultQuality);
     } catch (const ERasterError& error) {
         return error.Message();
     }
@@ -26,30 +27,33 @@ QString saveError(const TBitmap& bitmap, const QString& path)
 
 TEST(SaveFailures, AWriteCutAtAnyByteLeavesThePreviousFileWhole)
 {
-    const QString dir = testimg::TempDir();
-    const QString path = dir + "/photo.bmp";
-    testimg::Noise(4, 4, 1)->SaveToFile(path);
-    const QByteArray previous = testimg::ReadFile(path);
-    const auto next = testimg::Noise(5, 3, 2); // 54 + 3 x 16 bytes
-    const qint64 size = 54 + 3 * 16;
+    const auto next = testimg::Noise(5, 3, 2);
+    for (const ImageFormat format :
+         {ImageFormat::Bmp, ImageFormat::Png, ImageFormat::Jpeg, ImageFormat::Webp, ImageFormat::Tiff}) {
+        SCOPED_TRACE(int(format));
+        const QString dir = testimg::TempDir();
+        const QString path = dir + "/photo";
+        next->SaveToFile(dir + "/whole", format, kDefaultQuality);
+        const QByteArray whole = testimg::ReadFile(dir + "/whole");
+        testimg::Noise(4, 4, 1)->SaveToFile(path);
+        const QByteArray previous = testimg::ReadFile(path);
 
-    for (qint64 cut = 0; cut < size; ++cut) {
-        QString message;
-        {
-            const FileSizeLimit limit{rlim_t(cut)};
-            message = saveError(*next, path);
+        for (qint64 cut = 0; cut < whole.size(); ++cut) {
+            QString message;
+            {
+                const FileSizeLimit limit{rlim_t(cut)};
+                message = saveError(*next, path, format);
+            }
+            EXPECT_TRUE(message.contains(QStringLiteral("fichier trop grand"))) << cut << ": " << message.toStdString();
+            ASSERT_EQ(testimg::ReadFile(path), previous) << "cut at " << cut;
+            EXPECT_TRUE(HiddenFiles(dir).isEmpty()) << "cut at " << cut;
         }
-        EXPECT_TRUE(message.contains(QStringLiteral("fichier trop grand"))) << cut << ": " << message.toStdString();
-        EXPECT_EQ(testimg::ReadFile(path), previous) << "cut at " << cut;
-        EXPECT_TRUE(HiddenFiles(dir).isEmpty()) << "cut at " << cut;
+        {
+            const FileSizeLimit limit{rlim_t(whole.size())};
+            EXPECT_EQ(saveError(*next, path, format), QString());
+        }
+        EXPECT_EQ(testimg::ReadFile(path), whole);
     }
-    {
-        const FileSizeLimit limit{rlim_t(size)};
-        EXPECT_EQ(saveError(*next, path), QString());
-    }
-    auto back = std::make_unique<TBitmap>();
-    back->LoadFromFile(path);
-    EXPECT_TRUE(testimg::SameBytes(*back, *next));
 }
 
 TEST(SaveFailures, AFullDiskSaysSoAndKeepsThePreviousFile)

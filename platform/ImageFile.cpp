@@ -1,0 +1,291 @@
+#include "platform/ImageFile.h"
+
+#include "platform/AtomicFile.h"
+#include "platform/BmpFile.h"
+#include "platform/ContainerScan.h"
+#include "platform/Exception.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QFile>
+#include <QImageReader>
+#include <QImageWriter>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+struct FormatName {
+    ImageFormat format;
+    const char* qt; // the name Qt's plugins know it by
+};
+constexpr FormatName kFormats[] = {
+    {ImageFormat::Png, "png"},   {ImageFormat::Jpeg, "jpeg"}, {ImageFormat::Gif, "gif"},
+    {ImageFormat::Webp, "webp"}, {ImageFormat::Tiff, "tiff"},
+};
+
+const char* qtName(ImageFormat format)
+{
+    for (const FormatName& f : kFormats)
+        if (f.format == format)
+            return f.qt;
+    return "bmp";
+}
+
+// The format of a file from its first bytes; Bmp for none of the others.
+bool sniff(const QByteArray& head, ImageFormat* format)
+{
+    const auto starts = [&](const char* magic, qsizetype length, qsizetype at = 0) {
+        return head.size() >= at + length && std::memcmp(head.constData() + at, magic, size_t(length)) == 0;
+    };
+    if (starts("BM", 2))
+        *format = ImageFormat::Bmp;
+    else if (starts("\x89PNG\r\n\x1a\n", 8))
+        *format = ImageFormat::Png;
+    else if (starts("\xFF\xD8\xFF", 3))
+        *format = ImageFormat::Jpeg;
+    else if (starts("GIF87a", 6) || starts("GIF89a", 6))
+        *format = ImageFormat::Gif;
+    else if (starts("RIFF", 4) && (head.size() < 12 || starts("WEBP", 4, 8)))
+        *format = ImageFormat::Webp;
+    else if (starts("II*\0", 4) || starts("MM\0*", 4))
+        *format = ImageFormat::Tiff;
+    else
+        return false;
+    return true;
+}
+
+[[noreturn]] void notAnImage(const QString& fileName)
+{
+    RefuseBmp(fileName, QStringLiteral("ce n'est pas une image BMP, PNG, JPEG, GIF, WebP ou TIFF."));
+}
+
+[[noreturn]] void damaged(const QString& fileName)
+{
+    RefuseBmp(fileName, QStringLiteral("le fichier est endommagé ou tronqué."));
+}
+
+// Formats that hold more than 8 bits a channel.
+bool deep(QImage::Format format)
+{
+    switch (format) {
+    case QImage::Format_BGR30:
+    case QImage::Format_A2BGR30_Premultiplied:
+    case QImage::Format_RGB30:
+    case QImage::Format_A2RGB30_Premultiplied:
+    case QImage::Format_RGBX64:
+    case QImage::Format_RGBA64:
+    case QImage::Format_RGBA64_Premultiplied:
+    case QImage::Format_Grayscale16:
+    case QImage::Format_RGBX16FPx4:
+    case QImage::Format_RGBA16FPx4:
+    case QImage::Format_RGBA16FPx4_Premultiplied:
+    case QImage::Format_RGBX32FPx4:
+    case QImage::Format_RGBA32FPx4:
+    case QImage::Format_RGBA32FPx4_Premultiplied: return true;
+    default: return false;
+    }
+}
+
+// A channel laid over white: c a / max + max (max - a) / max, to nearest.
+template <typename T> T overWhite(quint64 c, quint64 a, quint64 max)
+{
+    return T((c * a + max * (max - a) + max / 2) / max);
+}
+
+// The picture as the document's 24-bit image. Where the picture was decoded in
+// 32 bits a pixel, its own buffer is reused row by row (a 24-bit row never
+// reaches past the 32-bit row it comes from), so no second photo-sized block is
+// needed. `lost` tells whether a pixel was not fully opaque.
+QImage toBitmap(QImage picture, bool* lost)
+{
+    *lost = false;
+    const int width = picture.width();
+    const int height = picture.height();
+    const qsizetype stride = BitmapRowBytes(width);
+    if (deep(picture.format())) {
+        // 16 bits a channel: laid over white in 16 bits, then rounded to the
+        // nearest 8-bit level (v / 257).
+        picture.convertTo(QImage::Format_RGBA64);
+        QImage out = NewBitmapImage(width, height);
+        if (out.isNull())
+            return out;
+        for (int y = 0; y < height; ++y) {
+            const auto* in = reinterpret_cast<const quint16*>(picture.constScanLine(y));
+            std::uint8_t* row = out.scanLine(y);
+            for (int x = 0; x < width; ++x, in += 4) {
+                const quint64 a = in[3];
+                *lost |= a != 0xFFFF;
+                for (int c = 0; c < 3; ++c)
+                    row[3 * x + 2 - c] = std::uint8_t((overWhite<quint32>(in[c], a, 0xFFFF) + 128) / 257);
+            }
+            std::memset(row + 3 * qsizetype(width), 0, size_t(stride - 3 * qsizetype(width)));
+        }
+        return out;
+    }
+    picture.convertTo(picture.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (picture.isNull())
+        return picture;
+    const bool alpha = picture.format() == QImage::Format_ARGB32;
+    std::uint8_t* const bits = picture.bits();
+    const qsizetype inStride = picture.bytesPerLine();
+    for (int y = 0; y < height; ++y) {
+        const auto* in = reinterpret_cast<const quint32*>(bits + y * inStride);
+        std::uint8_t* row = bits + y * stride;
+        for (int x = 0; x < width; ++x) {
+            const quint32 p = in[x];
+            std::uint8_t b = std::uint8_t(p), g = std::uint8_t(p >> 8), r = std::uint8_t(p >> 16);
+            if (alpha) {
+                const quint32 a = p >> 24;
+                if (a != 255) {
+                    *lost = true;
+                    b = overWhite<std::uint8_t>(b, a, 255);
+                    g = overWhite<std::uint8_t>(g, a, 255);
+                    r = overWhite<std::uint8_t>(r, a, 255);
+                }
+            }
+            row[3 * x] = b;
+            row[3 * x + 1] = g;
+            row[3 * x + 2] = r;
+        }
+        std::memset(row + 3 * qsizetype(width), 0, size_t(stride - 3 * qsizetype(width)));
+    }
+    // The 24-bit image keeps the decoded block alive and frees it at its end.
+    auto* owner = new QImage(std::move(picture));
+    return QImage(
+        owner->bits(), width, height, stride, QImage::Format_BGR888,
+        [](void* image) { delete static_cast<QImage*>(image); }, owner);
+}
+
+// Decodes a PNG, JPEG, GIF, WebP or TIFF file from `device`.
+ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& fileName)
+{
+    // A claimed size over the bitmaps' limit is refused before decoding; the
+    // plugins' own allocation limit is set just above that limit for the
+    // deepest layout they decode into (8 bytes a pixel).
+    QImageReader::setAllocationLimit(int((kMaxBitmapBytes / 3 * 8) >> 20) + 16);
+    bool moreFrames = false;
+    if (!ContainerComplete(format, device, &moreFrames))
+        damaged(fileName);
+    device.seek(0);
+    QImageReader reader(&device, qtName(format));
+    reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    if (!size.isValid())
+        damaged(fileName);
+    if (!BitmapSizeAllowed(size.width(), size.height()))
+        RefuseBmp(
+            fileName,
+            QStringLiteral("l'image est trop grande (%1 x %2 pixels ; au plus %3 pixels de côté et 1 Gio d'image).")
+                .arg(size.width())
+                .arg(size.height())
+                .arg(kMaxBitmapSide));
+    QImage picture;
+    if (!reader.read(&picture) || picture.isNull())
+        damaged(fileName);
+    const bool deeper = deep(picture.format());
+    if (picture.colorSpace().isValid() && picture.colorSpace() != QColorSpace::SRgb)
+        picture.convertToColorSpace(QColorSpace::SRgb);
+    bool transparent = false;
+    ReadPicture result;
+    result.image = toBitmap(std::move(picture), &transparent);
+    if (result.image.isNull())
+        RefuseBmp(fileName, QStringLiteral("mémoire insuffisante."));
+    result.format = format;
+    result.depth = moreFrames || deeper || transparent ? pfCustom : pf24bit;
+    return result;
+}
+
+} // namespace
+
+ReadPicture ReadImageFile(const QString& fileName)
+{
+    const QByteArray path = QFile::encodeName(fileName);
+    // Only a regular file is opened: a pipe would block, a device never ends.
+    struct stat status { };
+    if (::stat(path.constData(), &status) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            RefuseBmp(fileName, QStringLiteral("le fichier n'existe pas."));
+        RefuseBmp(fileName, QStringLiteral("le fichier ne peut pas être lu."));
+    }
+    if (!S_ISREG(status.st_mode))
+        RefuseBmp(fileName, QStringLiteral("ce n'est pas un fichier ordinaire."));
+    // Non-blocking in case the name was replaced by a pipe since.
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        RefuseBmp(fileName, QStringLiteral("le fichier ne peut pas être lu."));
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        RefuseBmp(fileName, QStringLiteral("le fichier ne peut pas être lu."));
+    }
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        RefuseBmp(fileName, QStringLiteral("ce n'est pas un fichier ordinaire."));
+
+    char head[16] = {};
+    const ssize_t got = ::pread(fd, head, sizeof head, 0);
+    ImageFormat format = ImageFormat::Bmp;
+    if (got >= 2 && !sniff(QByteArray(head, int(got)), &format))
+        notAnImage(fileName);
+    if (got < 2 || format == ImageFormat::Bmp) {
+        ReadPicture result;
+        result.image = ReadBmp(fd, qint64(status.st_size), fileName, &result.depth);
+        return result;
+    }
+    return decodeWithQt(file, format, fileName);
+}
+
+ReadPicture DecodeImage(const QByteArray& bytes, const QString& fileName)
+{
+    ImageFormat format = ImageFormat::Bmp;
+    if (bytes.size() >= 2 && !sniff(bytes.left(16), &format))
+        notAnImage(fileName);
+    if (bytes.size() < 2 || format == ImageFormat::Bmp) {
+        ReadPicture result;
+        result.image = DecodeBmp(bytes.constData(), bytes.size(), fileName, &result.depth);
+        return result;
+    }
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return decodeWithQt(buffer, format, fileName);
+}
+
+ImageFormat FormatForName(const QString& fileName)
+{
+    const QString name = fileName.toLower();
+    if (name.endsWith(QLatin1String(".png")))
+        return ImageFormat::Png;
+    if (name.endsWith(QLatin1String(".jpg")) || name.endsWith(QLatin1String(".jpeg")))
+        return ImageFormat::Jpeg;
+    if (name.endsWith(QLatin1String(".webp")))
+        return ImageFormat::Webp;
+    if (name.endsWith(QLatin1String(".tif")) || name.endsWith(QLatin1String(".tiff")))
+        return ImageFormat::Tiff;
+    return ImageFormat::Bmp;
+}
+
+void WriteImageFile(const QImage& image, const QString& fileName, ImageFormat format, int quality)
+{
+    const QString what = QStringLiteral("Impossible d'enregistrer l'image dans « %1 »").arg(fileName);
+    if (image.isNull())
+        throw ERasterError(QStringLiteral("%1 : l'image est vide.").arg(what));
+    AtomicFile file(fileName, what);
+    if (format == ImageFormat::Bmp || format == ImageFormat::Gif) {
+        WriteBmp24(file, image);
+    } else {
+        QImageWriter writer(&file, qtName(format));
+        if (format == ImageFormat::Jpeg || format == ImageFormat::Webp)
+            writer.setQuality(quality);
+        if (format == ImageFormat::Tiff)
+            writer.setCompression(1); // LZW: lossless and smaller
+        // A refusal by the encoder itself, not by the disk, is said so.
+        if (!writer.write(image) && file.WriteError() == 0)
+            throw ERasterError(QStringLiteral("%1 : l'encodage a échoué.").arg(what));
+    }
+    file.Commit();
+}

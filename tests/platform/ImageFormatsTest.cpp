@@ -1,0 +1,211 @@
+// PNG, JPEG, GIF, WebP and TIFF files read into the 24-bit document and
+// written from it: exact where the format is lossless, the warning exactly
+// when something is lost, cut-short files refused.
+#include "platform/Exception.h"
+#include "platform/ImageFile.h"
+#include "platform/TBitmap.h"
+#include "support/Images.h"
+#include "support/PictureFiles.h"
+
+#include <QImage>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+struct Loaded {
+    std::unique_ptr<TBitmap> bitmap; // null when refused
+    QString error;
+};
+
+Loaded load(const QByteArray& bytes, const QString& name = QStringLiteral("image"))
+{
+    Loaded result;
+    auto bitmap = std::make_unique<TBitmap>();
+    try {
+        bitmap->LoadFromFile(testimg::WriteFile(bytes, name));
+        result.bitmap = std::move(bitmap);
+    } catch (const ERasterError& error) {
+        result.error = error.Message();
+    }
+    return result;
+}
+
+QImage noise(int width, int height, QImage::Format format)
+{
+    QImage image(width, height, format);
+    quint32 state = 12345;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            state = state * 1103515245u + 12345u;
+            image.setPixel(x, y, 0xFF000000u | (state >> 8));
+        }
+    return image;
+}
+
+} // namespace
+
+TEST(ImageFormats, LosslessFormatsGiveEveryByteBackAndJpegComesClose)
+{
+    const auto image = testimg::Noise(13, 7, 3);
+    struct Case {
+        ImageFormat format;
+        const char* name;
+        int tolerance;
+    };
+    for (const Case& c :
+         {Case{ImageFormat::Bmp, "a.bmp", 0}, Case{ImageFormat::Png, "a.png", 0}, Case{ImageFormat::Tiff, "a.tif", 0},
+          Case{ImageFormat::Webp, "a.webp", -1}, Case{ImageFormat::Jpeg, "a.jpg", -1}}) {
+        SCOPED_TRACE(c.name);
+        const QString path = testimg::TempDir() + "/" + c.name;
+        image->SaveToFile(path, c.format, kDefaultQuality);
+        EXPECT_EQ(FormatForName(path), c.format);
+        TBitmap back;
+        back.LoadFromFile(path);
+        EXPECT_EQ(back.FileFormat(), c.format);
+        EXPECT_EQ(back.PixelFormat(), pf24bit);
+        if (c.tolerance == 0) {
+            EXPECT_TRUE(testimg::SameBytes(back, *image));
+        }
+        ASSERT_EQ(back.Width(), 13);
+        ASSERT_EQ(back.Height(), 7);
+    }
+    // A smooth picture in JPEG at the default quality: every channel within 8 levels.
+    const auto smooth = testimg::Make(64, 32, [](int x, int y) { return RGBColor(4 * x, 8 * y, 128); });
+    const QString path = testimg::TempDir() + "/smooth.jpeg";
+    smooth->SaveToFile(path, ImageFormat::Jpeg, kDefaultQuality);
+    TBitmap back;
+    back.LoadFromFile(path);
+    int worst = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int i = 0; i < 3 * 64; ++i)
+            worst = std::max(worst, std::abs(int(back.ScanLine(y)[i]) - int(smooth->ScanLine(y)[i])));
+    EXPECT_LE(worst, 8);
+}
+
+TEST(ImageFormats, TheWarningComesExactlyWhenSomethingIsLost)
+{
+    QImage grey(5, 3, QImage::Format_Grayscale8);
+    grey.fill(77);
+    QImage palette = noise(5, 3, QImage::Format_RGB32).convertToFormat(QImage::Format_Indexed8);
+    QImage opaqueAlpha = noise(5, 3, QImage::Format_ARGB32);
+    QImage halfAlpha = opaqueAlpha;
+    halfAlpha.setPixel(2, 1, qRgba(200, 100, 50, 128));
+    QImage deep(5, 3, QImage::Format_RGBX64);
+    deep.fill(QColor::fromRgba64(1000, 2000, 3000));
+    QByteArray twoPages = picturefile::Encode(noise(4, 4, QImage::Format_RGB32), "tiff");
+    // The first directory's "next directory" points back at itself: a second page.
+    {
+        const quint32 first = quint32(quint8(twoPages[4])) | quint32(quint8(twoPages[5])) << 8;
+        const int count = quint8(twoPages[int(first)]) | quint8(twoPages[int(first) + 1]) << 8;
+        twoPages.replace(int(first) + 2 + 12 * count, 4, twoPages.mid(4, 4));
+    }
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        TPixelFormat depth;
+    };
+    const Case cases[] = {
+        {"RGB PNG", picturefile::Encode(noise(5, 3, QImage::Format_RGB32), "png"), pf24bit},
+        {"greyscale PNG", picturefile::Encode(grey, "png"), pf24bit},
+        {"palette PNG", picturefile::Encode(palette, "png"), pf24bit},
+        {"opaque PNG with alpha", picturefile::Encode(opaqueAlpha, "png"), pf24bit},
+        {"one half-transparent pixel", picturefile::Encode(halfAlpha, "png"), pfCustom},
+        {"16-bit PNG", picturefile::Encode(deep, "png"), pfCustom},
+        {"JPEG", picturefile::Encode(noise(5, 3, QImage::Format_RGB32), "jpeg", 90), pf24bit},
+        {"one-frame GIF", picturefile::Gif(1), pf24bit},
+        {"two-frame GIF", picturefile::Gif(2), pfCustom},
+        {"one-page TIFF", picturefile::Encode(noise(4, 4, QImage::Format_RGB32), "tiff"), pf24bit},
+        {"two-page TIFF", twoPages, pfCustom},
+        {"WebP", picturefile::Encode(noise(5, 3, QImage::Format_RGB32), "webp", 90), pf24bit},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Loaded loaded = load(c.bytes);
+        ASSERT_TRUE(loaded.bitmap) << loaded.error.toStdString();
+        EXPECT_EQ(loaded.bitmap->PixelFormat(), c.depth);
+    }
+    // Greyscale expands to three equal channels; transparency lies over white.
+    EXPECT_EQ(testimg::At(*load(cases[1].bytes).bitmap, 4, 2), RGBColor(77, 77, 77));
+    const auto over = [](int c, int a) { return (c * a + 255 * (255 - a) + 127) / 255; };
+    EXPECT_EQ(testimg::At(*load(cases[4].bytes).bitmap, 2, 1), RGBColor(over(200, 128), over(100, 128), over(50, 128)));
+    EXPECT_EQ(testimg::At(*load(picturefile::Gif(2)).bitmap, 0, 0), RGBColor(255, 0, 0));
+}
+
+TEST(ImageFormats, SixteenBitChannelsRoundToTheNearestLevel)
+{
+    // Every 16-bit value once in red, and its complement in green.
+    QImage deep(256, 256, QImage::Format_RGBX64);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            const int v = y * 256 + x;
+            deep.setPixelColor(x, y, QColor::fromRgba64(quint16(v), quint16(65535 - v), 0));
+        }
+    const Loaded loaded = load(picturefile::Encode(deep, "png"));
+    ASSERT_TRUE(loaded.bitmap) << loaded.error.toStdString();
+    int wrong = 0;
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            const int v = y * 256 + x;
+            wrong += testimg::At(*loaded.bitmap, x, y) != RGBColor((v + 128) / 257, (65535 - v + 128) / 257, 0);
+        }
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST(ImageFormats, EachOrientationTagTurnsThePictureAsTheCameraHeldIt)
+{
+    // A 32 x 16 picture, red in its top-left 16 x 8 quarter, blue elsewhere.
+    QImage picture(32, 16, QImage::Format_RGB32);
+    picture.fill(qRgb(0, 0, 255));
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x)
+            picture.setPixel(x, y, qRgb(255, 0, 0));
+    const QByteArray jpeg = picturefile::Encode(picture, "jpeg", 95);
+    struct Case {
+        int orientation;
+        int width, height; // after turning
+        int redX, redY; // a point inside the red quarter after turning
+    };
+    const Case cases[] = {
+        {1, 32, 16, 4, 4}, {2, 32, 16, 28, 4}, {3, 32, 16, 28, 12}, {4, 32, 16, 4, 12},
+        {5, 16, 32, 4, 4}, {6, 16, 32, 12, 4}, {7, 16, 32, 12, 28}, {8, 16, 32, 4, 28},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.orientation);
+        const Loaded loaded = load(picturefile::WithOrientation(jpeg, c.orientation));
+        ASSERT_TRUE(loaded.bitmap) << loaded.error.toStdString();
+        EXPECT_EQ(loaded.bitmap->Width(), c.width);
+        EXPECT_EQ(loaded.bitmap->Height(), c.height);
+        EXPECT_GT(GetRValue(testimg::At(*loaded.bitmap, c.redX, c.redY)), 200);
+        EXPECT_LT(GetRValue(testimg::At(*loaded.bitmap, c.width - 1 - c.redX, c.height - 1 - c.redY)), 50);
+    }
+}
+
+TEST(ImageFormats, AFileIsKnownByItsBytesAndRefusedWhenCutShort)
+{
+    const QImage picture = noise(40, 30, QImage::Format_RGB32);
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        ImageFormat format;
+    };
+    const Case cases[] = {
+        {"PNG", picturefile::Encode(picture, "png"), ImageFormat::Png},
+        {"JPEG", picturefile::Encode(picture, "jpeg", 90), ImageFormat::Jpeg},
+        {"GIF", picturefile::Gif(3), ImageFormat::Gif},
+        {"WebP", picturefile::Encode(picture, "webp", 90), ImageFormat::Webp},
+        {"TIFF", picturefile::Encode(picture, "tiff"), ImageFormat::Tiff},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // A name that says another format changes nothing.
+        const Loaded whole = load(c.bytes, QStringLiteral("photo.bmp"));
+        ASSERT_TRUE(whole.bitmap) << whole.error.toStdString();
+        EXPECT_EQ(whole.bitmap->FileFormat(), c.format);
+        for (const qsizetype cut : {qsizetype(1), qsizetype(2), c.bytes.size() / 2, c.bytes.size() - 8}) {
+            const Loaded shorter = load(c.bytes.left(c.bytes.size() - cut));
+            EXPECT_FALSE(shorter.bitmap) << "cut " << cut;
+            EXPECT_TRUE(shorter.error.contains(QStringLiteral("endommagé ou tronqué"))) << shorter.error.toStdString();
+        }
+    }
+}

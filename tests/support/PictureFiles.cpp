@@ -1,0 +1,118 @@
+#include "support/PictureFiles.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+
+namespace picturefile {
+
+namespace {
+
+quint32 crc32(const QByteArray& bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char c : bytes) {
+        crc ^= quint8(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray big(quint32 value, int bytes)
+{
+    QByteArray out;
+    for (int i = bytes - 1; i >= 0; --i)
+        out.append(char(value >> (8 * i)));
+    return out;
+}
+
+QByteArray little(quint32 value, int bytes)
+{
+    QByteArray out;
+    for (int i = 0; i < bytes; ++i)
+        out.append(char(value >> (8 * i)));
+    return out;
+}
+
+QByteArray pngChunk(const char* type, const QByteArray& data)
+{
+    const QByteArray body = QByteArray(type) + data;
+    return big(quint32(data.size()), 4) + body + big(crc32(body), 4);
+}
+
+} // namespace
+
+QByteArray Encode(const QImage& image, const char* format, int quality)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
+    writer.write(image);
+    return bytes;
+}
+
+QByteArray WithOrientation(const QByteArray& jpeg, int orientation)
+{
+    // Exif: a little-endian TIFF header and one directory of one entry.
+    const QByteArray tiff = QByteArray("II*\0", 4) + little(8, 4) + little(1, 2) + little(0x0112, 2) + little(3, 2) +
+                            little(1, 4) + little(quint32(orientation), 4) + little(0, 4);
+    const QByteArray exif = QByteArray("Exif\0\0", 6) + tiff;
+    const QByteArray segment = QByteArray("\xFF\xE1", 2) + big(quint32(exif.size() + 2), 2) + exif;
+    return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
+QByteArray PngClaiming(quint32 width, quint32 height)
+{
+    const QByteArray header = big(width, 4) + big(height, 4) + QByteArray("\x08\x02\x00\x00\x00", 5);
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) +
+           pngChunk("IDAT", QByteArray::fromHex("789c030000000001")) + pngChunk("IEND", {});
+}
+
+QByteArray JpegClaiming(quint16 width, quint16 height)
+{
+    // A real small JPEG whose frame header is given the claimed size.
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::gray);
+    QByteArray jpeg = Encode(image, "jpeg", 90);
+    const qsizetype frame = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
+    jpeg.replace(frame + 5, 2, big(height, 2));
+    jpeg.replace(frame + 7, 2, big(width, 2));
+    return jpeg;
+}
+
+QByteArray GifClaiming(quint16 width, quint16 height)
+{
+    QByteArray gif = Gif(1);
+    gif.replace(6, 2, little(width, 2));
+    gif.replace(8, 2, little(height, 2));
+    const qsizetype image = gif.indexOf(',');
+    gif.replace(image + 5, 2, little(width, 2));
+    gif.replace(image + 7, 2, little(height, 2));
+    return gif;
+}
+
+QByteArray WebpClaiming(quint16 width, quint16 height)
+{
+    // A real small WebP whose key frame header is given the claimed size.
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::gray);
+    QByteArray webp = Encode(image, "webp", 90);
+    const qsizetype start = webp.indexOf(QByteArray("\x9d\x01\x2a", 3));
+    webp.replace(start + 3, 2, little(width & 0x3FFF, 2));
+    webp.replace(start + 5, 2, little(height & 0x3FFF, 2));
+    return webp;
+}
+
+QByteArray Gif(int frames)
+{
+    // A red and white palette; each picture is one pixel of index 0 (red).
+    QByteArray gif = QByteArray("GIF89a", 6) + little(1, 2) + little(1, 2) + QByteArray("\x80\x00\x00", 3) +
+                     QByteArray::fromHex("ff0000ffffff");
+    for (int i = 0; i < frames; ++i)
+        gif += QByteArray::fromHex("2c0000000001000100000202440100");
+    return gif + ';';
+}
+
+} // namespace picturefile

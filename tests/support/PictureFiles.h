@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+
+// Pictures in the formats other than BMP, made for the reader's tests and the
+// fuzzer's seeds: written by Qt's plugins, then patched byte by byte where a
+// test needs a header no encoder writes.
+namespace picturefile {
+
+// The image encoded by Qt's writer in `format` ("png", "jpeg", "webp", "tiff").
+QByteArray Encode(const QImage& image, const char* format, int quality = 100);
+
+// A JPEG with an Exif block giving the orientation (1 to 8).
+QByteArray WithOrientation(const QByteArray& jpeg, int orientation);
+
+// Small files whose header claims width x height pixels, with almost no data.
+QByteArray PngClaiming(quint32 width, quint32 height);
+QByteArray JpegClaiming(quint16 width, quint16 height);
+QByteArray GifClaiming(quint16 width, quint16 height);
+// A WebP frame says at most 16383 x 16383: within the bitmaps' limit, so
+// such a file must fail on its missing data, quickly and without the memory.
+QByteArray WebpClaiming(quint16 width, quint16 height);
+
+// A GIF of `frames` 1 x 1 pictures, the first one red.
+QByteArray Gif(int frames);
+
+} // namespace picturefile
