@@ -49,8 +49,9 @@ void expectButtons(QWidget* form, const std::vector<Button>& buttons)
         ASSERT_NE(b, nullptr);
         EXPECT_EQ(b->geometry(), button.geometry);
         EXPECT_EQ(b->icon().isNull(), button.glyph.isEmpty());
-        if (!button.glyph.isEmpty())
+        if (!button.glyph.isEmpty()) {
             EXPECT_EQ(b->iconSize(), button.glyph);
+        }
         EXPECT_EQ(b->text(), QString::fromUtf8(button.caption));
         EXPECT_EQ(b->toolTip(), QString::fromUtf8(button.hint));
     }
