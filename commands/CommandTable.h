@@ -12,8 +12,9 @@ class TSelection;
 // The one table of the image commands. Each row says once what a command is
 // called in the editor's effects menu and palettes and on velmora-cli's
 // command line, which values it takes and from where, what the selection
-// means to it, and the function that does the work. velmora-cli's parser
-// and help read it: a new command is a row here plus its kernel.
+// means to it, and the function that does the work. The editor's menu,
+// palettes and document window, and velmora-cli's parser and help, all read
+// it: a new command is a row here plus its kernel.
 namespace commands {
 
 enum class CommandId {
