@@ -8,11 +8,11 @@
 #include "dialogs/Form_fichier.h"
 #include "document/Tdessin.h"
 #include "filters/Tfiltre.h"
+#include "platform/TFont.h"
+#include "tools/Toutil.h"
 #include "ui/Application.h"
 #include "ui/Forms.h"
 #include "ui/Glyphs.h"
-#include "platform/TFont.h"
-#include "tools/Toutil.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -31,7 +31,8 @@ Tfrm_main* frm_main = nullptr;
 namespace {
 
 // One line of a right-click menu: the item's name, its caption ("-" for a
-// separator), and the submenu it belongs to (empty for the top level).
+// separator; none for a command's item, whose caption is its row's in the
+// command table), and the submenu it belongs to (empty for the top level).
 struct MenuLine {
     const char* name;
     const char* caption;
@@ -62,27 +63,35 @@ const MenuLine fileMenu[] = {
 
 const MenuLine effectsMenu[] = {
     {"N2D1", "&2D", nullptr},
-    {"Mirroir1", "&Mirroir", "N2D1"},
-    {"Flip1", "&Flip", "N2D1"},
-    {"Vagueenabscisse1", "VagueX", "N2D1"},
-    {"VagueY1", "VagueY", "N2D1"},
-    {"Tunnel1", "Tunnel", "N2D1"},
-    {"Pouetpouet1", "Pouet pouet", "N2D1"},
+    {"Mirroir1", nullptr, "N2D1"},
+    {"Flip1", nullptr, "N2D1"},
+    {"Vagueenabscisse1", nullptr, "N2D1"},
+    {"VagueY1", nullptr, "N2D1"},
+    {"Tunnel1", nullptr, "N2D1"},
+    {"Pouetpouet1", nullptr, "N2D1"},
     {"Attnuation1", "&Atténuation", nullptr},
-    {"Flou1", "&Flou", "Attnuation1"},
-    {"Blur1", "&Blur", "Attnuation1"},
+    {"Flou1", nullptr, "Attnuation1"},
+    {"Blur1", nullptr, "Attnuation1"},
     {"Divers1", "&Divers", nullptr},
-    {"Aquarelle1", "&Aquarelle", "Divers1"},
-    {"Estompage1", "&Estampage", "Divers1"},
+    {"Aquarelle1", nullptr, "Divers1"},
+    {"Estompage1", nullptr, "Divers1"},
     {"Palette1", "&Palette", nullptr},
     {"Contraste1", "&Contraste", "Palette1"},
     {"Gamma1", "&Gamma", "Palette1"},
     {"Couleurs1", "C&ouleurs", "Palette1"},
-    {"Negatif1", "&Négatif", "Palette1"},
-    {"NoirBlanc1", "Noir et Blanc", "Palette1"},
+    {"Negatif1", nullptr, "Palette1"},
+    {"NoirBlanc1", nullptr, "Palette1"},
     {"Renforcement1", "&Renforcement", nullptr},
-    {"Nettet1", "&Netteté", "Renforcement1"},
+    {"Nettet1", nullptr, "Renforcement1"},
 };
+
+QString captionOf(const MenuLine& line)
+{
+    if (line.caption)
+        return QString::fromUtf8(line.caption);
+    const commands::Command* command = commands::FindBy(&commands::Command::menuItem, line.name);
+    return QString::fromUtf8(command ? command->menuCaption : nullptr);
+}
 
 // Lines whose next line belongs to them are submenus.
 template <size_t N> QMenu* buildMenu(QWidget* owner, const char* name, const MenuLine (&lines)[N])
@@ -96,14 +105,14 @@ template <size_t N> QMenu* buildMenu(QWidget* owner, const char* name, const Men
         const bool isSubmenu = i + 1 < N && lines[i + 1].submenu && QString(lines[i + 1].submenu) == line.name;
         QAction* action = nullptr;
         if (isSubmenu) {
-            QMenu* sub = into->addMenu(QString::fromUtf8(line.caption));
+            QMenu* sub = into->addMenu(captionOf(line));
             sub->setObjectName(line.name);
             submenus[line.name] = sub;
             action = sub->menuAction();
-        } else if (QString(line.caption) == "-") {
+        } else if (line.caption && QString(line.caption) == "-") {
             action = into->addSeparator();
         } else {
-            action = into->addAction(QString::fromUtf8(line.caption));
+            action = into->addAction(captionOf(line));
         }
         action->setObjectName(line.name);
     }
@@ -235,24 +244,15 @@ void Tfrm_main::BuildMenus()
         {"Ouvrir1", &Tfrm_main::Ouvrir1Click},
         {"Enregistrer1", &Tfrm_main::Enregistrer1Click},
         {"Enregistrersous1", &Tfrm_main::Enregistrersous1Click},
-        {"Mirroir1", &Tfrm_main::Mirroir1Click},
-        {"Flip1", &Tfrm_main::Flip1Click},
-        {"Vagueenabscisse1", &Tfrm_main::Vagueenabscisse1Click},
-        {"VagueY1", &Tfrm_main::VagueY1Click},
-        {"Tunnel1", &Tfrm_main::Tunnel1Click},
-        {"Pouetpouet1", &Tfrm_main::Pouetpouet1Click},
-        {"Flou1", &Tfrm_main::Flou1Click},
-        {"Blur1", &Tfrm_main::Blur1Click},
-        {"Aquarelle1", &Tfrm_main::Aquarelle1Click},
-        {"Estompage1", &Tfrm_main::Estompage1Click},
-        {"Negatif1", &Tfrm_main::Negatif1Click},
-        {"NoirBlanc1", &Tfrm_main::NoirBlanc1Click},
-        {"Nettet1", &Tfrm_main::Nettet1Click},
     };
     for (const auto& [name, handler] : handlers) {
         QAction* item = MenuItem(name);
         connect(item, &QAction::triggered, this, Guarded([this, item, handler = handler] { (this->*handler)(item); }));
     }
+    // The effects menu's items run the command whose row names them.
+    for (const commands::Command& command : commands::AllCommands())
+        if (QAction* item = command.menuItem ? MenuItem(command.menuItem) : nullptr)
+            connect(item, &QAction::triggered, this, Guarded([this, id = command.id] { RunCommand(id); }));
 }
 
 void Tfrm_main::BuildDialogs()

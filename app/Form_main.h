@@ -2,12 +2,11 @@
 
 #include "dialogs/PaletteCommands.h"
 #include "document/DocumentHost.h"
-#include "ui/ColorWell.h"
 #include "tools/ToolHost.h"
+#include "ui/ColorWell.h"
 
 #include <QFont>
 #include <QWidget>
-#include <functional>
 #include <memory>
 
 class QAction;
@@ -18,7 +17,6 @@ class QFontDialog;
 class QGroupBox;
 class QMenu;
 class QToolButton;
-class TBitmap;
 class TDessin;
 class TFiltre;
 class TOutil;
@@ -98,32 +96,27 @@ public:
     void Enregistrersous1Click(QObject* sender) override;
     void SavePictureDialog1CanClose(QObject* sender, bool& canClose);
 
-    // Effect commands.
-    void Mirroir1Click(QObject* sender) override;
-    void Flip1Click(QObject* sender) override;
-    void Vagueenabscisse1Click(QObject* sender) override;
-    void VagueY1Click(QObject* sender) override;
-    void Tunnel1Click(QObject* sender) override;
-    void Pouetpouet1Click(QObject* sender) override;
-    void Negatif1Click(QObject* sender) override;
-    void NoirBlanc1Click(QObject* sender) override;
-    // Filter commands.
-    void Blur1Click(QObject* sender) override;
-    void Flou1Click(QObject* sender) override;
-    void Nettet1Click(QObject* sender) override;
-    void Estompage1Click(QObject* sender) override;
-    void Aquarelle1Click(QObject* sender) override;
-    // Dialog commands.
-    void Couleurs1Click(QObject* sender) override;
-    void Contraste1Click(QObject* sender) override;
-
-    // A filter run on the active document, under the hourglass: the last
-    // filter destroyed, then the shared run (a copy, a new filter made by
-    // `makeFilter` on it and applied, the copy merged back through the
-    // selection), then a repaint.
-    using FilterFactory = std::function<std::unique_ptr<TFiltre>(TBitmap& copy)>;
-    void RunFilter(const FilterFactory& makeFilter);
-    TFiltre* LastFilter() const { return filtre.get(); }
+    // An effect, filter or value-dialog command of the table on the active
+    // document: its values asked first where it has a dialog (nothing happens
+    // when cancelled), then the document runs it, as one undo step. Without a
+    // document a dialog is still shown and a filter still shows the hourglass.
+    void RunCommand(commands::CommandId id) override;
+    // The effect, filter and dialog commands, each running its row.
+    void Mirroir1Click(QObject* sender);
+    void Flip1Click(QObject* sender);
+    void Vagueenabscisse1Click(QObject* sender);
+    void VagueY1Click(QObject* sender);
+    void Tunnel1Click(QObject* sender);
+    void Pouetpouet1Click(QObject* sender);
+    void Negatif1Click(QObject* sender);
+    void NoirBlanc1Click(QObject* sender);
+    void Blur1Click(QObject* sender);
+    void Flou1Click(QObject* sender);
+    void Nettet1Click(QObject* sender);
+    void Estompage1Click(QObject* sender);
+    void Aquarelle1Click(QObject* sender);
+    void Couleurs1Click(QObject* sender);
+    void Contraste1Click(QObject* sender);
 
     // The closing steps: the tool, the filter, the active document.
     void FormClose(QObject* sender);
@@ -143,6 +136,8 @@ private:
     TColor PickColour();
     // Presses the button of the current tool (none: no button pressed).
     void ShowCurrentTool(QToolButton* button);
+    // Fills `values` from the command's dialog; false when it was cancelled.
+    bool AskValues(const commands::Command& command, commands::Values& values);
 
     std::unique_ptr<TOutil> outil;
     // Counts the tools made, so that a button knows whether it made one.
@@ -150,6 +145,9 @@ private:
     QButtonGroup* toolButtons_ = nullptr;
     QToolButton* currentToolButton_ = nullptr;
     TDessin* dessin = nullptr;
+    // The filter object of the last filter command. It refers to that run's
+    // copy of the image, which is gone: it is never applied again, only
+    // destroyed by the next filter command or when the palette closes.
     std::unique_ptr<TFiltre> filtre;
     // The colour and the font that the dialogs reopen on.
     TColor colourDialogColour_ = clBlack;

@@ -1,93 +1,77 @@
-// The main palette's effect, filter and value-dialog commands, all on the
-// active document.
+// The main palette's effect, filter and value-dialog commands: the rows of the
+// command table, run on the active document.
 #include "app/Form_main.h"
 
-#include "commands/SharedCommands.h"
 #include "dialogs/Fomr_cl.h"
 #include "dialogs/Form_rvb.h"
 #include "document/Tdessin.h"
+#include "filters/Tfiltre.h"
 #include "platform/Screen.h"
 
-void Tfrm_main::Mirroir1Click(QObject*)
-{
-    if (dessin)
-        dessin->Mirror();
-}
-void Tfrm_main::Flip1Click(QObject*)
-{
-    if (dessin)
-        dessin->Flip();
-}
-void Tfrm_main::Vagueenabscisse1Click(QObject*)
-{
-    if (dessin)
-        dessin->VagueX();
-}
-void Tfrm_main::VagueY1Click(QObject*)
-{
-    if (dessin)
-        dessin->VagueY();
-}
-void Tfrm_main::Tunnel1Click(QObject*)
-{
-    if (dessin)
-        dessin->Cercle1();
-}
-void Tfrm_main::Pouetpouet1Click(QObject*)
-{
-    if (dessin)
-        dessin->Cercle2();
-}
-void Tfrm_main::Negatif1Click(QObject*)
-{
-    if (dessin)
-        dessin->InverseColor();
-}
-void Tfrm_main::NoirBlanc1Click(QObject*)
-{
-    if (dessin)
-        dessin->NB();
-}
+using commands::CommandId;
 
-void Tfrm_main::Blur1Click(QObject*) { RunFilter(commands::MakeFilter<TBlur>); }
-void Tfrm_main::Flou1Click(QObject*) { RunFilter(commands::MakeFilter<TFlou>); }
-void Tfrm_main::Nettet1Click(QObject*) { RunFilter(commands::MakeFilter<TSharpen>); }
-void Tfrm_main::Estompage1Click(QObject*) { RunFilter(commands::MakeFilter<TEmboss>); }
-void Tfrm_main::Aquarelle1Click(QObject*) { RunFilter(commands::MakeFilter<TAquarelle>); }
+void Tfrm_main::Mirroir1Click(QObject*) { RunCommand(CommandId::Mirroir); }
+void Tfrm_main::Flip1Click(QObject*) { RunCommand(CommandId::Flip); }
+void Tfrm_main::Vagueenabscisse1Click(QObject*) { RunCommand(CommandId::VagueX); }
+void Tfrm_main::VagueY1Click(QObject*) { RunCommand(CommandId::VagueY); }
+void Tfrm_main::Tunnel1Click(QObject*) { RunCommand(CommandId::Tunnel); }
+void Tfrm_main::Pouetpouet1Click(QObject*) { RunCommand(CommandId::PouetPouet); }
+void Tfrm_main::Negatif1Click(QObject*) { RunCommand(CommandId::Negatif); }
+void Tfrm_main::NoirBlanc1Click(QObject*) { RunCommand(CommandId::NoirBlanc); }
+void Tfrm_main::Blur1Click(QObject*) { RunCommand(CommandId::Blur); }
+void Tfrm_main::Flou1Click(QObject*) { RunCommand(CommandId::Flou); }
+void Tfrm_main::Nettet1Click(QObject*) { RunCommand(CommandId::Nettete); }
+void Tfrm_main::Estompage1Click(QObject*) { RunCommand(CommandId::Estampage); }
+void Tfrm_main::Aquarelle1Click(QObject*) { RunCommand(CommandId::Aquarelle); }
+void Tfrm_main::Couleurs1Click(QObject*) { RunCommand(CommandId::Couleurs); }
+void Tfrm_main::Contraste1Click(QObject*) { RunCommand(CommandId::Contraste); }
 
-void Tfrm_main::RunFilter(const FilterFactory& make)
+void Tfrm_main::RunCommand(CommandId id)
 {
-    Screen->SetCursor(crHourGlass);
-    // The arrow comes back whatever happens, with or without a document.
-    struct ArrowAtEnd {
-        ~ArrowAtEnd() { Screen->SetCursor(crArrow); }
-    } arrow;
-    if (!dessin || !dessin->GetBmp() || !dessin->GetSelection())
+    const commands::Command& command = commands::Find(id);
+    commands::Values values{};
+    if (!AskValues(command, values))
         return;
-    filtre.reset();
-    // The filter keeps referring to the run's copy, which is gone: it is never
-    // applied again, only destroyed by the next filter command or at the end.
-    dessin->RecordChange([&] { filtre = commands::RunFilter(*dessin->GetBmp(), *dessin->GetSelection(), make); });
-    dessin->OnPaint();
+    const bool isFilter = command.selection == commands::SelectionRule::ThroughMask;
+    if (!dessin) {
+        // A filter shows the hourglass and then the arrow all the same.
+        if (isFilter) {
+            Screen->SetCursor(crHourGlass);
+            Screen->SetCursor(crArrow);
+        }
+        return;
+    }
+    // The last filter goes before the next one is made.
+    if (isFilter)
+        filtre.reset();
+    if (std::unique_ptr<TFiltre> made = dessin->RunCommand(command, values))
+        filtre = std::move(made);
 }
 
-void Tfrm_main::Couleurs1Click(QObject*)
+bool Tfrm_main::AskValues(const commands::Command& command, commands::Values& values)
 {
-    Tfrm_rvb dialog(this);
-    // Preset to "cancelled", so the close box applies nothing.
-    std::int32_t rouge = -1, vert = -1, bleu = -1;
-    dialog.SetRetour(&rouge, &vert, &bleu);
-    dialog.ShowModal();
-    if (dessin && rouge != -1 && vert != -1 && bleu != -1)
-        dessin->AdjustColor(std::uint8_t(rouge), std::uint8_t(vert), std::uint8_t(bleu));
-}
-
-void Tfrm_main::Contraste1Click(QObject*)
-{
-    Tfrm_CL dialog(this);
-    std::int32_t contraste = -1, luminosite = -1;
-    dialog.SetRetour(&contraste, &luminosite);
-    dialog.ShowModal();
-    if (dessin && contraste != -1 && luminosite != -1)
-        dessin->AdjustContrastDialog(contraste, luminosite);
+    // Preset to "cancelled", so that the close box applies nothing.
+    std::int32_t v[commands::kMaxValues] = {-1, -1, -1, -1};
+    switch (command.dialog) {
+    case commands::ValueDialog::None: return true;
+    case commands::ValueDialog::Rgb: {
+        Tfrm_rvb dialog(this);
+        dialog.SetRetour(&v[0], &v[1], &v[2]);
+        dialog.ShowModal();
+        break;
+    }
+    case commands::ValueDialog::Contrast: {
+        Tfrm_CL dialog(this);
+        dialog.SetRetour(&v[0], &v[1]);
+        dialog.ShowModal();
+        break;
+    }
+    }
+    const int count = command.ValueCount();
+    for (int i = 0; i < count; ++i) {
+        if (v[i] == -1)
+            return false;
+        values[size_t(i)] = v[i];
+    }
+    return true;
 }

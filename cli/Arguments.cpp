@@ -5,6 +5,8 @@
 namespace cli {
 namespace {
 
+using commands::ValueKind;
+
 bool isHelp(const QString& argument)
 {
     return argument == QLatin1String("--aide") || argument == QLatin1String("--help");
@@ -12,9 +14,20 @@ bool isHelp(const QString& argument)
 
 QString quoted(const QString& text) { return QStringLiteral("« %1 »").arg(text); }
 
+QString heading(commands::SelectionRule rule)
+{
+    switch (rule) {
+    case commands::SelectionRule::WholeImage:
+        return QStringLiteral("Effets, sur toute l'image (la sélection n'y change rien)");
+    case commands::SelectionRule::ThroughMask: return QStringLiteral("Filtres, seulement dans la sélection");
+    case commands::SelectionRule::SetsMask: return QStringLiteral("Sélection (au départ, toute l'image)");
+    }
+    return QString();
+}
+
 // Digits only, with a leading minus sign where `kind` allows one; the value
 // must lie in the kind's range.
-int parseValue(const QString& text, ValueKind kind, const OperationInfo& operation)
+int parseValue(const QString& text, ValueKind kind, const commands::Command& operation)
 {
     const bool signedValue = kind == ValueKind::Coordinate;
     const long long low = signedValue ? std::numeric_limits<int>::min() : 0;
@@ -22,7 +35,8 @@ int parseValue(const QString& text, ValueKind kind, const OperationInfo& operati
     const QString range =
         signedValue ? QStringLiteral("un entier (éventuellement négatif)") : QStringLiteral("un entier de 0 à 255");
     const auto refuse = [&](const QString& why) {
-        throw UsageError(QStringLiteral("%1 pour « %2 » : %3 attendu.").arg(why, QLatin1String(operation.name), range));
+        throw UsageError(
+            QStringLiteral("%1 pour « %2 » : %3 attendu.").arg(why, QLatin1String(operation.cliName), range));
     };
 
     qsizetype at = 0;
@@ -80,18 +94,19 @@ Command ParseArguments(const QStringList& arguments)
 
     for (qsizetype i = 2; i < arguments.size();) {
         const QString& name = arguments[i++];
-        const OperationInfo* operation = FindOperation(name);
+        const commands::Command* operation = FindOperation(name);
         if (!operation)
             throw UsageError(QStringLiteral("opération inconnue %1.").arg(quoted(name)));
         Step step{operation};
-        for (int k = 0; k < operation->valueCount; ++k) {
+        const int count = operation->ValueCount();
+        for (int k = 0; k < count; ++k) {
             if (i == arguments.size())
                 throw UsageError(QStringLiteral("« %1 » attend %2 valeurs (%3), %4 donnée(s).")
-                                     .arg(QLatin1String(operation->name))
-                                     .arg(operation->valueCount)
+                                     .arg(QLatin1String(operation->cliName))
+                                     .arg(count)
                                      .arg(QLatin1String(operation->valueNames))
                                      .arg(k));
-            step.values[size_t(k)] = parseValue(arguments[i++], operation->kind, *operation);
+            step.values[size_t(k)] = parseValue(arguments[i++], operation->valueKind, *operation);
         }
         command.steps.push_back(step);
     }
@@ -110,16 +125,17 @@ QString UsageText()
                                   "fichier : il n'est remplacé qu'une fois tout le traitement réussi. En cas\n"
                                   "d'erreur, aucun fichier n'est écrit ni modifié.\n");
 
-    QString group;
-    for (const OperationInfo& info : AllOperations()) {
-        if (group != QString::fromUtf8(info.group)) {
-            group = QString::fromUtf8(info.group);
-            text += QStringLiteral("\n%1 :\n").arg(group);
-        }
-        QString usage = QLatin1String(info.name);
-        if (info.valueCount > 0)
-            usage += QLatin1Char(' ') + QLatin1String(info.valueNames);
-        text += QStringLiteral("  %1  %2\n").arg(usage, -22).arg(QString::fromUtf8(info.description));
+    // The operations under a heading for each selection rule, in the order of
+    // the table.
+    const commands::Command* previous = nullptr;
+    for (const commands::Command& command : commands::AllCommands()) {
+        if (!previous || previous->selection != command.selection)
+            text += QStringLiteral("\n%1 :\n").arg(heading(command.selection));
+        previous = &command;
+        QString usage = QLatin1String(command.cliName);
+        if (command.ValueCount() > 0)
+            usage += QLatin1Char(' ') + QLatin1String(command.valueNames);
+        text += QStringLiteral("  %1  %2\n").arg(usage, -22).arg(QString::fromUtf8(command.help));
     }
 
     text += QStringLiteral("\n"

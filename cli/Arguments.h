@@ -20,12 +20,6 @@ private:
     QString message_;
 };
 
-// One operation of the command line with its values.
-struct Step {
-    const OperationInfo* operation;
-    Values values{};
-};
-
 struct Command {
     bool help = false; // --aide or --help: print the usage, nothing else
     QString input;

@@ -1,24 +1,17 @@
 #pragma once
 
+#include "commands/CommandTable.h"
+
 #include <QString>
-#include <array>
 #include <memory>
-#include <vector>
 
 class TBitmap;
 class TSelection;
 
-// The operations of velmora-cli, as the editor's commands perform them on a
-// document: effects on the whole image, filters merged back through the
-// selection mask, and the selection tool's press and release.
+// The operations of velmora-cli are the rows of the command table, run as the
+// editor runs them on a document: effects on the whole image, filters merged
+// back through the selection mask, the selection tool's press and release.
 namespace cli {
-
-// What an operation's values may be.
-enum class ValueKind {
-    None, // the operation takes no value
-    Byte, // a dialog value: digits only, 0 to 255
-    Coordinate // a pixel position: an optional minus sign, then digits
-};
 
 // The image being processed and the selection mask of the same size. The mask
 // is made on first use (everything editable): effects never need it, and a
@@ -30,23 +23,15 @@ struct Document {
     TSelection& Mask();
 };
 
-constexpr int kMaxValues = 4;
-using Values = std::array<int, kMaxValues>;
-
-struct OperationInfo {
-    const char* name; // as typed on the command line
-    const char* valueNames; // for the help, e.g. "R V B"; empty when none
-    int valueCount;
-    ValueKind kind;
-    const char* group; // the heading it is listed under in the help
-    const char* description; // one line of help, in French
-    void (*apply)(Document& document, const Values& values);
+// One operation of the command line with its values.
+struct Step {
+    const commands::Command* operation;
+    commands::Values values{};
 };
 
-// Every operation, in the order of the help.
-const std::vector<OperationInfo>& AllOperations();
+void Apply(Document& document, const Step& step);
 
-// The operation called `name`, or nullptr.
-const OperationInfo* FindOperation(const QString& name);
+// The operation called `name` on the command line, or nullptr.
+const commands::Command* FindOperation(const QString& name);
 
 } // namespace cli

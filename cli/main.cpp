@@ -72,7 +72,7 @@ int run(const cli::Command& command)
 
     cli::Document document{image, nullptr};
     for (const cli::Step& step : command.steps)
-        step.operation->apply(document, step.values);
+        cli::Apply(document, step);
 
     image.SetPixelFormat(pf24bit);
     image.SaveToFile(command.output);

@@ -6,14 +6,15 @@ class QGroupBox;
 class TPaletteCommands;
 class QToolButton;
 
-// The effects palette: one glyph button per effect, filter and value dialog;
-// each forwards to the main palette, which acts on the active document. Some
-// names do not say what the button does: the hints do.
+// The effects palette: one glyph button per effect, filter and value dialog.
+// Each runs the command that names it in the command table, through the main
+// palette, which acts on the active document; its hint comes from the same
+// row. Some names do not say what the button does: the hints do.
 class Tfrm_effets : public QWidget {
     Q_OBJECT
 public:
-    // `commands` is the main palette, which the buttons forward to.
-    explicit Tfrm_effets(TPaletteCommands* commands);
+    // `palette` is the main palette, which runs the buttons' commands.
+    explicit Tfrm_effets(TPaletteCommands* palette);
 
     QGroupBox* GroupBox_2d;
     QGroupBox* GroupBox_palette;
@@ -36,6 +37,7 @@ public:
     QToolButton* btn_bump; // watercolour
     QToolButton* btn_emboss;
 
+    // Each handler does what a click on its button does.
     void btn_resizeClick();
     void btn_rotClick();
     void BitBtn1Click();
@@ -53,6 +55,9 @@ public:
     void btn_embossClick();
 
 private:
+    // Runs the command of the table whose button this is.
+    void Run(QToolButton* button);
+
     TPaletteCommands* commands_;
 };
 

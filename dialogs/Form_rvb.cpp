@@ -5,9 +5,6 @@
 
 using namespace dialogparts;
 
-// Never set: the dialog lives only while its command runs.
-Tfrm_rvb* frm_rvb = nullptr;
-
 Tfrm_rvb::Tfrm_rvb(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                          Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

@@ -8,6 +8,7 @@ class QPushButton;
 class QSlider;
 
 // Red, green and blue gains, each 0 to 255 (128 leaves a channel as it is).
+// The colour command makes one for each use; no global instance exists.
 class Tfrm_rvb : public QDialog {
     Q_OBJECT
 public:
@@ -40,5 +41,3 @@ private:
     std::int32_t* retourVert = nullptr;
     std::int32_t* retourBleu = nullptr;
 };
-
-extern Tfrm_rvb* frm_rvb;

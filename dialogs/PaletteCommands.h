@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/CommandTable.h"
+
 class QObject;
 
 // The commands of the main palette that the file and effects palettes'
@@ -12,24 +14,9 @@ public:
     virtual void Ouvrir1Click(QObject* sender) = 0;
     virtual void Enregistrer1Click(QObject* sender) = 0;
     virtual void Enregistrersous1Click(QObject* sender) = 0;
-    // Effect commands.
-    virtual void Mirroir1Click(QObject* sender) = 0;
-    virtual void Flip1Click(QObject* sender) = 0;
-    virtual void Vagueenabscisse1Click(QObject* sender) = 0;
-    virtual void VagueY1Click(QObject* sender) = 0;
-    virtual void Tunnel1Click(QObject* sender) = 0;
-    virtual void Pouetpouet1Click(QObject* sender) = 0;
-    virtual void Negatif1Click(QObject* sender) = 0;
-    virtual void NoirBlanc1Click(QObject* sender) = 0;
-    // Filter commands.
-    virtual void Blur1Click(QObject* sender) = 0;
-    virtual void Flou1Click(QObject* sender) = 0;
-    virtual void Nettet1Click(QObject* sender) = 0;
-    virtual void Estompage1Click(QObject* sender) = 0;
-    virtual void Aquarelle1Click(QObject* sender) = 0;
-    // Dialog commands.
-    virtual void Couleurs1Click(QObject* sender) = 0;
-    virtual void Contraste1Click(QObject* sender) = 0;
+    // An effect, filter or value-dialog command of the table on the active
+    // document; a dialog command asks for its values first.
+    virtual void RunCommand(commands::CommandId id) = 0;
 
 protected:
     ~TPaletteCommands() = default;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/CommandTable.h"
 #include "platform/Mouse.h"
 #include "platform/TBitmap.h"
 #include "platform/TCanvas.h"
@@ -19,6 +20,7 @@ class QMimeData;
 class QScrollBar;
 class TDessinVue;
 class TDocumentHost;
+class TFiltre;
 class THistorique;
 class TSelection;
 
@@ -62,6 +64,10 @@ public:
     void OnMouseMove(QObject* sender, TShiftState shift, int x, int y);
     void OnMouseUp(QObject* sender, TMouseButton button, TShiftState shift, int x, int y);
 
+    // Runs a command of the table on the image with its values, under the
+    // hourglass, as one undo step, and repaints. Returns what the command
+    // returns: the filter object of a filter, null otherwise.
+    std::unique_ptr<TFiltre> RunCommand(const commands::Command& command, const commands::Values& values = {});
     // Whole-image effects; each shows the hourglass while it runs and repaints.
     void Mirror();
     void Flip();
@@ -74,6 +80,7 @@ public:
     void InverseColor();
     void VagueX();
     void VagueY();
+    // Both waves, as one undo step.
     void DoubleVague();
     void Cercle1();
     void Cercle2();
@@ -146,8 +153,9 @@ private:
     // last restore: the previous preview disappears.
     void RestorePreview();
     void EnsureActive();
-    // Runs an effect on the image under the hourglass, then the arrow and a repaint.
-    template <typename Effect> void RunEffect(Effect effect);
+    // Runs a change of the whole image under the hourglass as one undo step,
+    // then gives the arrow back and repaints, in that order or the other.
+    void RunWholeImage(const std::function<void()>& change, bool repaintBeforeArrow);
 
     TDocumentHost* host_ = nullptr;
     std::unique_ptr<TBitmap> bmp;

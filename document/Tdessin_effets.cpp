@@ -1,92 +1,74 @@
-// The whole-image effects of a document: the pixel work lives in effects/,
-// here come the hourglass, the arrow and the repaint around it.
+// The commands of a document: the pixel work is the command table's, here
+// come the hourglass, the undo step, the arrow and the repaint around it.
 #include "document/Tdessin.h"
 
-#include "commands/SharedCommands.h"
-#include "effects/Circles.h"
-#include "effects/Mirror.h"
 #include "effects/Tone.h"
-#include "effects/Waves.h"
+#include "filters/Tfiltre.h"
 #include "platform/Screen.h"
 
-template <typename Effect> void TDessin::RunEffect(Effect effect)
+using commands::CommandId;
+
+void TDessin::RunWholeImage(const std::function<void()>& change, bool repaintBeforeArrow)
 {
     if (!bmp)
         return;
     Screen->SetCursor(crHourGlass);
     try {
-        RecordChange([&] { effect(*bmp); });
+        RecordChange(change);
     } catch (...) {
         Screen->SetCursor(crArrow);
         throw;
     }
-    Screen->SetCursor(crArrow);
-    OnPaint();
+    if (repaintBeforeArrow) {
+        OnPaint();
+        Screen->SetCursor(crArrow);
+    } else {
+        Screen->SetCursor(crArrow);
+        OnPaint();
+    }
 }
 
-void TDessin::Mirror()
+std::unique_ptr<TFiltre> TDessin::RunCommand(const commands::Command& command, const commands::Values& values)
 {
-    RunEffect([](TBitmap& b) { effects::Mirror(b); });
+    std::unique_ptr<TFiltre> made;
+    RunWholeImage([&] { made = command.run(*bmp, selection.get(), values); }, command.repaintBeforeArrow);
+    return made;
 }
-void TDessin::Flip()
-{
-    RunEffect([](TBitmap& b) { effects::Flip(b); });
-}
-void TDessin::NB()
-{
-    RunEffect([](TBitmap& b) { effects::NB(b); });
-}
-void TDessin::VagueX()
-{
-    RunEffect([](TBitmap& b) { effects::VagueX(b); });
-}
-void TDessin::VagueY()
-{
-    RunEffect([](TBitmap& b) { effects::VagueY(b); });
-}
-void TDessin::Cercle1()
-{
-    RunEffect([](TBitmap& b) { effects::Cercle1(b); });
-}
-void TDessin::Cercle2()
-{
-    RunEffect([](TBitmap& b) { effects::Cercle2(b); });
-}
+
+void TDessin::Mirror() { RunCommand(commands::Find(CommandId::Mirroir)); }
+void TDessin::Flip() { RunCommand(commands::Find(CommandId::Flip)); }
+void TDessin::NB() { RunCommand(commands::Find(CommandId::NoirBlanc)); }
+void TDessin::InverseColor() { RunCommand(commands::Find(CommandId::Negatif)); }
+void TDessin::VagueX() { RunCommand(commands::Find(CommandId::VagueX)); }
+void TDessin::VagueY() { RunCommand(commands::Find(CommandId::VagueY)); }
+void TDessin::Cercle1() { RunCommand(commands::Find(CommandId::Tunnel)); }
+void TDessin::Cercle2() { RunCommand(commands::Find(CommandId::PouetPouet)); }
 
 void TDessin::AdjustColor(std::uint8_t r, std::uint8_t g, std::uint8_t b)
 {
-    RunEffect([=](TBitmap& image) { effects::AdjustColor(image, r, g, b); });
-}
-
-void TDessin::AdjustContrast(std::uint8_t c)
-{
-    RunEffect([=](TBitmap& image) { effects::AdjustContrast(image, c); });
-}
-
-void TDessin::AdjustLuminosite(std::int32_t d)
-{
-    RunEffect([=](TBitmap& image) { effects::AdjustLuminosite(image, d); });
+    RunCommand(commands::Find(CommandId::Couleurs), {r, g, b});
 }
 
 void TDessin::AdjustContrastDialog(int contraste, int luminosite)
 {
-    RunEffect([=](TBitmap& image) { commands::ApplyContrastDialog(image, contraste, luminosite); });
+    RunCommand(commands::Find(CommandId::Contraste), {contraste, luminosite});
 }
 
-void TDessin::InverseColor()
+// The contrast dialog runs these two together; each alone is no command of
+// the table.
+void TDessin::AdjustContrast(std::uint8_t c)
 {
-    if (!bmp)
-        return;
-    // The negative shows itself before the cursor comes back.
-    Screen->SetCursor(crHourGlass);
-    RecordChange([this] { effects::InverseColor(*bmp); });
-    OnPaint();
-    Screen->SetCursor(crArrow);
+    RunWholeImage([=, this] { effects::AdjustContrast(*bmp, c); }, false);
+}
+
+void TDessin::AdjustLuminosite(std::int32_t d)
+{
+    RunWholeImage([=, this] { effects::AdjustLuminosite(*bmp, d); }, false);
 }
 
 void TDessin::DoubleVague()
 {
-    // Both waves make one step.
+    // Two whole runs, each with its cursor and its repaint, as one step.
     RecordChange([this] {
         VagueX();
         VagueY();

@@ -1,5 +1,9 @@
 #include "app/Form_main.h"
 #include "document/Tdessin.h"
+#include "effects/Circles.h"
+#include "effects/Mirror.h"
+#include "effects/Tone.h"
+#include "effects/Waves.h"
 #include "kernels/Tselection.h"
 #include "platform/Exception.h"
 #include "platform/Screen.h"
@@ -216,4 +220,62 @@ TEST_F(DessinTest, MergeThroughTheDocumentRepaintsTheWindow)
     EXPECT_EQ(testimg::At(*document->GetBmp(), 3, 2), 0xFFFFFFu);
     EXPECT_EQ(testimg::At(*document->GetBmp(), 4, 2), testimg::At(*processed, 4, 2));
     EXPECT_EQ(document->WindowCanvas()->Pixels(4, 2), testimg::At(*processed, 4, 2));
+}
+
+// The effect methods of a document: each changes the whole image, whatever the
+// selection, as one undo step, and shows it with the arrow back.
+TEST_F(DessinTest, EachEffectMethodChangesTheWholeImageAsOneUndoStep)
+{
+    using Edit = std::function<void(TBitmap&)>;
+    struct Effect {
+        const char* name;
+        std::function<void(TDessin*)> method;
+        Edit expected;
+    };
+    const Effect cases[] = {
+        {"Mirror", &TDessin::Mirror, effects::Mirror},
+        {"Flip", &TDessin::Flip, effects::Flip},
+        {"NB", &TDessin::NB, effects::NB},
+        {"InverseColor", &TDessin::InverseColor, effects::InverseColor},
+        {"VagueX", &TDessin::VagueX, effects::VagueX},
+        {"VagueY", &TDessin::VagueY, effects::VagueY},
+        {"Cercle1", &TDessin::Cercle1, effects::Cercle1},
+        {"Cercle2", &TDessin::Cercle2, effects::Cercle2},
+        {"AdjustColor", [](TDessin* d) { d->AdjustColor(3, 200, 129); },
+         [](TBitmap& b) { effects::AdjustColor(b, 3, 200, 129); }},
+        {"AdjustContrast", [](TDessin* d) { d->AdjustContrast(77); },
+         [](TBitmap& b) { effects::AdjustContrast(b, 77); }},
+        {"AdjustLuminosite", [](TDessin* d) { d->AdjustLuminosite(-37); },
+         [](TBitmap& b) { effects::AdjustLuminosite(b, -37); }},
+        {"AdjustContrastDialog", [](TDessin* d) { d->AdjustContrastDialog(200, 60); },
+         [](TBitmap& b) {
+             effects::AdjustContrast(b, 200);
+             effects::AdjustLuminosite(b, -68);
+         }},
+        // Both waves, each with its own hourglass and repaint, make one step.
+        {"DoubleVague", &TDessin::DoubleVague,
+         [](TBitmap& b) {
+             effects::VagueX(b);
+             effects::VagueY(b);
+         }},
+    };
+    for (const Effect& effect : cases) {
+        SCOPED_TRACE(effect.name);
+        auto* document = new TDessin(frm_main, 31, 23);
+        document->GetBmp()->Assign(*testimg::Noise(31, 23, 4));
+        // Only one pixel is editable: effects change the others all the same.
+        for (int y = 0; y < 23; ++y)
+            for (int x = 0; x < 31; ++x)
+                document->GetSelection()->GetRows()[y][x] = x == 3 && y == 3;
+        const auto original = testimg::Copy(*document->GetBmp());
+        auto expected = testimg::Copy(*original);
+        effect.expected(*expected);
+        effect.method(document);
+        EXPECT_TRUE(testimg::SameBytes(*document->GetBmp(), *expected));
+        EXPECT_EQ(document->WindowCanvas()->Pixels(20, 9), testimg::At(*expected, 20, 9));
+        EXPECT_EQ(Screen->Cursor(), crArrow);
+        EXPECT_TRUE(document->Undo());
+        EXPECT_TRUE(testimg::SameBytes(*document->GetBmp(), *original));
+        EXPECT_FALSE(document->Undo());
+    }
 }
