@@ -75,38 +75,53 @@ Command ParseArguments(const QStringList& arguments)
             return command;
         }
 
-    if (arguments.isEmpty())
+    // Options come before the files.
+    qsizetype first = 0;
+    while (first < arguments.size() && arguments[first] == QLatin1String("--qualite")) {
+        if (first + 1 == arguments.size())
+            throw UsageError(QStringLiteral("« --qualite » attend une valeur de 1 à 100."));
+        const QString& value = arguments[first + 1];
+        bool ok = false;
+        const int quality = value.toInt(&ok);
+        if (!ok || quality < 1 || quality > 100 || !value.front().isDigit())
+            throw UsageError(
+                QStringLiteral("qualité %1 hors limites : un entier de 1 à 100 attendu.").arg(quoted(value)));
+        command.quality = quality;
+        first += 2;
+    }
+    const QStringList files = arguments.mid(first);
+    if (files.isEmpty())
         throw UsageError(QStringLiteral("il manque le fichier d'entrée et le fichier de sortie."));
-    if (arguments.size() < 2)
+    if (files.size() < 2)
         throw UsageError(QStringLiteral("il manque le fichier de sortie."));
     for (int i = 0; i < 2; ++i) {
-        const QString& name = arguments[i];
+        const QString& name = files[i];
         if (name.isEmpty())
             throw UsageError(i == 0 ? QStringLiteral("le nom du fichier d'entrée est vide.")
                                     : QStringLiteral("le nom du fichier de sortie est vide."));
-        // The only options are the two for help; a file whose name starts
-        // with "--" can be written ./--name.
+        // The options are the two for help and --qualite; a file whose name
+        // starts with "--" can be written ./--name.
         if (name.startsWith(QLatin1String("--")))
             throw UsageError(QStringLiteral("option inconnue %1.").arg(quoted(name)));
     }
-    command.input = arguments[0];
-    command.output = arguments[1];
+    command.input = files[0];
+    command.output = files[1];
 
-    for (qsizetype i = 2; i < arguments.size();) {
-        const QString& name = arguments[i++];
+    for (qsizetype i = 2; i < files.size();) {
+        const QString& name = files[i++];
         const commands::Command* operation = FindOperation(name);
         if (!operation)
             throw UsageError(QStringLiteral("opération inconnue %1.").arg(quoted(name)));
         Step step{operation};
         const int count = operation->ValueCount();
         for (int k = 0; k < count; ++k) {
-            if (i == arguments.size())
+            if (i == files.size())
                 throw UsageError(QStringLiteral("« %1 » attend %2 valeurs (%3), %4 donnée(s).")
                                      .arg(QLatin1String(operation->cliName))
                                      .arg(count)
                                      .arg(QLatin1String(operation->valueNames))
                                      .arg(k));
-            step.values[size_t(k)] = parseValue(arguments[i++], operation->valueKind, *operation);
+            step.values[size_t(k)] = parseValue(files[i++], operation->valueKind, *operation);
         }
         command.steps.push_back(step);
     }
@@ -115,15 +130,20 @@ Command ParseArguments(const QStringList& arguments)
 
 QString UsageText()
 {
-    QString text = QStringLiteral("Utilisation : velmora-cli ENTRÉE.bmp SORTIE.bmp [OPÉRATION [VALEURS]]...\n"
+    QString text = QStringLiteral("Utilisation : velmora-cli [--qualite N] ENTRÉE SORTIE [OPÉRATION [VALEURS]]...\n"
                                   "              velmora-cli --aide\n"
                                   "\n"
-                                  "Lit l'image BMP ENTRÉE, lui applique les opérations dans l'ordre donné et\n"
-                                  "écrit le résultat dans SORTIE, en BMP 24 bits. Les opérations donnent les\n"
-                                  "mêmes octets que les commandes de l'éditeur. Sans opération, l'image est\n"
-                                  "simplement réenregistrée en 24 bits. ENTRÉE et SORTIE peuvent être le même\n"
-                                  "fichier : il n'est remplacé qu'une fois tout le traitement réussi. En cas\n"
-                                  "d'erreur, aucun fichier n'est écrit ni modifié.\n");
+                                  "Lit l'image ENTRÉE (BMP, PNG, JPEG, GIF, WebP ou TIFF, reconnue à son contenu),\n"
+                                  "lui applique les opérations dans l'ordre donné et écrit le résultat dans\n"
+                                  "SORTIE, dans le format que nomme la fin de son nom : .png, .jpg ou .jpeg,\n"
+                                  ".webp, .tif ou .tiff ; toute autre fin donne un BMP 24 bits. Les opérations\n"
+                                  "donnent les mêmes octets que les commandes de l'éditeur. Sans opération,\n"
+                                  "l'image est simplement réenregistrée en 24 bits. ENTRÉE et SORTIE peuvent être\n"
+                                  "le même fichier : il n'est remplacé qu'une fois tout le traitement réussi. En\n"
+                                  "cas d'erreur, aucun fichier n'est écrit ni modifié.\n"
+                                  "\n"
+                                  "  --qualite N  qualité des fichiers JPEG et WebP écrits, de 1 à 100 (92 par\n"
+                                  "               défaut)\n");
 
     // The operations under a heading for each selection rule, in the order of
     // the table.

@@ -22,6 +22,7 @@ private:
 
 struct Command {
     bool help = false; // --aide or --help: print the usage, nothing else
+    int quality = 92; // --qualite: JPEG and WebP output
     QString input;
     QString output;
     std::vector<Step> steps; // in the order given

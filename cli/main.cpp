@@ -4,6 +4,7 @@
 #include "Operations.h"
 #include "kernels/Tselection.h"
 #include "platform/Exception.h"
+#include "platform/ImageFile.h"
 #include "platform/TBitmap.h"
 
 #include <QByteArray>
@@ -75,14 +76,23 @@ int run(const cli::Command& command)
         cli::Apply(document, step);
 
     image.SetPixelFormat(pf24bit);
-    image.SaveToFile(command.output);
+    image.SaveToFile(command.output, FormatForName(command.output), command.quality);
     return 0;
+}
+
+// Qt's image plugins report a damaged file on the error stream in English
+// before the program says it in French: only the program's own line is shown.
+void quietPlugins(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fputs((message + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    qInstallMessageHandler(quietPlugins);
     QStringList arguments;
     for (int i = 1; i < argc; ++i) {
         const QByteArray raw(argv[i]);

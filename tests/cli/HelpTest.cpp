@@ -43,9 +43,8 @@ TEST(CliHelp, EitherOptionPrintsTheFrenchUsageWithEveryOperation)
         EXPECT_EQ(result.exitCode, 0);
         EXPECT_TRUE(result.err.isEmpty());
         const QString usage = QString::fromUtf8(result.out);
-        EXPECT_TRUE(usage.startsWith("Utilisation : velmora-cli ENTRÉE.bmp SORTIE.bmp"));
-        EXPECT_TRUE(usage.contains("d'erreur, aucun fichier n'est écrit ni modifié.\n" + operations))
-            << usage.toStdString();
+        EXPECT_TRUE(usage.startsWith("Utilisation : velmora-cli [--qualite N] ENTRÉE SORTIE"));
+        EXPECT_TRUE(usage.contains("(92 par\n               défaut)\n" + operations)) << usage.toStdString();
         EXPECT_TRUE(usage.endsWith("2 erreur dans la ligne de commande.\n"));
     }
 }
