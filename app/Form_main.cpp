@@ -249,6 +249,7 @@ void Tfrm_main::BuildMenus()
         QAction* item = MenuItem(name);
         connect(item, &QAction::triggered, this, Guarded([this, item, handler = handler] { (this->*handler)(item); }));
     }
+    BuildFileShortcuts();
     // The effects menu's items run the command whose row names them.
     for (const commands::Command& command : commands::AllCommands())
         if (QAction* item = command.menuItem ? MenuItem(command.menuItem) : nullptr)
@@ -262,7 +263,6 @@ void Tfrm_main::BuildDialogs()
         dialog->setObjectName(name);
         dialog->setOption(QFileDialog::DontUseNativeDialog);
         dialog->setOption(QFileDialog::HideNameFilterDetails);
-        dialog->setNameFilter(QStringLiteral("Image Bitmap (*.bmp)"));
         dialog->setFileMode(QFileDialog::AnyFile);
         return dialog;
     };
@@ -272,6 +272,7 @@ void Tfrm_main::BuildDialogs()
     SavePictureDialog1->setAcceptMode(QFileDialog::AcceptSave);
     SavePictureDialog1->setWindowTitle(QStringLiteral("Sauvegarde"));
     SavePictureDialog1->setOption(QFileDialog::ReadOnly, false);
+    SetFileFilters();
 
     ColorDialog1 = new QColorDialog(this);
     ColorDialog1->setObjectName("ColorDialog1");

@@ -92,6 +92,9 @@ public:
     void OpenPictureDialog1CanClose(QObject* sender, bool& canClose);
     // Opens each file in its own document window (the command line, a drop).
     void OpenFiles(const QStringList& fileNames) override;
+    // The entries of the open and save dialogs' type lists, in their order.
+    static QStringList OpenFilters();
+    static QStringList SaveFilters();
     void Enregistrer1Click(QObject* sender) override;
     void Enregistrersous1Click(QObject* sender) override;
     void SavePictureDialog1CanClose(QObject* sender, bool& canClose);
@@ -132,6 +135,10 @@ private:
     void BuildButtons();
     void BuildMenus();
     void BuildDialogs();
+    // Form_main_fichiers.cpp: the dialogs' type lists, and Ctrl+N, Ctrl+O,
+    // Ctrl+S and Ctrl+Shift+S in every window of the program.
+    void SetFileFilters();
+    void BuildFileShortcuts();
     // Runs the colour dialog and sets the clicked well (even after Cancel).
     TColor PickColour();
     // Presses the button of the current tool (none: no button pressed).

@@ -1,14 +1,79 @@
-// The main palette's file commands: new, open, save and save as.
+// The main palette's file commands: new, open, save and save as, their
+// dialogs' type lists and their keys.
 #include "app/Form_main.h"
 
 #include "dialogs/Form_nouveau.h"
 #include "document/Tdessin.h"
 #include "ui/Application.h"
 
+#include "platform/ImageFile.h"
+
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QShortcut>
+
+namespace {
+
+// The entries of "Enregistrer sous": the format each writes and the endings
+// that already name it (the first is the one added).
+struct SaveEntry {
+    const char* filter;
+    ImageFormat format;
+    std::initializer_list<const char*> endings;
+};
+const SaveEntry kSaveEntries[] = {
+    {"Image Bitmap (*.bmp)", ImageFormat::Bmp, {".bmp"}},
+    {"Image PNG (*.png)", ImageFormat::Png, {".png"}},
+    {"Image JPEG (*.jpg *.jpeg)", ImageFormat::Jpeg, {".jpg", ".jpeg"}},
+    {"Image WebP (*.webp)", ImageFormat::Webp, {".webp"}},
+    {"Image TIFF (*.tif *.tiff)", ImageFormat::Tiff, {".tif", ".tiff"}},
+};
+
+} // namespace
+
+QStringList Tfrm_main::OpenFilters()
+{
+    return {QStringLiteral("Images (*.bmp *.png *.jpg *.jpeg *.gif *.webp *.tif *.tiff)"),
+            QStringLiteral("Image Bitmap (*.bmp)"),
+            QStringLiteral("Image PNG (*.png)"),
+            QStringLiteral("Image JPEG (*.jpg *.jpeg)"),
+            QStringLiteral("Image GIF (*.gif)"),
+            QStringLiteral("Image WebP (*.webp)"),
+            QStringLiteral("Image TIFF (*.tif *.tiff)")};
+}
+
+QStringList Tfrm_main::SaveFilters()
+{
+    QStringList filters;
+    for (const SaveEntry& entry : kSaveEntries)
+        filters << QLatin1String(entry.filter);
+    return filters;
+}
+
+void Tfrm_main::SetFileFilters()
+{
+    // The first entry of each list is the one selected.
+    OpenPictureDialog1->setNameFilters(OpenFilters());
+    SavePictureDialog1->setNameFilters(SaveFilters());
+}
+
+void Tfrm_main::BuildFileShortcuts()
+{
+    const std::pair<QKeySequence, void (Tfrm_main::*)(QObject*)> keys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_N), &Tfrm_main::Nouveau1Click},
+        {QKeySequence(Qt::CTRL | Qt::Key_O), &Tfrm_main::Ouvrir1Click},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), &Tfrm_main::Enregistrer1Click},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), &Tfrm_main::Enregistrersous1Click},
+    };
+    for (const auto& [sequence, handler] : keys) {
+        // Any window of the program that is not behind a modal dialog.
+        auto* shortcut = new QShortcut(sequence, this);
+        shortcut->setContext(Qt::ApplicationShortcut);
+        connect(shortcut, &QShortcut::activated, this, Guarded([this, handler = handler] { (this->*handler)(this); }));
+    }
+}
 
 void Tfrm_main::Nouveau1Click(QObject*)
 {
@@ -93,8 +158,9 @@ void Tfrm_main::Enregistrer1Click(QObject*)
     dessin->show();
     dessin->raise();
     // An opened document's file is its caption, the path it was opened from; a
-    // new image's is the name it was first saved under.
-    dessin->GetBmp()->SaveToFile(dessin->FileName());
+    // new image's is the name it was first saved under. Its ending names the
+    // format: a photo opened from a JPEG is saved as a JPEG.
+    dessin->GetBmp()->SaveToFile(dessin->FileName(), FormatForName(dessin->FileName()), kDefaultQuality);
     dessin->MarkSaved();
 }
 
@@ -112,13 +178,26 @@ void Tfrm_main::SavePictureDialog1CanClose(QObject*, bool& canClose)
         return;
     const QStringList files = SavePictureDialog1->selectedFiles();
     QString fileName = files.isEmpty() ? QString() : files.first();
-    // Only a name without ".bmp" anywhere in it gets the extension.
-    if (!fileName.contains(QStringLiteral(".bmp"), Qt::CaseSensitive)) {
-        fileName += QStringLiteral(".bmp");
+    // The dialog hides the patterns: entries are told apart by their names.
+    const QString chosen = SavePictureDialog1->selectedNameFilter().section(QStringLiteral(" ("), 0, 0);
+    const SaveEntry* entry = &kSaveEntries[0];
+    for (const SaveEntry& e : kSaveEntries)
+        if (chosen == QString::fromLatin1(e.filter).section(QStringLiteral(" ("), 0, 0))
+            entry = &e;
+    // "Image Bitmap": only a name without ".bmp" anywhere in it gets the
+    // extension. Another type: a name that does not end with one of its
+    // endings gets its first one.
+    const bool named = entry->format == ImageFormat::Bmp
+                           ? fileName.contains(QStringLiteral(".bmp"), Qt::CaseSensitive)
+                           : std::any_of(entry->endings.begin(), entry->endings.end(), [&](const char* ending) {
+                                 return fileName.endsWith(QLatin1String(ending), Qt::CaseInsensitive);
+                             });
+    if (!named) {
+        fileName += QLatin1String(*entry->endings.begin());
         SavePictureDialog1->selectFile(fileName);
     }
     if (!dessin || !dessin->GetBmp())
         return;
-    dessin->GetBmp()->SaveToFile(fileName);
+    dessin->GetBmp()->SaveToFile(fileName, entry->format, kDefaultQuality);
     dessin->MarkSaved(fileName);
 }

@@ -8,8 +8,8 @@
 #include "dialogs/Form_filtres.h"
 #include "dialogs/Form_nouveau.h"
 #include "document/Tdessin.h"
-#include "ui/Application.h"
 #include "platform/Exception.h"
+#include "ui/Application.h"
 
 #include <QLocale>
 

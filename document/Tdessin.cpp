@@ -4,6 +4,7 @@
 #include "document/TDessinVue.h"
 #include "kernels/Thistorique.h"
 #include "kernels/Tselection.h"
+#include "platform/ImageFile.h"
 #include "platform/Screen.h"
 #include "tools/Toutil.h"
 #include "ui/Application.h"
@@ -100,6 +101,7 @@ void TDessin::InitForm(QObject* owner)
     SetOwner(this, owner);
     // The palette that owns a document window is also its host.
     host_ = dynamic_cast<TDocumentHost*>(owner);
+    owner_ = owner;
     surface_.Canvas()->SetChangeNotifier([this](const QRect& rect) { SurfaceChanged(rect); });
     viewport_ = new TDessinVue(this);
     hbar_ = new QScrollBar(Qt::Horizontal, this);
@@ -251,7 +253,7 @@ QStringList TDessin::DroppedImages(const QMimeData* data)
     if (!data)
         return files;
     for (const QUrl& url : data->urls())
-        if (url.isLocalFile() && url.toLocalFile().endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive))
+        if (url.isLocalFile() && IsImageFileName(url.toLocalFile()))
             files << url.toLocalFile();
     return files;
 }

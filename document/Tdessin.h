@@ -85,7 +85,7 @@ public:
     void Cercle1();
     void Cercle2();
 
-    // The local .bmp files among dragged or dropped ones.
+    // The local image files (by their ending) among dragged or dropped ones.
     static QStringList DroppedImages(const QMimeData* data);
 
     int LastX() const { return lastX; }
@@ -116,6 +116,20 @@ public:
     const QString& FileName() const { return fileName_; }
     // The history, made with the first change; null without an image.
     THistorique* Historique();
+
+    // The clipboard (Tdessin_presse.cpp), by keys only: Ctrl+C copies the
+    // selected rectangle (the whole image when everything is editable),
+    // Ctrl+V pastes at its top-left corner, clipped to the image and written
+    // only where the mask allows, as one undo step; Ctrl+Shift+V opens the
+    // clipboard's image as a new image. Each returns false when there was
+    // nothing to copy or no image on the clipboard.
+    bool CopyToClipboard();
+    bool PasteFromClipboard();
+    bool PasteAsNewImage();
+    // The smallest rectangle holding every editable pixel; empty when none is.
+    QRect SelectionBounds() const;
+    // Writes `picture` (24 bits) with its top-left corner at `at`, as above.
+    void Paste(const QImage& picture, QPoint at);
 
 protected:
     bool event(QEvent* event) override;
@@ -158,6 +172,7 @@ private:
     void RunWholeImage(const std::function<void()>& change, bool repaintBeforeArrow);
 
     TDocumentHost* host_ = nullptr;
+    QObject* owner_ = nullptr; // given to the windows this one opens
     std::unique_ptr<TBitmap> bmp;
     std::unique_ptr<TSelection> selection;
     std::int32_t lastX = -1;

@@ -1,4 +1,5 @@
-// A document's undo history, its keys and whether it changed since saved.
+// A document's undo history, its keys (and the clipboard's) and whether it
+// changed since saved.
 #include "document/Tdessin.h"
 #include "kernels/Thistorique.h"
 
@@ -84,6 +85,12 @@ void TDessin::keyPressEvent(QKeyEvent* event)
     } else if ((key == Qt::Key_Y && mods == Qt::ControlModifier) ||
                (key == Qt::Key_Z && mods == (Qt::ControlModifier | Qt::ShiftModifier))) {
         Redo();
+    } else if (key == Qt::Key_C && mods == Qt::ControlModifier) {
+        CopyToClipboard();
+    } else if (key == Qt::Key_V && mods == Qt::ControlModifier) {
+        PasteFromClipboard();
+    } else if (key == Qt::Key_V && mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        PasteAsNewImage();
     } else {
         QWidget::keyPressEvent(event);
         return;

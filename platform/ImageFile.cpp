@@ -255,6 +255,28 @@ ReadPicture DecodeImage(const QByteArray& bytes, const QString& fileName)
     return decodeWithQt(buffer, format, fileName);
 }
 
+QImage ToBitmapImage(const QImage& picture, bool* lost)
+{
+    bool transparent = false;
+    QImage converted = picture;
+    if (converted.colorSpace().isValid() && converted.colorSpace() != QColorSpace::SRgb)
+        converted.convertToColorSpace(QColorSpace::SRgb);
+    const bool deeper = deep(converted.format());
+    converted = toBitmap(std::move(converted), &transparent);
+    if (lost)
+        *lost = transparent || deeper;
+    return converted;
+}
+
+bool IsImageFileName(const QString& fileName)
+{
+    static const char* const kEndings[] = {".bmp", ".png", ".jpg", ".jpeg", ".gif", ".webp", ".tif", ".tiff"};
+    for (const char* ending : kEndings)
+        if (fileName.endsWith(QLatin1String(ending), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
 ImageFormat FormatForName(const QString& fileName)
 {
     const QString name = fileName.toLower();

@@ -28,6 +28,15 @@ ReadPicture ReadImageFile(const QString& fileName);
 // The same for a file already in memory (`fileName` only names it in messages).
 ReadPicture DecodeImage(const QByteArray& bytes, const QString& fileName);
 
+// A picture from elsewhere (the clipboard) as the document's 24-bit image,
+// converted as files are; `lost` tells whether it was not fully opaque or had
+// more than 8 bits a channel. Null when the memory cannot be had.
+QImage ToBitmapImage(const QImage& picture, bool* lost = nullptr);
+
+// True for the endings of the files the program reads: .bmp, .png, .jpg,
+// .jpeg, .gif, .webp, .tif, .tiff (any case).
+bool IsImageFileName(const QString& fileName);
+
 // The format a file name's ending names: .png, .jpg and .jpeg, .webp, .tif
 // and .tiff (any case); BMP for any other ending. GIF is never written.
 ImageFormat FormatForName(const QString& fileName);

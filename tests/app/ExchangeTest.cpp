@@ -1,0 +1,245 @@
+// Other formats in the editor's dialogs, the clipboard by keys, and the file
+// commands' keys.
+#include "app/Form_main.h"
+#include "dialogs/Form_fichier.h"
+#include "dialogs/Form_nouveau.h"
+#include "document/Tdessin.h"
+#include "kernels/Tselection.h"
+#include "platform/ImageFile.h"
+#include "support/FormsFixture.h"
+#include "support/Images.h"
+#include "support/PictureFiles.h"
+
+#include <QClipboard>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+class ExchangeTest : public FormsInFolderTest {
+protected:
+    void SetUp() override
+    {
+        FormsInFolderTest::SetUp();
+        frm_main->btn_fichier->click();
+    }
+    // Runs "Enregistrer sous" with a name typed and a type chosen.
+    void SaveAs(const QString& name, const QString& filter)
+    {
+        testgui::WhenModal([name, filter](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            dialog->selectNameFilter(filter);
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(name);
+            testgui::WhenModal(
+                [](QWidget* confirm) {
+                    if (auto* box = qobject_cast<QMessageBox*>(confirm))
+                        box->button(QMessageBox::Yes)->click();
+                },
+                1000);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        QTest::mouseClick(frm_fe->btn_saveas, Qt::LeftButton);
+    }
+    TDessin* Open(const QString& path)
+    {
+        frm_main->OpenFiles({path});
+        return frm_main->ActiveDessin();
+    }
+};
+
+QImage asImage(const TBitmap& bitmap) { return bitmap.Image().copy(); }
+
+} // namespace
+
+TEST_F(ExchangeTest, TheDialogsListEveryFormatWithTheDesignedEntryWhereItWas)
+{
+    // The patterns are kept from view: the dialogs show the names.
+    EXPECT_EQ(frm_main->OpenPictureDialog1->nameFilters(), Tfrm_main::OpenFilters());
+    EXPECT_EQ(Tfrm_main::OpenFilters().mid(0, 2),
+              (QStringList{"Images (*.bmp *.png *.jpg *.jpeg *.gif *.webp *.tif *.tiff)", "Image Bitmap (*.bmp)"}));
+    EXPECT_EQ(frm_main->OpenPictureDialog1->selectedNameFilter().section(" (", 0, 0), QStringLiteral("Images"));
+    EXPECT_EQ(frm_main->SavePictureDialog1->nameFilters(), Tfrm_main::SaveFilters());
+    EXPECT_EQ(Tfrm_main::SaveFilters(),
+              (QStringList{"Image Bitmap (*.bmp)", "Image PNG (*.png)", "Image JPEG (*.jpg *.jpeg)",
+                           "Image WebP (*.webp)", "Image TIFF (*.tif *.tiff)"}));
+    EXPECT_EQ(frm_main->SavePictureDialog1->selectedNameFilter().section(" (", 0, 0), QStringLiteral("Image Bitmap"));
+}
+
+TEST_F(ExchangeTest, SaveAsNamesTheFileAfterTheChosenTypeAndWritesThatFormat)
+{
+    const QString bitmap = QStringLiteral("Image Bitmap (*.bmp)");
+    const QString png = QStringLiteral("Image PNG (*.png)");
+    const QString jpeg = QStringLiteral("Image JPEG (*.jpg *.jpeg)");
+    const QString webp = QStringLiteral("Image WebP (*.webp)");
+    const QString tiff = QStringLiteral("Image TIFF (*.tif *.tiff)");
+    struct Case {
+        const char* typed;
+        QString filter;
+        const char* written;
+        ImageFormat format;
+    };
+    const Case cases[] = {
+        {"photo", bitmap, "photo.bmp", ImageFormat::Bmp},
+        {"photo.BMP", bitmap, "photo.BMP.bmp", ImageFormat::Bmp},
+        {"photo.bmp.old", bitmap, "photo.bmp.old", ImageFormat::Bmp},
+        {"photo.png", bitmap, "photo.png.bmp", ImageFormat::Bmp},
+        {"photo", png, "photo.png", ImageFormat::Png},
+        {"photo.PNG", png, "photo.PNG", ImageFormat::Png},
+        {"photo.bmp", png, "photo.bmp.png", ImageFormat::Png},
+        {"vacances", jpeg, "vacances.jpg", ImageFormat::Jpeg},
+        {"vacances.jpeg", jpeg, "vacances.jpeg", ImageFormat::Jpeg},
+        {"vacances.JPG", jpeg, "vacances.JPG", ImageFormat::Jpeg},
+        {"web", webp, "web.webp", ImageFormat::Webp},
+        {"scan", tiff, "scan.tif", ImageFormat::Tiff},
+        {"scan.tiff", tiff, "scan.tiff", ImageFormat::Tiff},
+    };
+    const QString source = dir + "/source.bmp";
+    testimg::Noise(6, 4, 9)->SaveToFile(source);
+    TDessin* document = Open(source);
+    ASSERT_NE(document, nullptr);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        SaveAs(dir + "/" + c.typed, c.filter);
+        const QString written = dir + "/" + c.written;
+        ASSERT_TRUE(QFile::exists(written));
+        TBitmap back;
+        back.LoadFromFile(written);
+        EXPECT_EQ(back.FileFormat(), c.format);
+        QFile::remove(written);
+    }
+    // The caption stays the opened file's path.
+    EXPECT_EQ(document->windowTitle(), source);
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(ExchangeTest, EnregistrerWritesTheFormatTheNameEndsWith)
+{
+    for (const char* name : {"image.png", "image.tif", "image.jpg", "image.webp"}) {
+        SCOPED_TRACE(name);
+        const auto original = testimg::Noise(8, 5, 2);
+        const QString path = dir + "/" + name;
+        original->SaveToFile(path, FormatForName(path), kDefaultQuality);
+        TDessin* document = Open(path);
+        ASSERT_NE(document, nullptr);
+        document->NB();
+        frm_fe->btn_save->click();
+        TBitmap back;
+        back.LoadFromFile(path);
+        EXPECT_EQ(back.FileFormat(), FormatForName(path));
+        EXPECT_FALSE(document->IsModified());
+        if (FormatForName(path) == ImageFormat::Png || FormatForName(path) == ImageFormat::Tiff) {
+            EXPECT_TRUE(testimg::SameBytes(back, *document->GetBmp()));
+        }
+    }
+}
+
+TEST_F(ExchangeTest, CopyAndPasteGoThroughTheClipboardWithinTheSelection)
+{
+    TDessin* source = Open(testimg::WriteFile(picturefile::Encode(QImage(), "png"), "vide.png"));
+    EXPECT_EQ(source, nullptr); // an empty file opens nothing
+    messages.messages.clear();
+    const QString path = dir + "/a.bmp";
+    testimg::Noise(20, 10, 1)->SaveToFile(path);
+    source = Open(path);
+    ASSERT_NE(source, nullptr);
+    // The whole image is editable: Ctrl+C copies all of it.
+    QTest::keyClick(source, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_BGR888), asImage(*source->GetBmp()));
+
+    // Pasted into a 12 x 6 white image: clipped at its edges, one undo step.
+    testimg::Uniform(12, 6, clWhite)->SaveToFile(dir + "/b.bmp");
+    TDessin* target = Open(dir + "/b.bmp");
+    QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_TRUE(testimg::SameBytes(
+        *target->GetBmp(), *testimg::Make(12, 6, [&](int x, int y) { return testimg::At(*source->GetBmp(), x, y); })));
+    EXPECT_TRUE(target->IsModified());
+    QTest::keyClick(target, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(testimg::SameBytes(*target->GetBmp(), *testimg::Uniform(12, 6, clWhite)));
+
+    // A selection of [3, 8) x [2, 5) in the source: Ctrl+C copies that
+    // rectangle, Ctrl+V in the target pastes it at the target's selection,
+    // only inside it.
+    TSelection* mask = source->GetSelection();
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 20; ++x)
+            mask->GetRows()[y][x] = x >= 3 && x < 8 && y >= 2 && y < 5;
+    QTest::keyClick(source, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(5, 3));
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 12; ++x)
+            target->GetSelection()->GetRows()[y][x] = x >= 10 && y >= 4 && !(x == 11 && y == 5);
+    QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+    const auto expected = testimg::Make(12, 6, [&](int x, int y) {
+        const bool inside = x >= 10 && y >= 4 && !(x == 11 && y == 5);
+        return inside ? testimg::At(*source->GetBmp(), x - 10 + 3, y - 4 + 2) : clWhite;
+    });
+    EXPECT_TRUE(testimg::SameBytes(*target->GetBmp(), *expected));
+
+    // Ctrl+Shift+V: a new image, changed and never saved, that undo empties.
+    QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+    TDessin* pasted = frm_main->ActiveDessin();
+    ASSERT_NE(pasted, target);
+    EXPECT_EQ(pasted->windowTitle(), QStringLiteral("Dessin"));
+    EXPECT_TRUE(pasted->FileName().isEmpty());
+    EXPECT_TRUE(pasted->IsModified());
+    EXPECT_EQ(asImage(*pasted->GetBmp()), QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_BGR888));
+
+    // A clipboard without an image does nothing.
+    QGuiApplication::clipboard()->setText(QStringLiteral("du texte"));
+    const auto before = testimg::Copy(*target->GetBmp());
+    TDessin* active = frm_main->ActiveDessin();
+    QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(testimg::SameBytes(*target->GetBmp(), *before));
+    EXPECT_EQ(frm_main->ActiveDessin(), active);
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(ExchangeTest, FileKeysRunTheFileCommandsFromEveryWindow)
+{
+    // Ctrl+N from the palette: the "Nouveau" dialog.
+    bool asked = false;
+    testgui::WhenModal([&](QWidget* modal) {
+        asked = qobject_cast<TFrm_nouveau*>(modal) != nullptr;
+        static_cast<QDialog*>(modal)->reject();
+    });
+    frm_main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frm_main));
+    QTest::keyClick(frm_main, Qt::Key_N, Qt::ControlModifier);
+    EXPECT_TRUE(asked);
+
+    // Ctrl+S from an image window saves it; Ctrl+Shift+S and Ctrl+O open
+    // their dialogs.
+    const QString path = dir + "/c.png";
+    testimg::Noise(5, 5, 3)->SaveToFile(path, ImageFormat::Png, kDefaultQuality);
+    TDessin* document = Open(path);
+    document->InverseColor();
+    document->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(document));
+    QTest::keyClick(document, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_FALSE(document->IsModified());
+    TBitmap back;
+    back.LoadFromFile(path);
+    EXPECT_TRUE(testimg::SameBytes(back, *document->GetBmp()));
+    for (const auto& [modifiers, dialog] :
+         {std::pair{Qt::ControlModifier | Qt::ShiftModifier, frm_main->SavePictureDialog1},
+          std::pair{Qt::KeyboardModifiers(Qt::ControlModifier), frm_main->OpenPictureDialog1}}) {
+        QWidget* shown = nullptr;
+        document->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(document));
+        testgui::WhenModal([&](QWidget* modal) {
+            shown = modal;
+            static_cast<QDialog*>(modal)->reject();
+        });
+        QTest::keyClick(document, modifiers == (Qt::ControlModifier | Qt::ShiftModifier) ? Qt::Key_S : Qt::Key_O,
+                        modifiers);
+        EXPECT_EQ(shown, dialog);
+    }
+}
