@@ -118,7 +118,7 @@ qint64 AtomicFile::writeData(const char* data, qint64 size)
     if (error_ != 0)
         return -1;
     end_ = std::max(end_, pos() + size);
-    if (buffer_.size() + size > kBufferBytes)
+    if (qsizetype(buffer_.size()) + size > kBufferBytes)
         flushBuffer();
     if (size >= kBufferBytes) {
         // Large blocks skip the buffer.
@@ -136,7 +136,7 @@ qint64 AtomicFile::writeData(const char* data, qint64 size)
         }
         return error_ == 0 ? done : -1;
     }
-    buffer_.append(data, size);
+    buffer_.insert(buffer_.end(), data, data + size);
     return error_ == 0 ? size : -1;
 }
 
@@ -150,8 +150,8 @@ bool AtomicFile::seek(qint64 position)
 
 void AtomicFile::flushBuffer()
 {
-    const char* data = buffer_.constData();
-    qsizetype left = buffer_.size();
+    const char* data = buffer_.data();
+    qsizetype left = qsizetype(buffer_.size());
     // A short write is not an error in itself: the rest is written again, and
     // the call that cannot write anything says why.
     while (left > 0 && error_ == 0) {

@@ -4,6 +4,7 @@
 #include <QIODevice>
 #include <QString>
 #include <algorithm>
+#include <vector>
 
 // A file written in full or not at all. The bytes go to a temporary file in the
 // target's folder; Commit() checks that every byte reached the disk (writes,
@@ -46,7 +47,7 @@ private:
     QByteArray temporary_;
     int fd_ = -1;
     int error_ = 0; // the first failed write's errno, reported at Commit()
-    QByteArray buffer_; // the bytes before pos() not yet written
+    std::vector<char> buffer_; // the bytes before pos() not yet written
     qint64 end_ = 0; // the furthest byte written so far
 };
 
