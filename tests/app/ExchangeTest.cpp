@@ -16,7 +16,9 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 #include <QToolButton>
 
@@ -242,4 +244,67 @@ TEST_F(ExchangeTest, FileKeysRunTheFileCommandsFromEveryWindow)
                         modifiers);
         EXPECT_EQ(shown, dialog);
     }
+}
+
+// Two programs on one X display: velmora copies to xclip, and pastes what xclip
+// holds, through the real clipboard.
+TEST(RealClipboard, ImagesGoToAndComeFromAnotherProgram)
+{
+    for (const char* tool : {"xvfb-run", "xclip", "xdotool"})
+        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+            GTEST_SKIP() << tool << " is not installed";
+    const QString dir = testimg::TempDir();
+    const auto photo = testimg::Noise(40, 30, 17);
+    photo->SaveToFile(dir + "/photo.bmp");
+    QImage incoming(25, 20, QImage::Format_RGB32);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 25; ++x)
+            incoming.setPixel(x, y, qRgb(10 * x, 12 * y, 200));
+    incoming.save(dir + "/incoming.png");
+
+    // Ctrl+C in the image window, read by xclip; then xclip offers a PNG,
+    // Ctrl+V pastes it and Ctrl+S saves the image.
+    const QString script = QStringLiteral(R"sh(
+cd "$2" || exit 9
+"$1" photo.bmp & pid=$!
+w=$(xdotool search --sync --name 'photo.bmp$' | head -n 1)
+sleep 1
+xdotool windowfocus --sync "$w"; sleep 0.5
+xdotool key --clearmodifiers ctrl+c
+for i in $(seq 50); do
+  xclip -selection clipboard -t image/png -o > copied.png 2>/dev/null && [ -s copied.png ] && break
+  sleep 0.2
+done
+xclip -selection clipboard -t image/png -i incoming.png; sleep 0.5
+before=$(cksum < photo.bmp)
+xdotool windowfocus --sync "$w"; sleep 0.5
+xdotool key --clearmodifiers ctrl+v ctrl+s
+for i in $(seq 50); do [ "$(cksum < photo.bmp)" != "$before" ] && break; sleep 0.2; done
+kill $pid; wait $pid
+echo done
+)sh");
+    QProcess run;
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    run.setProcessEnvironment(environment);
+    run.start(QStringLiteral("xvfb-run"), {"-a", "-s", "-screen 0 1280x1024x24", "sh", "-c", script, "sh",
+                                           QCoreApplication::applicationDirPath() + "/velmora", dir});
+    ASSERT_TRUE(run.waitForFinished(90000));
+    const QString output = QString::fromLocal8Bit(run.readAll());
+    ASSERT_TRUE(output.contains("done")) << output.toStdString();
+
+    const QImage copied(dir + "/copied.png");
+    ASSERT_FALSE(copied.isNull()) << output.toStdString();
+    EXPECT_EQ(copied.convertToFormat(QImage::Format_BGR888), photo->Image());
+    TBitmap saved;
+    saved.LoadFromFile(dir + "/photo.bmp");
+    const auto expected = testimg::Make(40, 30, [&](int x, int y) {
+        if (x < 25 && y < 20) {
+            const QRgb c = incoming.pixel(x, y);
+            return RGBColor(qRed(c), qGreen(c), qBlue(c));
+        }
+        return testimg::At(*photo, x, y);
+    });
+    EXPECT_TRUE(testimg::SameBytes(saved, *expected)) << output.toStdString();
 }
