@@ -1,6 +1,11 @@
-// Writes one small BMP file of every variant the loader reads into the folder
-// given as argument: the fuzzer's seed corpus.
+// Writes one small BMP file of every variant the loader reads, and small
+// pictures in the other formats, into the folder given as argument: the
+// fuzzer's seed corpus.
 #include "support/BmpFiles.h"
+#include "support/PictureFiles.h"
+
+#include <QGuiApplication>
+#include <QImage>
 
 #include <QDir>
 #include <QFile>
@@ -12,13 +17,39 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage : velmora_bmp_seeds DOSSIER\n");
         return 2;
     }
+    // The encoders are Qt Gui's: an application without a display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
     const QString dir = QFile::decodeName(argv[1]);
     if (!QDir().mkpath(dir))
         return 1;
-    for (const bmpfile::Named& seed : bmpfile::Variants()) {
-        QFile file(dir + QLatin1Char('/') + seed.name + QStringLiteral(".bmp"));
-        if (!file.open(QIODevice::WriteOnly) || file.write(seed.bytes) != seed.bytes.size())
+    const auto write = [&](const QString& name, const QByteArray& bytes) {
+        QFile file(dir + QLatin1Char('/') + name);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    };
+    for (const bmpfile::Named& seed : bmpfile::Variants())
+        if (!write(seed.name + QStringLiteral(".bmp"), seed.bytes))
             return 1;
-    }
+
+    QImage picture(13, 7, QImage::Format_ARGB32);
+    for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 13; ++x)
+            picture.setPixel(x, y, qRgba(20 * x, 30 * y, 90, x == 3 ? 128 : 255));
+    const QImage opaque = picture.convertToFormat(QImage::Format_RGB32);
+    const QByteArray jpeg = picturefile::Encode(opaque, "jpeg", 90);
+    const std::pair<const char*, QByteArray> pictures[] = {
+        {"rgba.png", picturefile::Encode(picture, "png")},
+        {"grey.png", picturefile::Encode(opaque.convertToFormat(QImage::Format_Grayscale8), "png")},
+        {"palette.png", picturefile::Encode(opaque.convertToFormat(QImage::Format_Indexed8), "png")},
+        {"deep.png", picturefile::Encode(opaque.convertToFormat(QImage::Format_RGBX64), "png")},
+        {"photo.jpg", jpeg},
+        {"turned.jpg", picturefile::WithOrientation(jpeg, 6)},
+        {"frames.gif", picturefile::Gif(2)},
+        {"photo.webp", picturefile::Encode(opaque, "webp", 80)},
+        {"scan.tif", picturefile::Encode(opaque, "tiff")},
+    };
+    for (const auto& [name, bytes] : pictures)
+        if (!write(QLatin1String(name), bytes))
+            return 1;
     return 0;
 }

@@ -1,10 +1,16 @@
-// libFuzzer target: the loader's in-memory path. Each input is decoded twice
-// with fresh allocations filled with two different patterns; the outcomes
-// (French error or pixels) must be identical, so no pixel ever depends on what
-// memory held. A decoded image is also written as a 24-bit BMP and read back,
-// which must give the same pixels.
+// libFuzzer target: the loader's in-memory path. An input that is not a BMP
+// goes through the dispatch (format detection by content, the structure walk,
+// the size check, the decoder of Qt's plugins and the conversion to 24 bits),
+// which must end with a 24-bit image within the limits or a French error. A
+// BMP is decoded twice with fresh allocations filled with two different
+// patterns; the outcomes (French error or pixels) must be identical, so no
+// pixel ever depends on what memory held. A decoded BMP is also written as a
+// 24-bit BMP and read back, which must give the same pixels.
 #include "platform/BmpFile.h"
 #include "platform/Exception.h"
+#include "platform/ImageFile.h"
+
+#include <QImageReader>
 
 #include <QBuffer>
 #include <algorithm>
@@ -58,9 +64,37 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     return 0;
 }
 
+// Any other format: a 24-bit image within the limits, or a French error.
+void fuzzPicture(const char* bytes, size_t size)
+{
+    const QByteArray file = QByteArray::fromRawData(bytes, qsizetype(size));
+    {
+        // Claims over 1 megapixel run the same code, slowly.
+        QBuffer probe;
+        probe.setData(file);
+        probe.open(QIODevice::ReadOnly);
+        const QSize claimed = QImageReader(&probe).size();
+        if (qint64(claimed.width()) * claimed.height() > (qint64(1) << 20))
+            return;
+    }
+    try {
+        const ReadPicture picture = DecodeImage(file, QStringLiteral("fuzz.png"));
+        if (picture.image.format() != QImage::Format_BGR888 ||
+            !BitmapSizeAllowed(picture.image.width(), picture.image.height()) || picture.image.isNull())
+            fail("a picture decoded to something other than a 24-bit image within the limits");
+    } catch (const ERasterError& error) {
+        if (error.Message().isEmpty())
+            fail("a refusal without a message");
+    }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const char* bytes = reinterpret_cast<const char*>(data);
+    if (size >= 2 && !(bytes[0] == 'B' && bytes[1] == 'M')) {
+        fuzzPicture(bytes, size);
+        return 0;
+    }
     // A compressed file may claim up to 4 megapixels whatever its stream. Such
     // images run through the same code as small ones, but filling, decoding
     // and comparing them takes milliseconds: the fuzzer keeps to 1 megapixel.
