@@ -90,7 +90,7 @@ struct Channel {
     std::uint8_t operator()(quint32 pixel) const
     {
         const quint64 value = (pixel & mask) >> shift;
-        return std::uint8_t(max == 255 ? value : value * 255 / max);
+        return std::uint8_t(max == 255 ? value : (value * 255 + max / 2) / max);
     }
 };
 

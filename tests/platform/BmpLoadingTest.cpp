@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
+#include <cmath>
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -178,15 +179,15 @@ TEST(BmpDecoding, BitFieldsAreScaledSoThatFullScaleIsWhite)
     };
     const std::vector<Row> rows = {
         {16, 0, {}, 0x7FFF, RGBColor(255, 255, 255)}, // 5-5-5 white, not 248
-        {16, 0, {}, 0x4210, RGBColor(131, 131, 131)}, // 16 * 255 / 31
+        {16, 0, {}, 0x4210, RGBColor(132, 132, 132)}, // 16 * 255 / 31 = 131.6
         {16, 0, {}, 0x7C00, RGBColor(255, 0, 0)},
         {16, 3, {0xF800, 0x07E0, 0x001F, 0}, 0xFFFF, RGBColor(255, 255, 255)}, // 5-6-5
-        {16, 3, {0xF800, 0x07E0, 0x001F, 0}, 0x0400, RGBColor(0, 129, 0)}, // 32 * 255 / 63
+        {16, 3, {0xF800, 0x07E0, 0x001F, 0}, 0x0400, RGBColor(0, 130, 0)}, // 32 * 255 / 63 = 129.5
         {16, 3, {0xC000, 0x3800, 0x0400, 0}, 0xFC00, RGBColor(255, 255, 255)}, // 2-3-1
         {16, 3, {0xC000, 0x3800, 0x0400, 0}, 0x4800, RGBColor(85, 36, 0)},
         {16, 3, {0xE000, 0x1FF8, 0x0007, 0}, 0x1FF8, RGBColor(0, 255, 0)}, // 3-10-3
         {32, 3, {0x3FF00000, 0x000FFC00, 0x000003FF, 0}, 0x3FFFFFFF, RGBColor(255, 255, 255)}, // 10-10-10-2
-        {32, 3, {0x3FF00000, 0x000FFC00, 0x000003FF, 0}, 0x20080200, RGBColor(127, 127, 127)},
+        {32, 3, {0x3FF00000, 0x000FFC00, 0x000003FF, 0}, 0x20080200, RGBColor(128, 128, 128)}, // 127.6
         {32, 0, {}, 0xAA123456, RGBColor(0x12, 0x34, 0x56)},
     };
     for (const Row& row : rows) {
@@ -205,6 +206,26 @@ TEST(BmpDecoding, BitFieldsAreScaledSoThatFullScaleIsWhite)
 
 // A pixel that a compressed stream never reaches, or whose index lies past the
 // palette, is black, whatever memory held.
+// Every level of a 5-6-5 pixel gives the nearest 8-bit level: v * 255 / max
+// rounded, not cut (a 5-bit 3 is 24.7: 25).
+TEST(BmpDecoding, EveryFiveAndSixBitLevelRoundsToTheNearest)
+{
+    FileLayout s;
+    s.width = 64;
+    s.bits = 16;
+    s.compression = 3;
+    s.masks = {0xF800, 0x07E0, 0x001F, 0};
+    s.pixels =
+        bmpfile::Rows(64, 1, 16, [](int x, int) { return std::uint32_t((x % 32) << 11 | x << 5 | (31 - x % 32)); });
+    TBitmap bitmap;
+    bitmap.LoadFromFile(testimg::WriteFile(bmpfile::Build(s)));
+    const auto nearest = [](double v, double max) { return int(std::lround(v * 255 / max)); };
+    for (int x = 0; x < 64; ++x)
+        EXPECT_EQ(testimg::At(bitmap, x, 0), RGBColor(nearest(x % 32, 31), nearest(x, 63), nearest(31 - x % 32, 31)))
+            << "level " << x;
+    EXPECT_EQ(GetRValue(testimg::At(bitmap, 3, 0)), 25);
+}
+
 TEST(BmpDecoding, PixelsTheFileDoesNotDefineAreBlack)
 {
     const TColor k = RGBColor(0, 0, 0);
