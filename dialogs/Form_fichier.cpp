@@ -1,10 +1,10 @@
 #include "dialogs/Form_fichier.h"
 
 #include "dialogs/PaletteCommands.h"
+#include "platform/TFont.h"
 #include "ui/Application.h"
 #include "ui/Forms.h"
 #include "ui/Glyphs.h"
-#include "platform/TFont.h"
 
 #include <QCoreApplication>
 #include <QDir>

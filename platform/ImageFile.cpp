@@ -11,9 +11,11 @@
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <initializer_list>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -40,20 +42,23 @@ const char* qtName(ImageFormat format)
 // The format of a file from its first bytes; Bmp for none of the others.
 bool sniff(const QByteArray& head, ImageFormat* format)
 {
-    const auto starts = [&](const char* magic, qsizetype length, qsizetype at = 0) {
-        return head.size() >= at + length && std::memcmp(head.constData() + at, magic, size_t(length)) == 0;
+    const auto starts = [&](std::initializer_list<unsigned char> magic, qsizetype at = 0) {
+        if (head.size() < at + qsizetype(magic.size()))
+            return false;
+        return std::equal(magic.begin(), magic.end(), head.constBegin() + at,
+                          [](unsigned char m, char c) { return m == static_cast<unsigned char>(c); });
     };
-    if (starts("BM", 2))
+    if (starts({'B', 'M'}))
         *format = ImageFormat::Bmp;
-    else if (starts("\x89PNG\r\n\x1a\n", 8))
+    else if (starts({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}))
         *format = ImageFormat::Png;
-    else if (starts("\xFF\xD8\xFF", 3))
+    else if (starts({0xFF, 0xD8, 0xFF}))
         *format = ImageFormat::Jpeg;
-    else if (starts("GIF87a", 6) || starts("GIF89a", 6))
+    else if (starts({'G', 'I', 'F', '8', '7', 'a'}) || starts({'G', 'I', 'F', '8', '9', 'a'}))
         *format = ImageFormat::Gif;
-    else if (starts("RIFF", 4) && (head.size() < 12 || starts("WEBP", 4, 8)))
+    else if (starts({'R', 'I', 'F', 'F'}) && (head.size() < 12 || starts({'W', 'E', 'B', 'P'}, 8)))
         *format = ImageFormat::Webp;
-    else if (starts("II*\0", 4) || starts("MM\0*", 4))
+    else if (starts({'I', 'I', 0x2A, 0x00}) || starts({'M', 'M', 0x00, 0x2A}))
         *format = ImageFormat::Tiff;
     else
         return false;
