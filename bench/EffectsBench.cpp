@@ -62,3 +62,6 @@ BENCHMARK(runEffect<effects::VagueY>)->Name("VagueY")->Unit(benchmark::kMillisec
 BENCHMARK(runEffect<effects::DoubleVague>)->Name("DoubleVague")->Unit(benchmark::kMillisecond);
 BENCHMARK(runEffect<effects::Cercle1>)->Name("Cercle1")->Unit(benchmark::kMillisecond);
 BENCHMARK(runEffect<effects::Cercle2>)->Name("Cercle2")->Unit(benchmark::kMillisecond);
+// The plain loops that the circles compute, to show what the fast ones gain.
+BENCHMARK(runEffect<effects::plain::Cercle1>)->Name("Cercle1Plain")->Unit(benchmark::kMillisecond);
+BENCHMARK(runEffect<effects::plain::Cercle2>)->Name("Cercle2Plain")->Unit(benchmark::kMillisecond);
