@@ -65,3 +65,15 @@ BENCHMARK(runEffect<effects::Cercle2>)->Name("Cercle2")->Unit(benchmark::kMillis
 // The plain loops that the circles compute, to show what the fast ones gain.
 BENCHMARK(runEffect<effects::plain::Cercle1>)->Name("Cercle1Plain")->Unit(benchmark::kMillisecond);
 BENCHMARK(runEffect<effects::plain::Cercle2>)->Name("Cercle2Plain")->Unit(benchmark::kMillisecond);
+
+namespace {
+void plainGains(TBitmap& bitmap) { effects::plain::AdjustColor(bitmap, 200, 128, 60); }
+void plainContrast(TBitmap& bitmap) { effects::plain::AdjustContrast(bitmap, 150); }
+void plainLuminosity(TBitmap& bitmap) { effects::plain::AdjustLuminosite(bitmap, 17); }
+} // namespace
+
+// The plain table loops of the byte maps.
+BENCHMARK(runEffect<effects::plain::InverseColor>)->Name("InverseColorPlain")->Unit(benchmark::kMillisecond);
+BENCHMARK(runEffect<plainGains>)->Name("AdjustColorPlain")->Unit(benchmark::kMillisecond);
+BENCHMARK(runEffect<plainContrast>)->Name("AdjustContrastPlain")->Unit(benchmark::kMillisecond);
+BENCHMARK(runEffect<plainLuminosity>)->Name("AdjustLuminositePlain")->Unit(benchmark::kMillisecond);
