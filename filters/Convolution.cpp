@@ -13,24 +13,14 @@
 
 // Rows are computed into a padded buffer sixteen bytes at a time in 16-bit
 // lanes, then the bytes of the region are copied to the scan line. Every sum
-// fits in 16 bits while the absolute weights add up to 128 at most (the
-// filters' own add up to 23 at most); larger weights take a plain integer path.
+// fits in 16 bits: the absolute weights of the filters add up to 23 at most.
 
 namespace filters {
 namespace {
 
-// One non-zero weight: which of the three rows it reads, how many bytes left
-// (negative) or right of the target byte, and the weight itself.
-struct Tap {
-    int row;
-    int shift;
-    int weight;
-};
-
 // Division of 0 .. limit by a constant as a multiplication and shifts:
 // a / divisor == ((a x multiplier) >> 16) >> shift for every a in range.
 struct Reciprocal {
-    bool found = false;
     int multiplier = 0;
     int shift = 0;
 };
@@ -45,20 +35,18 @@ Reciprocal findReciprocal(int divisor, int limit)
         for (int a = 0; a <= limit && exact; ++a)
             exact = ((a * multiplier) >> (16 + shift)) == a / divisor;
         if (exact)
-            return {true, int(multiplier), shift};
+            return {int(multiplier), shift};
     }
     return {};
 }
 
-std::uint8_t clampByte(int value) { return std::uint8_t(std::clamp(value, 0, 255)); }
-
 // How 16-bit sums become bytes, clamp(S / divisor + offset) with the division
-// truncating toward zero:
-//   Divide: the offset is not positive, so a negative sum ends at 0 whatever
-//           its quotient; it is taken as 0 first and the sign is not needed;
+// truncating toward zero. The filters either divide, with no offset, or add
+// an offset to an undivided sum:
+//   Divide: a negative sum ends at 0 whatever its quotient; it is taken as 0
+//           first and the sign is not needed;
 //   Offset: the divisor is 1.
-// No filter divides and adds a positive offset; such a kernel takes the
-// scalar rows. The final pack clamps to 0 .. 255.
+// The final pack clamps to 0 .. 255.
 enum class Finish { Divide, Offset };
 
 struct FinishConstants {
@@ -102,47 +90,18 @@ __m128i load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<co
 
 // Everything a row needs besides its three source rows.
 struct RowJob {
-    Tap taps[9]; // sorted by weight, so that equal weights are summed first
-    int tapCount;
     int step;
     int first; // first and last byte of the region in the row
     int last;
-    int divisor;
-    int offset;
     FinishConstants finish;
     std::int16_t* columns; // scratch row for the box path
 };
 
 using RowFunction = void (*)(const RowJob&, const std::uint8_t* const rows[3], std::uint8_t* out);
 
-// Any weights: the taps are read from the job as the row runs.
-template <Finish F> void tapRow(const RowJob& job, const std::uint8_t* const rows[3], std::uint8_t* out)
-{
-    const __m128i zero = _mm_setzero_si128();
-    const std::uint8_t* sources[9];
-    for (int t = 0; t < job.tapCount; ++t)
-        sources[t] = rows[job.taps[t].row] + job.first + job.taps[t].shift;
-    for (int b = 0; b <= job.last - job.first; b += 16) {
-        __m128i low = zero;
-        __m128i high = zero;
-        for (int t = 0; t < job.tapCount;) {
-            const int weight = job.taps[t].weight;
-            __m128i sumLow = zero;
-            __m128i sumHigh = zero;
-            for (; t < job.tapCount && job.taps[t].weight == weight; ++t) {
-                const __m128i bytes = load(sources[t] + b);
-                sumLow = _mm_add_epi16(sumLow, _mm_unpacklo_epi8(bytes, zero));
-                sumHigh = _mm_add_epi16(sumHigh, _mm_unpackhi_epi8(bytes, zero));
-            }
-            addWeighted(low, high, sumLow, sumHigh, weight);
-        }
-        storeFinished<F>(out + job.first + b, low, high, job.finish);
-    }
-}
-
-// Nine equal weights: the three rows are summed once per byte into a scratch
-// row, then three neighbouring column sums make the total.
-template <Finish F> void boxRow(const RowJob& job, const std::uint8_t* const rows[3], std::uint8_t* out)
+// Nine weights of 1 (the blur): the three rows are summed once per byte into a
+// scratch row, then three neighbouring column sums make the total.
+void boxRow(const RowJob& job, const std::uint8_t* const rows[3], std::uint8_t* out)
 {
     const __m128i zero = _mm_setzero_si128();
     const int reach = 3 * job.step;
@@ -161,22 +120,20 @@ template <Finish F> void boxRow(const RowJob& job, const std::uint8_t* const row
         _mm_storeu_si128(reinterpret_cast<__m128i*>(columns + b + 8), high);
     }
     const auto column = [columns](int b) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(columns + b)); };
-    const int weight = job.taps[0].weight;
     for (int b = job.first; b <= job.last; b += 16) {
-        __m128i low = zero;
-        __m128i high = zero;
-        addWeighted(low, high, _mm_add_epi16(_mm_add_epi16(column(b - reach), column(b)), column(b + reach)),
-                    _mm_add_epi16(_mm_add_epi16(column(b + 8 - reach), column(b + 8)), column(b + 8 + reach)), weight);
-        storeFinished<F>(out + b, low, high, job.finish);
+        const __m128i low = _mm_add_epi16(_mm_add_epi16(column(b - reach), column(b)), column(b + reach));
+        const __m128i high = _mm_add_epi16(_mm_add_epi16(column(b + 8 - reach), column(b + 8)), column(b + 8 + reach));
+        storeFinished<Finish::Divide>(out + b, low, high, job.finish);
     }
 }
 
 // The filters' own weights, compiled in so that each row runs as straight
-// code; any other weights take tapRow.
+// code.
 struct Weights {
     int w[3][3];
 };
 
+constexpr Weights kBoxWeights{{{1, 1, 1}, {1, 1, 1}, {1, 1, 1}}};
 constexpr Weights kSharpenWeights{{{0, -2, 0}, {-2, 15, -2}, {0, -2, 0}}};
 constexpr Weights kEmbossWeights{{{-1, 0, 0}, {0, 0, 0}, {0, 0, 1}}};
 constexpr Weights kDiagonalWeights{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
@@ -244,29 +201,16 @@ template <Weights W, Finish F> void fixedRow(const RowJob& job, const std::uint8
     }
 }
 
-template <Finish F> RowFunction vectorRow(const Kernel& kernel, bool box)
+// The row of each filter's kernel.
+RowFunction filterRow(const Kernel& kernel)
 {
-    if (box)
-        return boxRow<F>;
+    if (sameWeights(kernel, kBoxWeights))
+        return boxRow; // TBlur
     if (sameWeights(kernel, kSharpenWeights))
-        return fixedRow<kSharpenWeights, F>;
-    if (sameWeights(kernel, kEmbossWeights))
-        return fixedRow<kEmbossWeights, F>;
+        return fixedRow<kSharpenWeights, Finish::Divide>; // TSharpen, TAquarelle
     if (sameWeights(kernel, kDiagonalWeights))
-        return fixedRow<kDiagonalWeights, F>;
-    return tapRow<F>;
-}
-
-// The same one byte at a time in plain integers, for weights too large for
-// 16-bit lanes.
-void scalarRow(const RowJob& job, const std::uint8_t* const rows[3], std::uint8_t* out)
-{
-    for (int b = job.first; b <= job.last; ++b) {
-        int sum = 0;
-        for (int t = 0; t < job.tapCount; ++t)
-            sum += job.taps[t].weight * rows[job.taps[t].row][b + job.taps[t].shift];
-        out[b] = clampByte(sum / job.divisor + job.offset);
-    }
+        return fixedRow<kDiagonalWeights, Finish::Divide>; // TFlou
+    return fixedRow<kEmbossWeights, Finish::Offset>; // TEmboss
 }
 
 } // namespace
@@ -278,36 +222,23 @@ void Convolve(TBitmap& bitmap, const Kernel& kernel, int firstRow, int lastRow, 
 
     RowJob job{};
     int weightSum = 0;
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            if (const int weight = kernel.weight[i][j]; weight != 0) {
-                job.taps[job.tapCount++] = {i, 3 * kernel.step * (j - 1), weight};
-                weightSum += std::abs(weight);
-            }
-    std::stable_sort(job.taps, job.taps + job.tapCount, [](const Tap& a, const Tap& b) { return a.weight < b.weight; });
+    for (const auto& row : kernel.weight)
+        for (const int weight : row)
+            weightSum += std::abs(weight);
     job.step = kernel.step;
     job.first = 3 * firstCol;
     job.last = 3 * lastCol + 2;
-    job.divisor = kernel.divisor;
-    job.offset = kernel.offset;
-    const bool box = job.tapCount == 9 && job.taps[0].weight == job.taps[8].weight;
 
-    const int limit = weightSum * 255;
-    const Reciprocal reciprocal = kernel.divisor > 1 && limit <= 32767 ? findReciprocal(kernel.divisor, limit)
-                                                                       : Reciprocal{kernel.divisor == 1, 0, 0};
+    // The filters divide by 9 or 3, for which a reciprocal exists over every
+    // sum their weights can make.
+    const Reciprocal reciprocal = kernel.divisor > 1 ? findReciprocal(kernel.divisor, weightSum * 255) : Reciprocal{};
     job.finish = {_mm_set1_epi16(std::int16_t(reciprocal.multiplier)), _mm_cvtsi32_si128(reciprocal.shift),
                   _mm_set1_epi16(std::int16_t(kernel.offset))};
-    RowFunction row = scalarRow;
-    if (limit <= 32767 && reciprocal.found && std::abs(kernel.offset) <= 255) {
-        if (kernel.divisor == 1)
-            row = vectorRow<Finish::Offset>(kernel, box);
-        else if (kernel.offset <= 0)
-            row = vectorRow<Finish::Divide>(kernel, box);
-    }
+    const RowFunction row = filterRow(kernel);
 
     RowWindow window(bitmap, kernel.step);
     std::vector<std::uint8_t> out(PaddedRowLength(bitmap.Width()));
-    std::vector<std::int16_t> columns(box ? PaddedRowLength(bitmap.Width()) : 0);
+    std::vector<std::int16_t> columns(row == boxRow ? PaddedRowLength(bitmap.Width()) : 0);
     job.columns = columns.data();
     for (int r = firstRow; r <= lastRow; ++r) {
         window.MoveTo(r);
