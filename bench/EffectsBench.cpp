@@ -72,7 +72,8 @@ void plainContrast(TBitmap& bitmap) { effects::plain::AdjustContrast(bitmap, 150
 void plainLuminosity(TBitmap& bitmap) { effects::plain::AdjustLuminosite(bitmap, 17); }
 } // namespace
 
-// The plain table loops of the byte maps, and the vertical wave's plain loop.
+// The plain loops of the byte maps, the mirror and the vertical wave.
+BENCHMARK(runEffect<effects::plain::Mirror>)->Name("MirrorPlain")->Unit(benchmark::kMillisecond);
 BENCHMARK(runEffect<effects::plain::VagueY>)->Name("VagueYPlain")->Unit(benchmark::kMillisecond);
 BENCHMARK(runEffect<effects::plain::InverseColor>)->Name("InverseColorPlain")->Unit(benchmark::kMillisecond);
 BENCHMARK(runEffect<plainGains>)->Name("AdjustColorPlain")->Unit(benchmark::kMillisecond);
