@@ -54,13 +54,13 @@ struct Circle {
 
 // Plans one block of steps of a circle as PlanStep below does one by one
 // (`previous` holds the target of the step before the block and gets that of
-// its last step), and returns the pixels they take; returns -1 instead, with
-// `previous` left as it was, when a sum lies within 2^-30 of a whole number
-// (see coordinate). The sums are truncated a little below and a little above
-// them: where both give the same whole number, so do the exact and the
-// extended sums, which lie between. These loops are plain on purpose: the
-// compiler turns each into vector code, with four lanes of doubles on the
-// processors that have AVX2.
+// its last step), and returns the pixels they take. Each double sum is
+// truncated 2^-30 below and 2^-30 above itself: where both give the same whole
+// number, so do the exact and the extended sums, which lie between (see
+// coordinate). Where they differ, the block returns -1 instead, with
+// `previous` left as it was, and is planned step by step. These loops are
+// plain on purpose: the compiler turns each into vector code, with four lanes
+// of doubles on the processors that have AVX2.
 [[gnu::target_clones("avx2", "default")]] int planBlock(const double* __restrict cosines,
                                                         const double* __restrict sines, const Circle& circle,
                                                         bool skipRepeats, int* previous, std::int32_t* __restrict plan)
