@@ -62,3 +62,20 @@ BENCHMARK(runEffect<effects::VagueY>)->Name("VagueY")->Unit(benchmark::kMillisec
 BENCHMARK(runEffect<effects::DoubleVague>)->Name("DoubleVague")->Unit(benchmark::kMillisecond);
 BENCHMARK(runEffect<effects::Cercle1>)->Name("Cercle1")->Unit(benchmark::kMillisecond);
 BENCHMARK(runEffect<effects::Cercle2>)->Name("Cercle2")->Unit(benchmark::kMillisecond);
+// The plain loops that the circles compute, to show what the fast ones gain.
+BENCHMARK(runEffect<effects::plain::Cercle1>)->Name("Cercle1Plain")->Unit(benchmark::kMillisecond);
+BENCHMARK(runEffect<effects::plain::Cercle2>)->Name("Cercle2Plain")->Unit(benchmark::kMillisecond);
+
+namespace {
+void plainGains(TBitmap& bitmap) { effects::plain::AdjustColor(bitmap, 200, 128, 60); }
+void plainContrast(TBitmap& bitmap) { effects::plain::AdjustContrast(bitmap, 150); }
+void plainLuminosity(TBitmap& bitmap) { effects::plain::AdjustLuminosite(bitmap, 17); }
+} // namespace
+
+// The plain loops of the byte maps, the mirror and the vertical wave.
+BENCHMARK(runEffect<effects::plain::Mirror>)->Name("MirrorPlain")->Unit(benchmark::kMillisecond);
+BENCHMARK(runEffect<effects::plain::VagueY>)->Name("VagueYPlain")->Unit(benchmark::kMillisecond);
+BENCHMARK(runEffect<effects::plain::InverseColor>)->Name("InverseColorPlain")->Unit(benchmark::kMillisecond);
+BENCHMARK(runEffect<plainGains>)->Name("AdjustColorPlain")->Unit(benchmark::kMillisecond);
+BENCHMARK(runEffect<plainContrast>)->Name("AdjustContrastPlain")->Unit(benchmark::kMillisecond);
+BENCHMARK(runEffect<plainLuminosity>)->Name("AdjustLuminositePlain")->Unit(benchmark::kMillisecond);

@@ -1,5 +1,6 @@
 // Every filter on a 6000 x 4000 photo-sized image held in memory, one core.
 // Each run starts from the same noisy image; restoring it is not timed.
+#include "filters/Convolution.h"
 #include "filters/Tfiltre.h"
 
 #include <benchmark/benchmark.h>
@@ -48,6 +49,22 @@ template <class Filter> void runFilter(benchmark::State& state)
     }
 }
 
+// The plain loop of the convolution with the sharpen kernel.
+void BM_SharpenPlain(benchmark::State& state)
+{
+    static const std::vector<std::uint8_t> original = noiseRows();
+    TBitmap bitmap;
+    bitmap.SetSize(kWidth, kHeight);
+    const filters::Kernel sharpen{{{0, -2, 0}, {-2, 15, -2}, {0, -2, 0}}, 1, 9, 0};
+    for (auto _ : state) {
+        state.PauseTiming();
+        restore(bitmap, original);
+        state.ResumeTiming();
+        filters::plain::Convolve(bitmap, sharpen, 1, kHeight - 2, 1, kWidth - 2);
+        benchmark::DoNotOptimize(bitmap.ScanLine(kHeight / 2)[kWidth]);
+    }
+}
+
 void BM_Blur(benchmark::State& state) { runFilter<TBlur>(state); }
 void BM_Flou(benchmark::State& state) { runFilter<TFlou>(state); }
 void BM_Sharpen(benchmark::State& state) { runFilter<TSharpen>(state); }
@@ -61,3 +78,4 @@ BENCHMARK(BM_Flou)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Sharpen)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Emboss)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Aquarelle)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SharpenPlain)->Unit(benchmark::kMillisecond);

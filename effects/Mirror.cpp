@@ -1,101 +1,39 @@
+// Mirror and flip as plain loops. The program's mirror is the faster version
+// in MirrorFast.cpp; the flip is this one.
 #include "effects/Mirror.h"
 
-#include <array>
 #include <cstdint>
 #include <cstring>
-#include <tmmintrin.h>
 #include <vector>
 
 namespace effects {
 
-namespace {
+namespace plain {
 
-// Reverses the order of the 3-byte pixels of row bytes [left, right).
-void reversePixels(std::uint8_t* left, std::uint8_t* right)
+void ReversePixels(std::uint8_t* left, std::uint8_t* right)
 {
-    right -= 3;
-    while (left < right) {
+    // With an odd number of pixels the middle one stays where it is.
+    while (right - left >= 6) {
+        right -= 3;
         std::uint8_t pixel[3];
         std::memcpy(pixel, left, 3);
         std::memcpy(left, right, 3);
         std::memcpy(right, pixel, 3);
         left += 3;
-        right -= 3;
     }
 }
-
-// Byte shuffles that reverse the 16 pixels of a 48-byte block held in three
-// vectors: output vector k gathers, from input vector s, the bytes that
-// kReverseMasks[k][s] names (0x80 gives zero). Output byte j is channel j % 3
-// of pixel 15 - j / 3.
-using ShuffleMasks = std::array<std::array<std::array<std::uint8_t, 16>, 3>, 3>;
-
-constexpr ShuffleMasks reverseMasks()
-{
-    ShuffleMasks masks{};
-    for (int k = 0; k < 3; ++k)
-        for (int s = 0; s < 3; ++s)
-            for (int m = 0; m < 16; ++m) {
-                const int j = 16 * k + m;
-                const int from = 3 * (15 - j / 3) + j % 3;
-                masks[k][s][m] = std::uint8_t(from / 16 == s ? from % 16 : 0x80);
-            }
-    return masks;
-}
-
-alignas(16) constexpr ShuffleMasks kReverseMasks = reverseMasks();
-
-__attribute__((target("ssse3"))) void reverseBlock(const std::uint8_t* in, std::uint8_t* out)
-{
-    __m128i v[3];
-    for (int s = 0; s < 3; ++s)
-        v[s] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * s));
-    for (int k = 0; k < 3; ++k) {
-        __m128i r = _mm_setzero_si128();
-        for (int s = 0; s < 3; ++s)
-            r = _mm_or_si128(
-                r,
-                _mm_shuffle_epi8(v[s], _mm_load_si128(reinterpret_cast<const __m128i*>(kReverseMasks[k][s].data()))));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * k), r);
-    }
-}
-
-// Swaps 16-pixel blocks from both ends of the row, each reversed, then
-// reverses what is left in the middle pixel by pixel.
-__attribute__((target("ssse3"))) void reverseRowByBlocks(std::uint8_t* row, int width)
-{
-    std::uint8_t* left = row;
-    std::uint8_t* right = row + 3 * std::size_t(width);
-    while (right - left >= 2 * 48) {
-        alignas(16) std::uint8_t leftBlock[48];
-        reverseBlock(left, leftBlock);
-        reverseBlock(right - 48, left);
-        std::memcpy(right - 48, leftBlock, 48);
-        left += 48;
-        right -= 48;
-    }
-    reversePixels(left, right);
-}
-
-} // namespace
 
 void Mirror(TBitmap& bitmap)
 {
-    const int width = bitmap.Width();
     const int height = bitmap.Height();
-    if (width < 2)
-        return;
-    // The byte shuffle came with SSSE3; every processor of the last fifteen
-    // years has it, but the build targets plain x86-64.
-    const bool shuffles = __builtin_cpu_supports("ssse3");
+    const std::size_t rowBytes = 3 * std::size_t(bitmap.Width());
     for (int y = 0; y < height; ++y) {
         std::uint8_t* row = bitmap.ScanLine(y);
-        if (shuffles)
-            reverseRowByBlocks(row, width);
-        else
-            reversePixels(row, row + 3 * std::size_t(width));
+        ReversePixels(row, row + rowBytes);
     }
 }
+
+} // namespace plain
 
 void Flip(TBitmap& bitmap)
 {

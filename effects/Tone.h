@@ -26,4 +26,13 @@ void AdjustLuminosite(TBitmap& bitmap, std::int32_t d);
 // Negative: v becomes 255 - v.
 void InverseColor(TBitmap& bitmap);
 
+// The byte maps as plain loops: every channel byte through a 256-entry table
+// of its channel. The four above give the same bytes, faster.
+namespace plain {
+void AdjustColor(TBitmap& bitmap, std::uint8_t r, std::uint8_t g, std::uint8_t b);
+void AdjustContrast(TBitmap& bitmap, std::uint8_t c);
+void AdjustLuminosite(TBitmap& bitmap, std::int32_t d);
+void InverseColor(TBitmap& bitmap);
+} // namespace plain
+
 } // namespace effects

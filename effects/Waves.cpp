@@ -1,11 +1,13 @@
 #include "effects/Waves.h"
 
+#include "platform/HugePages.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <emmintrin.h>
+#include <new>
 #include <vector>
 
 namespace effects {
@@ -39,30 +41,22 @@ struct ColumnRun {
 };
 
 // Copies the pixels of a run between two different rows. Runs are a few
-// pixels wide, too short for a call to memcpy to pay; every access stays
-// within the run, overlapping where the length is not a whole number of
-// vectors.
+// pixels wide, too short for a call to memcpy to pay, so they go in copies of
+// a fixed size, which compile to single loads and stores; every access stays
+// within the run, overlapping where the length is not a whole number of them.
 inline void copyRun(std::uint8_t* target, const std::uint8_t* source, std::size_t bytes)
 {
     if (bytes >= 16) {
         for (std::size_t i = 0; i + 16 < bytes; i += 16)
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(target + i),
-                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + bytes - 16),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + bytes - 16)));
+            std::memcpy(target + i, source + i, 16);
+        std::memcpy(target + bytes - 16, source + bytes - 16, 16);
     } else if (bytes >= 8) {
-        std::uint64_t head, tail;
-        std::memcpy(&head, source, 8);
-        std::memcpy(&tail, source + bytes - 8, 8);
-        std::memcpy(target, &head, 8);
-        std::memcpy(target + bytes - 8, &tail, 8);
+        std::memcpy(target, source, 8);
+        std::memcpy(target + bytes - 8, source + bytes - 8, 8);
     } else {
         // 3 or 6 bytes.
-        std::uint32_t head, tail;
-        std::memcpy(&head, source, 3);
-        std::memcpy(&tail, source + bytes - 3, 3);
-        std::memcpy(target, &head, 3);
-        std::memcpy(target + bytes - 3, &tail, 3);
+        std::memcpy(target, source, 3);
+        std::memcpy(target + bytes - 3, source + bytes - 3, 3);
     }
 }
 
@@ -86,11 +80,13 @@ void VagueY(TBitmap& bitmap)
 
     // The shift of a column comes from the sum wave + y rounded to the extended
     // type. Rounding can lift that sum onto the next whole number only when the
-    // wave lies within half a unit in the last place of it, and that unit grows
-    // with y, so within a column the shift is one value up to some row and one
-    // more from there on. Comparing the first and the last source row therefore
-    // tells whether a column moves as a whole. One that does not (its wave would
-    // have to lie within about 2^-48 of a whole number) is laid row by row below.
+    // wave lies within half a unit in the last place of it (2^-50 at most, the
+    // sum being below 2^15), and that unit grows with y, so within a column the
+    // shift is one value up to some row and one more from there on. Comparing
+    // the first and the last source row therefore tells whether a column moves
+    // as a whole. A column that does not is unlikely beyond any image anyone
+    // will open, but not impossible, and the effect gives the plain loop's
+    // bytes in every column: such a column is laid row by row, at the end.
     std::vector<ColumnRun> upRuns;
     std::vector<ColumnRun> downRuns;
     std::vector<int> unevenColumns;
@@ -110,52 +106,44 @@ void VagueY(TBitmap& bitmap)
             runs.push_back({3 * std::size_t(x), 3, shift});
     }
 
+    std::vector<std::uint8_t*> rows(static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y)
+        rows[std::size_t(y)] = bitmap.ScanLine(y);
     std::vector<std::uint8_t> unevenSource(unevenColumns.size() * 3 * std::size_t(height));
     for (std::size_t i = 0; i < unevenColumns.size(); ++i)
         for (int y = 0; y < height; ++y)
-            std::memcpy(&unevenSource[(i * height + y) * 3], bitmap.ScanLine(y) + 3 * unevenColumns[i], 3);
+            std::memcpy(&unevenSource[(i * height + y) * 3], rows[std::size_t(y)] + 3 * unevenColumns[i], 3);
 
     // The columns are moved in place. Columns moving up take their pixels
     // from lower rows, so their target rows are written top to bottom, each
     // before it is needed as a source; columns moving down are written bottom
-    // to top. The sources of one target row lie in up to 2A + 1 different rows,
-    // a pattern the processor does not foresee, so the source of each run a
-    // few rows ahead is fetched early; and the runs are taken in bands a few
-    // hundred bytes wide, so that the rows a band reads stay in the cache.
-    constexpr std::size_t kBandBytes = 384;
+    // to top. The sources of one target row lie in up to 2A + 1 different
+    // rows, a pattern the processor does not foresee, so the source of each
+    // run a few rows ahead is fetched early.
     constexpr int kFetchAhead = 8;
-    auto moveBand = [&](const ColumnRun* first, const ColumnRun* end, bool up) {
+    auto moveRuns = [&](const std::vector<ColumnRun>& runs, bool up) {
         for (int i = 0; i < height; ++i) {
             const int ty = up ? i : height - 1 - i;
-            std::uint8_t* target = bitmap.ScanLine(ty);
-            for (const ColumnRun* run = first; run != end; ++run) {
-                const int sy = ty - run->shift;
+            std::uint8_t* target = rows[std::size_t(ty)];
+            for (const ColumnRun& run : runs) {
+                const int sy = ty - run.shift;
                 // Positions whose source row lies in the unused margins keep their pixel.
                 if (sy >= firstSource && sy < endSource)
-                    copyRun(target + run->offset, bitmap.ScanLine(sy) + run->offset, run->bytes);
+                    copyRun(target + run.offset, rows[std::size_t(sy)] + run.offset, run.bytes);
                 const int ahead = up ? sy + kFetchAhead : sy - kFetchAhead;
                 if (ahead >= firstSource && ahead < endSource)
-                    _mm_prefetch(reinterpret_cast<const char*>(bitmap.ScanLine(ahead) + run->offset), _MM_HINT_T0);
+                    __builtin_prefetch(rows[std::size_t(ahead)] + run.offset);
             }
         }
     };
-    for (const std::vector<ColumnRun>* runs : {&upRuns, &downRuns}) {
-        const ColumnRun* band = runs->data();
-        const ColumnRun* end = band + runs->size();
-        while (band != end) {
-            const ColumnRun* bandEnd = band + 1;
-            while (bandEnd != end && bandEnd->offset + bandEnd->bytes - band->offset <= kBandBytes)
-                ++bandEnd;
-            moveBand(band, bandEnd, runs == &upRuns);
-            band = bandEnd;
-        }
-    }
+    moveRuns(upRuns, true);
+    moveRuns(downRuns, false);
 
     for (std::size_t i = 0; i < unevenColumns.size(); ++i) {
         const int x = unevenColumns[i];
         const long double wave = columnWave(x, width, amplitude);
         for (int y = firstSource; y < endSource; ++y)
-            std::memcpy(bitmap.ScanLine(waveRow(wave, y)) + 3 * x, &unevenSource[(i * height + y) * 3], 3);
+            std::memcpy(rows[std::size_t(waveRow(wave, y))] + 3 * x, &unevenSource[(i * height + y) * 3], 3);
     }
 }
 
@@ -192,5 +180,35 @@ void DoubleVague(TBitmap& bitmap)
     VagueX(bitmap);
     VagueY(bitmap);
 }
+
+namespace plain {
+
+void VagueY(TBitmap& bitmap)
+{
+    const int width = bitmap.Width();
+    const int height = bitmap.Height();
+    const int amplitude = height >> 4;
+    const std::size_t rowBytes = 3 * std::size_t(width);
+    std::vector<std::uint8_t*> rows(static_cast<std::size_t>(height));
+    const LargeBuffer<std::uint8_t> source = AllocateLargeArray<std::uint8_t>(rowBytes * std::size_t(height));
+    if (!source)
+        throw std::bad_alloc();
+    for (int y = 0; y < height; ++y) {
+        rows[std::size_t(y)] = bitmap.ScanLine(y);
+        std::memcpy(source.get() + std::size_t(y) * rowBytes, rows[std::size_t(y)], rowBytes);
+    }
+    std::vector<long double> waves(static_cast<std::size_t>(width));
+    for (int x = 0; x < width; ++x)
+        waves[std::size_t(x)] = columnWave(x, width, amplitude);
+    for (int y = amplitude; y < height - amplitude; ++y) {
+        const std::uint8_t* from = source.get() + std::size_t(y) * rowBytes;
+        for (int x = 0; x < width; ++x) {
+            const int target = static_cast<int>(waves[std::size_t(x)] + y);
+            std::memcpy(rows[std::size_t(target)] + 3 * std::size_t(x), from + 3 * std::size_t(x), 3);
+        }
+    }
+}
+
+} // namespace plain
 
 } // namespace effects

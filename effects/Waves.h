@@ -20,4 +20,12 @@ void VagueX(TBitmap& bitmap);
 // VagueX, then VagueY on its result.
 void DoubleVague(TBitmap& bitmap);
 
+namespace plain {
+// The plain loop of VagueY, one pixel at a time from a copy of the image: for
+// each column x, wave = sin(3x x 6.2831885307 / 3W) x A in extended precision
+// (A = Height / 16), and for each source row y from A to Height - A - 1, pixel
+// (x, (int)(wave + y)) takes pixel (x, y) of the image as it was.
+void VagueY(TBitmap& bitmap);
+} // namespace plain
+
 } // namespace effects

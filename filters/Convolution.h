@@ -32,7 +32,15 @@ inline Kernel KernelOf(const std::int16_t (&coef)[3][3], int step, int divisor, 
 
 // Applies the kernel to rows firstRow .. lastRow and pixel columns firstCol ..
 // lastCol of the bitmap; every other pixel keeps its value. An empty range does
-// nothing. The caller keeps every sample inside the bitmap.
+// nothing. The caller keeps every sample inside the bitmap. The kernel is one
+// of the filters': nine equal weights of 1 over 9 (the blur), the sharpen
+// weights over 9, the diagonal ones over 3 or the emboss ones plus 128.
 void Convolve(TBitmap& bitmap, const Kernel& kernel, int firstRow, int lastRow, int firstCol, int lastCol);
+
+namespace plain {
+// The same, one byte at a time in plain integers; Convolve above gives the
+// same bytes, faster.
+void Convolve(TBitmap& bitmap, const Kernel& kernel, int firstRow, int lastRow, int firstCol, int lastCol);
+} // namespace plain
 
 } // namespace filters

@@ -6,7 +6,6 @@
 
 #include <emmintrin.h>
 
-#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -25,9 +24,6 @@ using filters::rank::SortFive;
 
 __m128i load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 void store(std::uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
-
-// Output bytes per chunk of a row.
-constexpr int kChunk = 1024;
 
 void rankPass(TBitmap& bmp)
 {
@@ -57,54 +53,48 @@ void rankPass(TBitmap& bmp)
         window.MoveTo(r);
         const std::uint8_t* const rows[5] = {window.Row(r - 4), window.Row(r - 2), window.Row(r), window.Row(r + 2),
                                              window.Row(r + 4)};
-        // A row goes in chunks of output bytes, so that the planes' parts in
-        // use stay in the first-level cache; each chunk sorts and merges the
-        // columns it needs, a few more than its outputs. The small loops are
-        // unrolled so that the samples stay in registers.
-        for (int start = first; start <= last; start += kChunk) {
-            const int stop = std::min(last, start + kChunk - 1);
-            // Outputs start .. stop read pairs at start - 12 .. stop + 15 and
-            // columns up to stop + 27; pairs read columns 6 bytes on.
-            for (int c = start - 12; c <= stop + 36; c += 16) {
-                __m128i v[5];
+        // Outputs first .. last read pairs at first - 12 .. last + 15 and
+        // columns up to last + 27; pairs read columns 6 bytes on. The small
+        // loops are unrolled so that the samples stay in registers.
+        for (int c = first - 12; c <= last + 36; c += 16) {
+            __m128i v[5];
 #pragma GCC unroll 10
-                for (int m = 0; m < 5; ++m)
-                    v[m] = load(rows[m] + c);
-                SortFive(v);
+            for (int m = 0; m < 5; ++m)
+                v[m] = load(rows[m] + c);
+            SortFive(v);
 #pragma GCC unroll 10
-                for (int k = 0; k < 5; ++k)
-                    store(sorted[k] + c, v[k]);
+            for (int k = 0; k < 5; ++k)
+                store(sorted[k] + c, v[k]);
+        }
+        for (int c = first - 12; c <= last + 15; c += 16) {
+            __m128i a[5];
+            __m128i b[5];
+            __m128i merged[10];
+#pragma GCC unroll 10
+            for (int k = 0; k < 5; ++k) {
+                a[k] = load(sorted[k] + c);
+                b[k] = load(sorted[k] + c + 6);
             }
-            for (int c = start - 12; c <= stop + 15; c += 16) {
-                __m128i a[5];
-                __m128i b[5];
-                __m128i merged[10];
+            MergeFives(a, b, merged);
 #pragma GCC unroll 10
-                for (int k = 0; k < 5; ++k) {
-                    a[k] = load(sorted[k] + c);
-                    b[k] = load(sorted[k] + c + 6);
-                }
-                MergeFives(a, b, merged);
+            for (int k = 0; k < 10; ++k)
+                store(pairs[k] + c, merged[k]);
+        }
+        // Byte b uses the pairs at b - 12 (pixels x - 4, x - 2) and b
+        // (x, x + 2) and the column at b + 12 (x + 4).
+        for (int b = first; b <= last; b += 16) {
+            __m128i left[10];
+            __m128i middle[10];
+            __m128i right[5];
 #pragma GCC unroll 10
-                for (int k = 0; k < 10; ++k)
-                    store(pairs[k] + c, merged[k]);
+            for (int k = 0; k < 10; ++k) {
+                left[k] = load(pairs[k] + b - 12);
+                middle[k] = load(pairs[k] + b);
             }
-            // Byte b uses the pairs at b - 12 (pixels x - 4, x - 2) and b
-            // (x, x + 2) and the column at b + 12 (x + 4).
-            for (int b = start; b <= stop; b += 16) {
-                __m128i left[10];
-                __m128i middle[10];
-                __m128i right[5];
 #pragma GCC unroll 10
-                for (int k = 0; k < 10; ++k) {
-                    left[k] = load(pairs[k] + b - 12);
-                    middle[k] = load(pairs[k] + b);
-                }
-#pragma GCC unroll 10
-                for (int k = 0; k < 5; ++k)
-                    right[k] = load(sorted[k] + b + 12);
-                store(out + b, FourteenthOf(left, middle, right));
-            }
+            for (int k = 0; k < 5; ++k)
+                right[k] = load(sorted[k] + b + 12);
+            store(out + b, FourteenthOf(left, middle, right));
         }
         std::memcpy(bmp.ScanLine(r) + first, out + first, std::size_t(last - first) + 1);
     }

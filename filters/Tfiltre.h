@@ -22,9 +22,13 @@ public:
     // unchanged. Never resizes bmp.
     virtual void Apply() = 0;
 
+protected:
     // coef[i][j] weighs the neighbour at row offset i - 1 and column offset
-    // j - 1 (row 0 of the image is the top one). Each filter sets all nine.
+    // j - 1 (row 0 of the image is the top one). Each filter sets all nine in
+    // its constructor.
     std::int16_t coef[3][3] = {};
+
+public:
     // Borrowed: the filter neither creates nor destroys it.
     TBitmap& bmp;
 };

@@ -1,5 +1,6 @@
 #include "effects/Circles.h"
 #include "Numbered.h"
+#include "Reference.h"
 #include "support/Images.h"
 
 #include <gtest/gtest.h>
@@ -131,5 +132,60 @@ TEST(Cercle2, TakesAPixelOnlyForANewTarget)
     for (int y = 0; y < height; ++y) {
         const int expected = y == cy ? 2 : y == cy - 1 ? 3 : y;
         EXPECT_EQ(OriginAt(*image, 0, y), (Origin{0, expected})) << y;
+    }
+}
+
+namespace {
+
+struct Kernels {
+    const char* name;
+    Effect fast;
+    Effect plain;
+    Effect reference;
+};
+const Kernels kKernels[] = {
+    {"Cercle1", effects::Cercle1, effects::plain::Cercle1, reference::Cercle1},
+    {"Cercle2", effects::Cercle2, effects::plain::Cercle2, reference::Cercle2},
+};
+
+} // namespace
+
+// The program's circles against the plain loops, on noise: images one row or
+// one column across (laid one circle after the other), batches of small
+// circles, a wide low image whose larger circles leave it, a square and a tall
+// one whose corners no circle reaches, and widths where whole circles lie
+// beyond the image.
+TEST(Circles, FastKernelsGiveTheBytesOfThePlainLoops)
+{
+    const std::pair<int, int> sizes[] = {{1, 1},  {2, 1},    {1, 2},     {1700, 1},  {3, 300},
+                                         {19, 5}, {1700, 7}, {601, 401}, {129, 700}, {900, 40}};
+    std::uint32_t seed = 300;
+    for (auto [width, height] : sizes) {
+        const auto original = testimg::Noise(width, height, ++seed);
+        for (const Kernels& kernels : kKernels) {
+            auto fast = testimg::Copy(*original);
+            auto plain = testimg::Copy(*original);
+            kernels.fast(*fast);
+            kernels.plain(*plain);
+            EXPECT_TRUE(testimg::SameBytes(*fast, *plain)) << kernels.name << " on " << width << "x" << height;
+        }
+    }
+}
+
+// The plain loops, which lay the circles straight into the image, against the
+// reference loops, which build the result in work rows.
+TEST(Circles, PlainLoopsGiveTheBytesOfTheReferenceLoops)
+{
+    const std::pair<int, int> sizes[] = {{1, 1}, {1, 40}, {40, 1}, {2, 3}, {17, 33}, {48, 161}, {161, 121}};
+    std::uint32_t seed = 400;
+    for (auto [width, height] : sizes) {
+        const auto original = testimg::Noise(width, height, ++seed);
+        for (const Kernels& kernels : kKernels) {
+            auto plain = testimg::Copy(*original);
+            auto expected = testimg::Copy(*original);
+            kernels.plain(*plain);
+            kernels.reference(*expected);
+            EXPECT_TRUE(testimg::SameBytes(*plain, *expected)) << kernels.name << " on " << width << "x" << height;
+        }
     }
 }

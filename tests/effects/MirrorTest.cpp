@@ -1,5 +1,6 @@
 #include "effects/Mirror.h"
 #include "Numbered.h"
+#include "Reference.h"
 #include "support/Images.h"
 
 #include <gtest/gtest.h>
@@ -74,4 +75,21 @@ TEST(MirrorFlip, MovePixelsWithTheirChannelsInOrder)
     effects::Flip(*image);
     EXPECT_EQ(testimg::At(*image, 2, 1), RGBColor(255, 0, 0));
     EXPECT_EQ(testimg::At(*image, 2, 0), RGBColor(0x12, 0x34, 0x56));
+}
+
+// The program's mirror, 16 pixels at a time, against its plain loop and the
+// reference loop: widths below, at and around one and two blocks of 16 pixels.
+TEST(Mirror, GivesTheBytesOfThePlainLoop)
+{
+    for (const int width : {0, 1, 2, 3, 15, 16, 17, 31, 32, 33, 47, 48, 49, 95, 96, 97, 1001}) {
+        const auto original = testimg::Noise(width, 3, std::uint32_t(width + 1));
+        auto fast = testimg::Copy(*original);
+        auto plain = testimg::Copy(*original);
+        auto expected = testimg::Copy(*original);
+        effects::Mirror(*fast);
+        effects::plain::Mirror(*plain);
+        reference::Mirror(*expected);
+        EXPECT_TRUE(testimg::SameBytes(*fast, *plain)) << width;
+        EXPECT_TRUE(testimg::SameBytes(*plain, *expected)) << width;
+    }
 }

@@ -94,11 +94,9 @@ TEST(AllEffects, CirclesHave8977And7854AngleSteps)
     EXPECT_EQ(reference::AngleSteps(0.0008), 7854);
 }
 
-// The circles on larger noise, where blocks of steps are planned four at a
-// time and skipped as a whole when they land outside: a wide, low image (past
-// radius 625 the steps of Cercle2 in a row lie more than 1/2 apart, past 1768
-// more than sqrt 2), an odd mid-sized one and a tall one whose corners no
-// circle reaches.
+// The circles on larger noise: a wide, low image (past radius 625 the steps of
+// Cercle2 in a row lie more than 1/2 apart, past 1768 more than sqrt 2), an odd
+// mid-sized one and a tall one whose corners no circle reaches.
 TEST(AllEffects, CirclesGiveTheBytesOfTheirReferenceLoopsOnLargerImages)
 {
     struct Case {

@@ -2,8 +2,10 @@
 #include "Reference.h"
 #include "support/Images.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
+#include <string>
 #include <vector>
 
 namespace {
@@ -108,4 +110,54 @@ TEST(Tone, NeutralSettingsAndTheNegativeTwiceLeaveTheImageUnchanged)
     EXPECT_EQ(testimg::At(*image, 3, 4), testimg::At(*original, 3, 4) ^ 0xFFFFFF);
     effects::InverseColor(*image);
     EXPECT_TRUE(testimg::SameBytes(*image, *original));
+}
+
+// The byte maps of the program against their plain table loops, and those
+// against the reference loops, for every gain and every offset that changes
+// something, on an image that holds every byte in every channel and whose rows
+// end in part of a block (101 pixels: 6 blocks of 16 and 5 pixels).
+TEST(Tone, ByteMapsGiveTheBytesOfTheirPlainTables)
+{
+    const auto original = testimg::Make(101, 8, [](int x, int y) {
+        const int v = (y * 101 + x) % 256;
+        return RGBColor(std::uint8_t(v), std::uint8_t(255 - v), std::uint8_t(v * 7));
+    });
+    using Effect = std::function<void(TBitmap&)>;
+    struct Case {
+        std::string name;
+        Effect fast, plain, reference;
+    };
+    std::vector<Case> cases;
+    for (int c = 0; c < 256; ++c) {
+        const auto gain = std::uint8_t(c);
+        const auto other = std::uint8_t(255 - c);
+        cases.push_back({"AdjustColor " + std::to_string(c),
+                         [=](TBitmap& b) { effects::AdjustColor(b, gain, other, std::uint8_t(c / 2)); },
+                         [=](TBitmap& b) { effects::plain::AdjustColor(b, gain, other, std::uint8_t(c / 2)); },
+                         [=](TBitmap& b) { reference::AdjustColor(b, gain, other, std::uint8_t(c / 2)); }});
+        cases.push_back({"AdjustContrast " + std::to_string(c), [=](TBitmap& b) { effects::AdjustContrast(b, gain); },
+                         [=](TBitmap& b) { effects::plain::AdjustContrast(b, gain); },
+                         [=](TBitmap& b) { reference::AdjustColor(b, gain, gain, gain); }});
+    }
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    std::vector<std::int32_t> offsets = {
+        std::numeric_limits<std::int32_t>::min(), -40000, -1000, 1000, 40000, kMax - 300, kMax - 100, kMax};
+    for (std::int32_t d = -257; d <= 257; ++d)
+        offsets.push_back(d);
+    for (const std::int32_t d : offsets)
+        cases.push_back({"AdjustLuminosite " + std::to_string(d), [=](TBitmap& b) { effects::AdjustLuminosite(b, d); },
+                         [=](TBitmap& b) { effects::plain::AdjustLuminosite(b, d); },
+                         [=](TBitmap& b) { reference::AdjustLuminosite(b, d); }});
+    cases.push_back({"InverseColor", effects::InverseColor, effects::plain::InverseColor, reference::InverseColor});
+
+    for (const Case& c : cases) {
+        auto fast = testimg::Copy(*original);
+        auto plain = testimg::Copy(*original);
+        auto expected = testimg::Copy(*original);
+        c.fast(*fast);
+        c.plain(*plain);
+        c.reference(*expected);
+        EXPECT_TRUE(testimg::SameBytes(*fast, *plain)) << c.name;
+        EXPECT_TRUE(testimg::SameBytes(*plain, *expected)) << c.name;
+    }
 }

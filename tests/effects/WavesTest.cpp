@@ -1,5 +1,6 @@
 #include "effects/Waves.h"
 #include "Numbered.h"
+#include "Reference.h"
 #include "support/Images.h"
 
 #include <gtest/gtest.h>
@@ -107,5 +108,26 @@ TEST(VagueX, MovesImagesUnder16PixelsWideOnePixelRight)
         for (int y = 0; y < 7; ++y)
             for (int x = 0; x < width; ++x)
                 EXPECT_EQ(OriginAt(*image, x, y), (Origin{x == 0 ? 0 : x - 1, y})) << width << ": " << x << "," << y;
+    }
+}
+
+// The program's vertical wave against its plain loop, and that against the
+// reference loop, on noise: images under 16 rows (no wave), one column wide,
+// odd sizes and long columns whose waves reach far.
+TEST(VagueY, GivesTheBytesOfThePlainLoop)
+{
+    const std::pair<int, int> sizes[] = {{1, 1},     {7, 15},   {1, 16},    {3, 17},    {160, 120},
+                                         {161, 121}, {97, 531}, {1000, 33}, {33, 1000}, {2, 4000}};
+    std::uint32_t seed = 50;
+    for (auto [width, height] : sizes) {
+        const auto original = testimg::Noise(width, height, ++seed);
+        auto fast = testimg::Copy(*original);
+        auto plain = testimg::Copy(*original);
+        auto expected = testimg::Copy(*original);
+        effects::VagueY(*fast);
+        effects::plain::VagueY(*plain);
+        reference::VagueY(*expected);
+        EXPECT_TRUE(testimg::SameBytes(*fast, *plain)) << width << "x" << height;
+        EXPECT_TRUE(testimg::SameBytes(*plain, *expected)) << width << "x" << height;
     }
 }

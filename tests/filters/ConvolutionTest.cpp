@@ -1,3 +1,4 @@
+#include "filters/Convolution.h"
 #include "filters/Tfiltre.h"
 #include "support/Images.h"
 
@@ -122,4 +123,35 @@ TEST(ConvolutionFilters, SharpenOnALoneWhitePixel)
     EXPECT_EQ(testimg::At(*greyed, 5, 6), grey(33));
     EXPECT_EQ(testimg::At(*greyed, 4, 4), grey(70));
     EXPECT_EQ(testimg::At(*greyed, 0, 5), grey(90));
+}
+
+// The filters' convolution against its plain loop, with the four filters'
+// kernels, on noise of sizes around the 16-byte vectors and with a border of
+// one, three or four rows.
+TEST(ConvolutionFilters, KernelsGiveTheBytesOfThePlainLoop)
+{
+    struct Case {
+        const char* name;
+        filters::Kernel kernel;
+        int border; // rows kept at top and bottom
+    };
+    const Case cases[] = {
+        {"blur", {{{1, 1, 1}, {1, 1, 1}, {1, 1, 1}}, 1, 9, 0}, 1},
+        {"sharpen", {{{0, -2, 0}, {-2, 15, -2}, {0, -2, 0}}, 1, 9, 0}, 1},
+        {"diagonal", {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, 4, 3, 0}, 4},
+        {"emboss", {{{-1, 0, 0}, {0, 0, 0}, {0, 0, 1}}, 1, 1, 128}, 3},
+    };
+    std::uint32_t seed = 70;
+    for (auto [width, height] : {std::pair{9, 9}, std::pair{10, 12}, std::pair{16, 9}, std::pair{17, 20},
+                                 std::pair{33, 11}, std::pair{101, 29}, std::pair{400, 10}}) {
+        const auto original = testimg::Noise(width, height, ++seed);
+        for (const Case& c : cases) {
+            const int step = c.kernel.step;
+            auto fast = testimg::Copy(*original);
+            auto plain = testimg::Copy(*original);
+            filters::Convolve(*fast, c.kernel, c.border, height - 1 - c.border, step, width - 1 - step);
+            filters::plain::Convolve(*plain, c.kernel, c.border, height - 1 - c.border, step, width - 1 - step);
+            EXPECT_TRUE(testimg::SameBytes(*fast, *plain)) << c.name << " on " << width << "x" << height;
+        }
+    }
 }

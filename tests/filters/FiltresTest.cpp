@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -126,36 +125,5 @@ TEST(Filters, MatchThePlainAlgorithmsByteForByte)
                 apply(filter, *image);
                 ASSERT_TRUE(testimg::SameBytes(*image, *expected)) << w << " x " << h << ", seed " << seed;
             }
-    }
-}
-
-TEST(Filters, OtherCoefficientsAreWeighedAsWritten)
-{
-    // Weights too large for the fast path, and a blur whose hundredths are not
-    // whole weights (0.5f, 0.33f, -0.07f): its running sum is then truncated
-    // after every term.
-    const std::int16_t strong[3][3] = {{-20, 0, 30}, {10, 90, -40}, {0, 5, -1}};
-    const std::int16_t fractional[3][3] = {{50, 33, -7}, {100, 250, 33}, {-7, 50, 100}};
-    const std::int16_t doubled[3][3] = {{200, 100, 0}, {100, 300, 100}, {0, 100, 200}};
-    for (auto [w, h] : {std::pair{3, 3}, std::pair{19, 11}, std::pair{40, 7}}) {
-        auto image = testimg::Noise(w, h, 21);
-
-        auto sharpened = testimg::Copy(*image);
-        auto expected = testimg::Copy(*image);
-        TSharpen sharpen(*sharpened);
-        std::memcpy(sharpen.coef, strong, sizeof strong);
-        sharpen.Apply();
-        reference::Sharpen(*expected, strong);
-        EXPECT_TRUE(testimg::SameBytes(*sharpened, *expected)) << w << " x " << h;
-
-        for (const auto* coef : {&fractional, &doubled}) {
-            auto blurred = testimg::Copy(*image);
-            auto blurExpected = testimg::Copy(*image);
-            TBlur blur(*blurred);
-            std::memcpy(blur.coef, *coef, sizeof *coef);
-            blur.Apply();
-            reference::Blur(*blurExpected, *coef);
-            EXPECT_TRUE(testimg::SameBytes(*blurred, *blurExpected)) << w << " x " << h;
-        }
     }
 }
