@@ -120,23 +120,10 @@ qint64 AtomicFile::writeData(const char* data, qint64 size)
     end_ = std::max(end_, pos() + size);
     if (qsizetype(buffer_.size()) + size > kBufferBytes)
         flushBuffer();
-    if (size >= kBufferBytes) {
-        // Large blocks skip the buffer.
-        const qint64 done = size;
-        while (size > 0 && error_ == 0) {
-            const ssize_t wrote = ::write(fd_, data, size_t(std::min<qint64>(size, qint64(1) << 30)));
-            if (wrote < 0 && errno == EINTR)
-                continue;
-            if (wrote < 0) {
-                error_ = errno;
-                break;
-            }
-            data += wrote;
-            size -= wrote;
-        }
-        return error_ == 0 ? done : -1;
-    }
-    buffer_.insert(buffer_.end(), data, data + size);
+    if (size >= kBufferBytes)
+        writeAll(data, size); // large blocks skip the buffer
+    else
+        buffer_.insert(buffer_.end(), data, data + size);
     return error_ == 0 ? size : -1;
 }
 
@@ -148,14 +135,12 @@ bool AtomicFile::seek(qint64 position)
     return QIODevice::seek(position);
 }
 
-void AtomicFile::flushBuffer()
+void AtomicFile::writeAll(const char* data, qint64 size)
 {
-    const char* data = buffer_.data();
-    qsizetype left = qsizetype(buffer_.size());
     // A short write is not an error in itself: the rest is written again, and
     // the call that cannot write anything says why.
-    while (left > 0 && error_ == 0) {
-        const ssize_t wrote = ::write(fd_, data, size_t(left));
+    while (size > 0 && error_ == 0) {
+        const ssize_t wrote = ::write(fd_, data, size_t(std::min<qint64>(size, qint64(1) << 30)));
         if (wrote < 0 && errno == EINTR)
             continue;
         if (wrote < 0) {
@@ -163,8 +148,13 @@ void AtomicFile::flushBuffer()
             break;
         }
         data += wrote;
-        left -= wrote;
+        size -= wrote;
     }
+}
+
+void AtomicFile::flushBuffer()
+{
+    writeAll(buffer_.data(), qint64(buffer_.size()));
     buffer_.clear();
 }
 

@@ -39,6 +39,8 @@ protected:
 private:
     [[noreturn]] void fail(int error);
     [[noreturn]] void fail(const QString& why);
+    // Writes every byte, or records why not in error_.
+    void writeAll(const char* data, qint64 size);
     void flushBuffer();
     void discard();
 
