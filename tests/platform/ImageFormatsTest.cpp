@@ -7,6 +7,7 @@
 #include "support/Images.h"
 #include "support/PictureFiles.h"
 
+#include <QColorSpace>
 #include <QImage>
 #include <gtest/gtest.h>
 #include <memory>
@@ -208,4 +209,17 @@ TEST(ImageFormats, AFileIsKnownByItsBytesAndRefusedWhenCutShort)
             EXPECT_TRUE(shorter.error.contains(QStringLiteral("endommagé ou tronqué"))) << shorter.error.toStdString();
         }
     }
+}
+
+TEST(ImageFormats, AnEmbeddedColourProfileIsConvertedToSrgb)
+{
+    QImage picture(4, 4, QImage::Format_RGB32);
+    picture.fill(qRgb(200, 100, 50));
+    picture.setColorSpace(QColorSpace::AdobeRgb);
+    const QRgb expected = picture.convertedToColorSpace(QColorSpace::SRgb).pixel(0, 0);
+    ASSERT_NE(expected, qRgb(200, 100, 50));
+    const Loaded loaded = load(picturefile::Encode(picture, "png"));
+    ASSERT_TRUE(loaded.bitmap) << loaded.error.toStdString();
+    EXPECT_EQ(testimg::At(*loaded.bitmap, 1, 1), RGBColor(qRed(expected), qGreen(expected), qBlue(expected)));
+    EXPECT_EQ(loaded.bitmap->PixelFormat(), pf24bit);
 }
