@@ -48,6 +48,8 @@ bool SameBytes(const TBitmap& a, const TBitmap& b)
 {
     if (a.Width() != b.Width() || a.Height() != b.Height())
         return false;
+    if (a.Width() == 0)
+        return true; // no rows to compare (and no row pointers)
     for (int y = 0; y < a.Height(); ++y)
         if (std::memcmp(a.ScanLine(y), b.ScanLine(y), size_t(a.Width()) * 3) != 0)
             return false;
