@@ -1,12 +1,10 @@
 #include "document/TVueReduite.h"
 
 #include <algorithm>
+#include <limits>
 #include <new>
 
 namespace {
-
-// Beyond this many pending rectangles the next update recomputes everything.
-constexpr std::size_t kMaxPending = 256;
 
 // The image pixels one screen pixel covers along one axis: up to three, with
 // their weights in thirds of a pixel for 2/3, whole pixels otherwise.
@@ -47,6 +45,7 @@ Taps tapsFor(int z, int num, int block, int size)
 bool TVueReduite::Allocate(int width, int height)
 {
     Release();
+    const QRect full(0, 0, width, height);
     try {
         for (int level = 1; level <= kLevels; ++level) {
             width = (width + 1) / 2;
@@ -56,19 +55,23 @@ bool TVueReduite::Allocate(int width, int height)
                 throw std::bad_alloc();
             levels_.push_back(std::move(copy));
         }
+        spans_.assign(std::size_t(full.height()), Span());
     } catch (const std::bad_alloc&) {
         Release();
         return false;
     }
-    rebuild_ = true;
+    fullWidth_ = full.width();
+    Changed(full);
     return true;
 }
 
 void TVueReduite::Release()
 {
     levels_.clear();
-    pending_.clear();
-    rebuild_ = false;
+    spans_.clear();
+    fullWidth_ = 0;
+    top_ = std::numeric_limits<int>::max();
+    bottom_ = -1;
 }
 
 std::size_t TVueReduite::Bytes() const
@@ -81,44 +84,55 @@ std::size_t TVueReduite::Bytes() const
 
 void TVueReduite::Changed(const QRect& rect)
 {
-    if (levels_.empty() || rebuild_ || rect.isEmpty())
+    const QRect area = rect & QRect(0, 0, fullWidth_, int(spans_.size()));
+    if (area.isEmpty())
         return;
-    // A row drawn pixel by pixel joins into one span.
-    if (!pending_.empty()) {
-        QRect& last = pending_.back();
-        if (last.contains(rect))
-            return;
-        if (last.top() == rect.top() && last.bottom() == rect.bottom() && rect.left() <= last.right() + 1 &&
-            rect.right() >= last.left() - 1) {
-            last |= rect;
-            return;
-        }
+    // Each row keeps the one span that holds its changes: a diagonal line costs
+    // its pixels, not its bounding rectangle.
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        Span& span = spans_[std::size_t(y)];
+        span.first = std::min(span.first, area.left());
+        span.last = std::max(span.last, area.right());
     }
-    if (pending_.size() >= kMaxPending) {
-        pending_.clear();
-        rebuild_ = true;
-        return;
-    }
-    pending_.push_back(rect);
+    top_ = std::min(top_, area.top());
+    bottom_ = std::max(bottom_, area.bottom());
 }
 
 void TVueReduite::Update(const QImage& image)
 {
-    if (levels_.empty())
+    if (levels_.empty() || top_ > bottom_)
         return;
-    if (rebuild_)
-        pending_.assign(1, image.rect());
-    rebuild_ = false;
-    for (QRect rect : pending_) {
-        for (int level = 1; level <= kLevels; ++level) {
-            rect = QRect(QPoint(rect.left() >> 1, rect.top() >> 1), QPoint(rect.right() >> 1, rect.bottom() >> 1)) &
-                   levels_[level - 1].rect();
-            if (rect.isEmpty())
-                break;
-            Reduce(level == 1 ? image : levels_[level - 2], levels_[level - 1], rect);
+    // The spans of one level's changed rows give the next level's: row y of
+    // level k + 1 covers rows 2y and 2y + 1 of level k.
+    std::vector<Span> changed(spans_.begin() + top_, spans_.begin() + bottom_ + 1);
+    int top = top_;
+    for (int level = 1; level <= kLevels; ++level) {
+        QImage& target = levels_[std::size_t(level - 1)];
+        const QImage& source = level == 1 ? image : levels_[std::size_t(level - 2)];
+        const int firstRow = top / 2;
+        const int lastRow = std::min((top + int(changed.size()) - 1) / 2, target.height() - 1);
+        std::vector<Span> next;
+        next.reserve(std::size_t(lastRow - firstRow + 1));
+        for (int y = firstRow; y <= lastRow; ++y) {
+            Span span;
+            for (const int row : {2 * y, 2 * y + 1})
+                if (row >= top && row - top < int(changed.size())) {
+                    span.first = std::min(span.first, changed[std::size_t(row - top)].first);
+                    span.last = std::max(span.last, changed[std::size_t(row - top)].last);
+                }
+            if (span.first <= span.last) {
+                span.first /= 2;
+                span.last = std::min(span.last / 2, target.width() - 1);
+                Reduce(source, target, QRect(span.first, y, span.last - span.first + 1, 1));
+            }
+            next.push_back(span);
         }
+        changed = std::move(next);
+        top = firstRow;
     }
-    pending_.clear();
+    std::fill(spans_.begin() + top_, spans_.begin() + bottom_ + 1, Span());
+    top_ = std::numeric_limits<int>::max();
+    bottom_ = -1;
 }
 
 void TVueReduite::Reduce(const QImage& source, QImage& target, const QRect& rect)

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QRect>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 // The reduced copies of a document's window canvas that the view shows below
@@ -20,7 +21,7 @@ public:
     bool Allocate(int width, int height);
     void Release();
     bool IsAllocated() const { return !levels_.empty(); }
-    // Bytes held by the copies.
+    // Bytes held by the copies (the list of changed rows aside).
     std::size_t Bytes() const;
 
     // A rectangle of the full-size image changed; nothing is computed yet.
@@ -41,7 +42,15 @@ public:
 private:
     static void Reduce(const QImage& source, QImage& target, const QRect& rect);
 
+    // The changed columns of one row; none while first > last.
+    struct Span {
+        int first = std::numeric_limits<int>::max();
+        int last = -1;
+    };
+
     std::vector<QImage> levels_;
-    std::vector<QRect> pending_;
-    bool rebuild_ = false;
+    int fullWidth_ = 0;
+    std::vector<Span> spans_; // one per row of the full-size image
+    int top_ = std::numeric_limits<int>::max();
+    int bottom_ = -1;
 };
