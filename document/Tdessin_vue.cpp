@@ -86,6 +86,12 @@ void TDessin::PlaceWindow()
     move(area.topLeft());
 }
 
+void TDessin::resizeEvent(QResizeEvent*)
+{
+    // The viewport and the scroll bars follow the window's size, however set.
+    LayoutViewport();
+}
+
 void TDessin::LayoutViewport()
 {
     const QSize client = size();
