@@ -93,3 +93,38 @@ TEST(VueReduite, TakeLessThanAThirdOfTheImage)
                   QSize((size.width() + 15) / 16, (size.height() + 15) / 16));
     }
 }
+
+// Each screen pixel weighs the image pixels by how much of them it covers:
+// in units of 1 / num image pixel, screen pixel z spans [z den, (z + 1) den)
+// and image pixel i spans [i num, (i + 1) num).
+TEST(VueReduite, ThirdsAndTwoThirdsAverageWhatEachScreenPixelCovers)
+{
+    const QImage image = Noise(29, 17, 3);
+    TVueReduite copies;
+    ASSERT_TRUE(copies.Allocate(29, 17));
+    copies.Update(image);
+    for (const auto& [num, den] : {std::pair{1, 3}, std::pair{2, 3}}) {
+        SCOPED_TRACE(num);
+        const int width = (29 * num + den - 1) / den, height = (17 * num + den - 1) / den;
+        std::vector<std::uint32_t> out(std::size_t(width * height));
+        copies.Render(image, num, den, 0, 0, width, height, out.data(), width);
+        const auto overlap = [&](int z, int i) {
+            return std::max(0, std::min((z + 1) * den, (i + 1) * num) - std::max(z * den, i * num));
+        };
+        for (int zy = 0; zy < height; ++zy)
+            for (int zx = 0; zx < width; ++zx) {
+                int sum[3] = {0, 0, 0}, total = 0;
+                for (int y = 0; y < 17; ++y)
+                    for (int x = 0; x < 29; ++x) {
+                        const int w = overlap(zx, x) * overlap(zy, y);
+                        for (int c = 0; c < 3; ++c)
+                            sum[c] += w * image.constScanLine(y)[3 * x + c];
+                        total += w;
+                    }
+                const std::uint32_t expected = 0xFF000000u | std::uint32_t((sum[2] + total / 2) / total) << 16 |
+                                               std::uint32_t((sum[1] + total / 2) / total) << 8 |
+                                               std::uint32_t((sum[0] + total / 2) / total);
+                ASSERT_EQ(out[std::size_t(zy * width + zx)], expected) << zx << "," << zy;
+            }
+    }
+}
