@@ -212,8 +212,9 @@ bool TDessin::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate && bmp)
         OnActivate();
-    // The frame is known only once the window is shown: place it again with it.
-    if ((event->type() == QEvent::Show || event->type() == QEvent::Move) && bmp && isVisible() &&
+    // The frame is known only once the window is shown: place it again with it,
+    // unless the view was zoomed since (zooming never resizes the window).
+    if ((event->type() == QEvent::Show || event->type() == QEvent::Move) && bmp && isVisible() && !zoomChosen_ &&
         FrameMargins() != placedFrame_)
         PlaceWindow();
     return QWidget::event(event);

@@ -46,8 +46,8 @@ inline constexpr TZoomLevel kZoomLevels[] = {{1, 16}, {1, 12}, {1, 8},  {1, 6}, 
 inline constexpr int kZoomLevelCount = int(std::size(kZoomLevels));
 inline constexpr int kZoom100 = 8;
 
-// A document window: one image, its selection mask, shown 1:1 from the
-// top-left of the client area. It makes itself its host's active document
+// A document window: one image, its selection mask, shown from the top-left
+// of the client area, 1:1 unless the view is zoomed. It makes itself its host's active document
 // when activated and hands the mouse to the host's current tool. The host is
 // the owner given at creation, when the owner is one (the main palette).
 // An image larger than the screen's free area is shown through a viewport
@@ -208,6 +208,8 @@ private:
     // Sizes the window for the image and the screen's free area, shows the
     // scroll bars it needs, and places it: centred (opened files), left where
     // it is (new images), or at the free area's top-left when it is too large.
+    // An opened file too large for the free area is shown at the largest zoom
+    // level that fits it, centred in the free area; a new image stays at 100 %.
     void PlaceWindow();
     QMargins FrameMargins() const;
     void LayoutViewport();

@@ -80,8 +80,14 @@ TEST(VueReduite, UpdatingTheChangedRowsEqualsRebuilding)
     EXPECT_TRUE(SameLevels(kept, fresh));
 }
 
-TEST(VueReduite, TakeLessThanAThirdOfTheImage)
+TEST(VueReduite, TakeLessThanAThirdOfTheImageOrNothing)
 {
+    // Memory that is not there leaves no copy.
+    TVueReduite impossible;
+    EXPECT_FALSE(impossible.Allocate(1 << 29, 1 << 29));
+    EXPECT_FALSE(impossible.IsAllocated());
+    EXPECT_EQ(impossible.Bytes(), 0u);
+
     for (const QSize size : {QSize(6000, 4000), QSize(1, 1), QSize(32767, 1)}) {
         TVueReduite copies;
         ASSERT_TRUE(copies.Allocate(size.width(), size.height()));
