@@ -7,6 +7,7 @@
 #include "platform/ImageFile.h"
 #include "platform/Screen.h"
 #include "tools/Toutil.h"
+#include "tools/Tselectrect.h"
 #include "ui/Application.h"
 #include "ui/Owner.h"
 
@@ -62,6 +63,9 @@ TDessin::TDessin(QObject* owner, const QString& fileName) : QWidget(nullptr)
         ShowMessageBox(QStringLiteral("L'image n'est au format 24 bits."), QStringLiteral("Erreur de format"), MB_OK);
     bmp->Canvas()->SetChangeNotifier([this](const QRect& rect) { Record(rect); });
     SetClientSize(bmp->Width(), bmp->Height());
+    if (!zoomAvailable_)
+        ShowMessageBox(QStringLiteral("Mémoire insuffisante : le zoom n'est pas disponible pour cette image."),
+                       QStringLiteral("Zoom"), MB_OK);
     centred_ = true;
     PlaceWindow();
     selection = std::make_unique<TSelection>(bmp->Width(), bmp->Height());
@@ -82,6 +86,9 @@ TDessin::TDessin(QObject* owner, std::int32_t width, std::int32_t height) : QWid
     bmp->SetPixelFormat(pf24bit);
     bmp->Canvas()->SetChangeNotifier([this](const QRect& rect) { Record(rect); });
     SetClientSize(width, height);
+    if (!zoomAvailable_)
+        ShowMessageBox(QStringLiteral("Mémoire insuffisante : le zoom n'est pas disponible pour cette image."),
+                       QStringLiteral("Zoom"), MB_OK);
     PlaceWindow();
     selection = std::make_unique<TSelection>(width, height);
     lastX = lastY = -1;
@@ -114,9 +121,10 @@ void TDessin::InitForm(QObject* owner)
     repaintTimer_.setSingleShot(true);
     repaintTimer_.setInterval(0);
     connect(&repaintTimer_, &QTimer::timeout, this, [this] {
-        viewport_->update(dirty_.translated(-ScrollOffset()));
+        viewport_->update(ToView(dirty_));
         dirty_ = QRect();
     });
+    connect(&antsTimer_, &QTimer::timeout, this, &TDessin::MarchAnts);
     move(352, 319);
     SetClientSize(148, 107);
 }
@@ -195,14 +203,18 @@ void TDessin::OnMouseUp(QObject*, TMouseButton button, TShiftState, int x, int y
         outil->Trace(&lastX, &lastY, x, y, button, nullptr);
     OnPaint();
     EndGesture();
+    // Only the selection tool changes the editable rectangle.
+    if (dynamic_cast<TSelectRect*>(outil))
+        UpdateOutline();
 }
 
 bool TDessin::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate && bmp)
         OnActivate();
-    // The frame is known only once the window is shown: place it again with it.
-    if ((event->type() == QEvent::Show || event->type() == QEvent::Move) && bmp && isVisible() &&
+    // The frame is known only once the window is shown: place it again with it,
+    // unless the view was zoomed since (zooming never resizes the window).
+    if ((event->type() == QEvent::Show || event->type() == QEvent::Move) && bmp && isVisible() && !zoomChosen_ &&
         FrameMargins() != placedFrame_)
         PlaceWindow();
     return QWidget::event(event);
@@ -216,7 +228,7 @@ void TDessin::mousePressEvent(QMouseEvent* event)
     // The corner between the scroll bars shows no image.
     if (!viewport_->geometry().contains(event->position().toPoint()))
         return;
-    const QPoint p = ToImage(event->position().toPoint());
+    const QPoint p = ToImage(event->position());
     // A tool that fails (out of memory in a large fill) is reported here.
     Guarded([&] {
         EnsureActive();
@@ -226,7 +238,7 @@ void TDessin::mousePressEvent(QMouseEvent* event)
 
 void TDessin::mouseMoveEvent(QMouseEvent* event)
 {
-    const QPoint p = ToImage(event->position().toPoint());
+    const QPoint p = ToImage(event->position());
     Guarded([&] { OnMouseMove(this, toShift(event->buttons()), p.x(), p.y()); })();
     if (event->buttons() != Qt::NoButton)
         FollowPointer(event->position().toPoint());
@@ -237,7 +249,7 @@ void TDessin::mouseReleaseEvent(QMouseEvent* event)
     TMouseButton button;
     if (!toButton(event->button(), &button))
         return;
-    const QPoint p = ToImage(event->position().toPoint());
+    const QPoint p = ToImage(event->position());
     Guarded([&] { OnMouseUp(this, button, toShift(event->buttons()), p.x(), p.y()); })();
 }
 

@@ -1,22 +1,30 @@
 #pragma once
 
 #include "commands/CommandTable.h"
+#include "document/TVueReduite.h"
 #include "platform/Mouse.h"
 #include "platform/TBitmap.h"
 #include "platform/TCanvas.h"
 
+#include <QImage>
 #include <QMargins>
 #include <QPoint>
+#include <QPointF>
 #include <QRect>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <vector>
 
+class QGraphicsOpacityEffect;
+class QLabel;
 class QMimeData;
+class QPainter;
+class QPropertyAnimation;
 class QScrollBar;
 class TDessinVue;
 class TDocumentHost;
@@ -27,13 +35,26 @@ class TSelection;
 // Pixels scrolled by one arrow click and by one line of the wheel.
 constexpr int kDessinScrollStep = 20;
 
-// A document window: one image, its selection mask, shown 1:1 from the
-// top-left of the client area. It makes itself its host's active document
+// The view's zoom levels: the image is shown `num` / `den` times its size.
+struct TZoomLevel {
+    int num;
+    int den;
+};
+inline constexpr TZoomLevel kZoomLevels[] = {{1, 16}, {1, 12}, {1, 8},  {1, 6},  {1, 4},  {1, 3},
+                                             {1, 2},  {2, 3},  {1, 1},  {2, 1},  {3, 1},  {4, 1},
+                                             {6, 1},  {8, 1},  {12, 1}, {16, 1}, {24, 1}, {32, 1}};
+inline constexpr int kZoomLevelCount = int(std::size(kZoomLevels));
+inline constexpr int kZoom100 = 8;
+
+// A document window: one image, its selection mask, shown from the top-left
+// of the client area, 1:1 unless the view is zoomed. It makes itself its host's active document
 // when activated and hands the mouse to the host's current tool. The host is
 // the owner given at creation, when the owner is one (the main palette).
 // An image larger than the screen's free area is shown through a viewport
 // with scroll bars; the tools, the window canvas and the mouse routing always
-// work in image coordinates.
+// work in image coordinates. The view zooms (Tdessin_zoom.cpp) and outlines a
+// rectangular selection (Tdessin_rendu.cpp); neither changes a pixel of the
+// image or of the window canvas.
 
 class TDessin : public QWidget {
     Q_OBJECT
@@ -95,8 +116,43 @@ public:
     QWidget* Viewport() const;
     QScrollBar* HorizontalBar() const { return hbar_; }
     QScrollBar* VerticalBar() const { return vbar_; }
-    // The image point shown at the viewport's top-left corner.
+    // The scroll bars' values: the point of the zoomed image shown at the
+    // viewport's top-left corner (the image point at 100 %).
     QPoint ScrollOffset() const;
+
+    // The view's zoom (Tdessin_zoom.cpp): an index in kZoomLevels. Ctrl+wheel
+    // zooms one level keeping the image point under the pointer where it is;
+    // Ctrl++, Ctrl+= and Ctrl+- zoom around the view's centre, Ctrl+0 fits the
+    // image in the window, Ctrl+1 shows it at 100 %. The window keeps its place
+    // and size. Each returns false when nothing changed (past the extreme
+    // levels, or no zoom for want of memory).
+    int ZoomIndex() const { return zoom_; }
+    bool ZoomAt(int index, QPointF viewPoint);
+    bool SetZoom(int index);
+    bool FitInWindow();
+    bool ZoomAvailable() const { return zoomAvailable_; }
+    // The level's caption, "100 %", as the overlay shows it.
+    static QString ZoomCaption(int index);
+    // The overlay that shows the level for a moment after each change.
+    QWidget* LevelOverlay() const;
+    // The image pixel under a point of the viewport, and the viewport rectangle
+    // that shows an image rectangle.
+    QPoint ToImage(QPointF viewPoint) const;
+    // The same point in fractions of an image pixel.
+    QPointF ImagePoint(QPointF viewPoint) const;
+    QRect ToView(const QRect& imageRect) const;
+    // The size of the whole image at the current level, in screen pixels.
+    QSize ContentSize() const;
+    // The viewport as it is painted: the image at its level and the selection
+    // outline (never the level overlay).
+    QImage RenderView();
+    // The editable rectangle the view outlines; empty when every pixel is
+    // editable or none is.
+    QRect SelectionOutline() const { return outline_; }
+    // Reads the outline from the mask again (after a selection tool's release).
+    void UpdateOutline();
+    // The reduced copies the view shows below 100 %.
+    const TVueReduite& Reduites() const { return reduites_; }
     // Undo history (Tdessin_historique.cpp). Ctrl+Z undoes, Ctrl+Y and
     // Ctrl+Shift+Z redo; each returns false when there was nothing to do.
     bool Undo();
@@ -138,6 +194,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -151,11 +208,26 @@ private:
     // Sizes the window for the image and the screen's free area, shows the
     // scroll bars it needs, and places it: centred (opened files), left where
     // it is (new images), or at the free area's top-left when it is too large.
+    // An opened file too large for the free area is shown at the largest zoom
+    // level that fits it, centred in the free area; a new image stays at 100 %.
     void PlaceWindow();
     QMargins FrameMargins() const;
     void LayoutViewport();
     void PaintView(QWidget* view, const QRect& area);
-    QPoint ToImage(QPoint widgetPoint) const;
+    // Lays out the viewport and paints its `area` into `frame_`.
+    void RenderArea(const QRect& area);
+    void DrawOutline(QPainter& painter) const;
+    // Moves the outline's dashes one step.
+    void MarchAnts();
+    // Sizes the reduced copies for the window canvas; false when they cannot
+    // be allocated.
+    bool AllocateReduites();
+    // The largest level at which the whole image fits `room`; the smallest one
+    // when none does.
+    int FitLevel(QSize room) const;
+    void ShowLevel();
+    // The zoom keys; false for any other key.
+    bool ZoomKey(int key, Qt::KeyboardModifiers mods);
     // Scrolls so that a point dragged outside the viewport comes into view.
     void FollowPointer(QPoint widgetPoint);
     void SurfaceChanged(const QRect& rect);
@@ -188,6 +260,19 @@ private:
     QMargins placedFrame_;
     std::vector<QRect> written_;
     bool restoreAll_ = false;
+
+    int zoom_ = kZoom100;
+    bool zoomAvailable_ = true;
+    bool zoomChosen_ = false; // by the user: placing the window again keeps it
+    QPoint origin_; // where the image starts while smaller than the viewport
+    TVueReduite reduites_;
+    QImage frame_;
+    QLabel* levelOverlay_ = nullptr;
+    QGraphicsOpacityEffect* overlayOpacity_ = nullptr;
+    QPropertyAnimation* overlayFade_ = nullptr;
+    QRect outline_;
+    QTimer antsTimer_;
+    int antsPhase_ = 0;
 
     QString fileName_;
     std::unique_ptr<THistorique> historique_;

@@ -1,4 +1,4 @@
-// A document's undo history, its keys (and the clipboard's) and whether it
+// A document's undo history, its keys (with the clipboard's and the zoom's) and whether it
 // changed since saved.
 #include "document/Tdessin.h"
 #include "kernels/Thistorique.h"
@@ -80,6 +80,10 @@ void TDessin::keyPressEvent(QKeyEvent* event)
 {
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     const int key = event->key();
+    if (ZoomKey(key, mods)) {
+        event->accept();
+        return;
+    }
     if (key == Qt::Key_Z && mods == Qt::ControlModifier) {
         Undo();
     } else if ((key == Qt::Key_Y && mods == Qt::ControlModifier) ||

@@ -34,6 +34,9 @@ void TDessin::SetClientSize(int width, int height)
 {
     // The window canvas always has the image's size, whatever part is shown.
     surface_.SetSize(width, height);
+    zoomAvailable_ = AllocateReduites();
+    if (!zoomAvailable_)
+        zoom_ = kZoom100;
     setFixedSize(width, height);
     LayoutViewport();
     update();
@@ -53,14 +56,20 @@ void TDessin::PlaceWindow()
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, Screen->Width(), Screen->Height());
     const QSize room = area.size().shrunkBy(frame);
-    const QSize image = surface_.Image().size();
+    // An opened image larger than the room opens at the largest level at which
+    // it fits, centred in the free area.
+    const QSize full = surface_.Image().size();
+    if (centred_ && !zoomChosen_ && zoomAvailable_)
+        zoom_ = full.width() <= room.width() && full.height() <= room.height() ? kZoom100 : FitLevel(room);
+    const QSize image = ContentSize();
     if (image.width() <= room.width() && image.height() <= room.height()) {
         setFixedSize(image);
         LayoutViewport();
-        if (centred_) {
-            const QSize outer = image.grownBy(frame);
+        const QSize outer = image.grownBy(frame);
+        if (centred_ && zoom_ == kZoom100)
             move(Screen->Width() / 2 - outer.width() / 2, Screen->Height() / 2 - outer.height() / 2);
-        }
+        else if (centred_)
+            move(area.left() + (area.width() - outer.width()) / 2, area.top() + (area.height() - outer.height()) / 2);
         return;
     }
     // Too large: the window takes the free area, or less in a direction where
@@ -77,16 +86,26 @@ void TDessin::PlaceWindow()
     move(area.topLeft());
 }
 
+void TDessin::resizeEvent(QResizeEvent*)
+{
+    // The viewport and the scroll bars follow the window's size, however set.
+    LayoutViewport();
+}
+
 void TDessin::LayoutViewport()
 {
     const QSize client = size();
-    const QSize image = surface_.Image().size();
+    const QSize image = ContentSize();
     const int barWidth = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     bool horizontal = image.width() > client.width();
     bool vertical = image.height() > client.height();
     horizontal = horizontal || (vertical && image.width() > client.width() - barWidth);
     vertical = vertical || (horizontal && image.height() > client.height() - barWidth);
-    const QSize view(client.width() - (vertical ? barWidth : 0), client.height() - (horizontal ? barWidth : 0));
+    const QSize view(std::max(1, client.width() - (vertical ? barWidth : 0)),
+                     std::max(1, client.height() - (horizontal ? barWidth : 0)));
+    // An image smaller than the viewport stands in its middle.
+    origin_ =
+        QPoint(std::max(0, (view.width() - image.width()) / 2), std::max(0, (view.height() - image.height()) / 2));
     viewport_->setGeometry(QRect(QPoint(0, 0), view));
     hbar_->setGeometry(0, view.height(), view.width(), barWidth);
     vbar_->setGeometry(view.width(), 0, barWidth, view.height());
@@ -98,8 +117,6 @@ void TDessin::LayoutViewport()
     vbar_->setVisible(vertical);
     viewport_->update();
 }
-
-QPoint TDessin::ToImage(QPoint widgetPoint) const { return widgetPoint + ScrollOffset(); }
 
 void TDessin::FollowPointer(QPoint widgetPoint)
 {
@@ -117,6 +134,7 @@ void TDessin::FollowPointer(QPoint widgetPoint)
 void TDessin::SurfaceChanged(const QRect& rect)
 {
     Record(rect);
+    reduites_.Changed(rect);
     ScheduleUpdate(rect);
 }
 
@@ -168,6 +186,7 @@ void TDessin::RestorePreview()
         for (int row = area.top(); row <= area.bottom(); ++row)
             std::memcpy(surface_.ScanLine(row) + 3 * qsizetype(area.left()),
                         bmp->ScanLine(row) + 3 * qsizetype(area.left()), bytes);
+        reduites_.Changed(area);
         restored |= area;
     }
     written_.clear();
@@ -175,31 +194,15 @@ void TDessin::RestorePreview()
         ScheduleUpdate(restored);
 }
 
+bool TDessin::AllocateReduites()
+{
+    const QSize image = surface_.Image().size();
+    return reduites_.Allocate(image.width(), image.height());
+}
+
 void TDessin::paintEvent(QPaintEvent* event)
 {
     // Only the corner between the two scroll bars shows through.
     QPainter painter(this);
     painter.fillRect(event->rect(), palette().window());
-}
-
-void TDessin::PaintView(QWidget* view, const QRect& area)
-{
-    QPainter painter(view);
-    painter.fillRect(area, Qt::white);
-    painter.drawImage(area.topLeft(), surface_.Image(), area.translated(ScrollOffset()));
-}
-
-void TDessin::wheelEvent(QWheelEvent* event)
-{
-    // The wheel scrolls down and up, with Shift across; a sideways wheel across.
-    const QPoint delta = event->angleDelta();
-    const bool across = (event->modifiers() & Qt::ShiftModifier) || (delta.y() == 0 && delta.x() != 0);
-    const int notches = delta.y() != 0 ? delta.y() : delta.x();
-    QScrollBar* bar = across ? hbar_ : vbar_;
-    if (!bar->isVisible() || notches == 0) {
-        event->ignore();
-        return;
-    }
-    bar->setValue(bar->value() - notches * QApplication::wheelScrollLines() * kDessinScrollStep / 120);
-    event->accept();
 }

@@ -87,13 +87,17 @@ TEST_F(ScrollTest, ALargerImageGetsAWindowWithinTheFreeAreaAndScrollBars)
     testimg::Noise(2500, 1200, 5)->SaveToFile(path);
     auto* opened = new TDessin(frm_main, path);
     testgui::Settle();
+    // An opened file is fitted first; at 100 % it scrolls in the same window.
+    QTest::keyClick(opened, Qt::Key_1, Qt::ControlModifier);
     auto* blank = Large();
     auto* wide = Large(2000, 100); // only a horizontal bar: the window is no taller than needed
     for (TDessin* document : {opened, blank, wide}) {
         SCOPED_TRACE(document->GetBmp()->Width());
         const QRect outer = document->frameGeometry();
         EXPECT_TRUE(FreeArea().contains(outer)) << outer.x() << "," << outer.y() << " " << outer.width();
-        EXPECT_EQ(outer.topLeft(), FreeArea().topLeft()); // the title bar is on the screen
+        if (document != opened) {
+            EXPECT_EQ(outer.topLeft(), FreeArea().topLeft()); // the title bar is on the screen
+        }
         EXPECT_TRUE(document->HorizontalBar()->isVisible());
         const QSize view = document->Viewport()->size();
         EXPECT_EQ(document->HorizontalBar()->maximum(), document->GetBmp()->Width() - view.width());

@@ -1,0 +1,134 @@
+// How the view paints the image at each level, and the outline of a
+// rectangular selection. Only the viewport's pixels are computed; the window
+// canvas is read, never written.
+#include "document/Tdessin.h"
+
+#include "document/TDessinVue.h"
+
+#include <QPainter>
+#include <QPen>
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Around the image while it is smaller than the viewport.
+constexpr std::uint32_t kBackground = 0xFF6E6E6Eu;
+// Between image pixels from 800 %.
+constexpr std::uint32_t kGrid = 0xFF9A9A9Au;
+constexpr int kGridFrom = 8;
+// The outline's dashes, in screen pixels, and how often they move.
+constexpr int kDash = 4;
+constexpr int kAntsMs = 150;
+
+} // namespace
+
+void TDessin::RenderArea(const QRect& area)
+{
+    if (frame_.width() < area.width() || frame_.height() < area.height())
+        frame_ = QImage(std::max(frame_.width(), area.width()), std::max(frame_.height(), area.height()),
+                        QImage::Format_RGB32);
+    const int stride = int(frame_.bytesPerLine() / 4);
+    auto* out = reinterpret_cast<std::uint32_t*>(frame_.bits());
+    const QImage& image = surface_.Image();
+    const QRect content = QRect(origin_ - ScrollOffset(), ContentSize()) & area;
+    for (int y = 0; y < area.height(); ++y)
+        std::fill_n(out + std::size_t(y) * stride, area.width(), kBackground);
+    if (content.isEmpty() || image.isNull())
+        return;
+    // The content point (zoomed image coordinates) of the first pixel drawn.
+    const QPoint z0 = content.topLeft() - origin_ + ScrollOffset();
+    std::uint32_t* first = out + std::size_t(content.top() - area.top()) * stride + (content.left() - area.left());
+    const TZoomLevel level = kZoomLevels[zoom_];
+    if (level.den > 1) {
+        reduites_.Update(image);
+        reduites_.Render(image, level.num, level.den, z0.x(), z0.y(), content.width(), content.height(), first, stride);
+        return;
+    }
+    // n x n screen pixels per image pixel: one screen row is built per image
+    // row and copied to the rows below it; from 800 % the first screen row and
+    // column of every image pixel are the grid.
+    const int n = level.num;
+    const bool grid = n >= kGridFrom;
+    std::vector<std::uint32_t> row(std::size_t(content.width()));
+    int builtRow = -1;
+    for (int y = 0; y < content.height(); ++y) {
+        std::uint32_t* line = first + std::size_t(y) * stride;
+        const int zy = z0.y() + y;
+        if (grid && zy % n == 0) {
+            std::fill_n(line, content.width(), kGrid);
+            continue;
+        }
+        const int iy = zy / n;
+        if (iy != builtRow) {
+            const std::uint8_t* src = image.constScanLine(iy);
+            for (int x = 0; x < content.width(); ++x) {
+                const int zx = z0.x() + x;
+                const std::uint8_t* p = src + 3 * (zx / n);
+                row[std::size_t(x)] = grid && zx % n == 0
+                                          ? kGrid
+                                          : 0xFF000000u | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+            }
+            builtRow = iy;
+        }
+        std::memcpy(line, row.data(), row.size() * sizeof(std::uint32_t));
+    }
+}
+
+void TDessin::PaintView(QWidget* view, const QRect& area)
+{
+    RenderArea(area);
+    QPainter painter(view);
+    painter.drawImage(area.topLeft(), frame_, QRect(QPoint(0, 0), area.size()));
+    painter.setClipRect(area);
+    DrawOutline(painter);
+}
+
+QImage TDessin::RenderView()
+{
+    const QRect area = viewport_->rect();
+    RenderArea(area);
+    QImage view = frame_.copy(area);
+    QPainter painter(&view);
+    DrawOutline(painter);
+    return view;
+}
+
+void TDessin::DrawOutline(QPainter& painter) const
+{
+    // The screen pixels just outside the editable rectangle, white under black
+    // dashes that move along the outline.
+    if (outline_.isEmpty())
+        return;
+    const QRect around = ToView(outline_).adjusted(-1, -1, 0, 0);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setBrush(Qt::NoBrush);
+    QPen white(Qt::white, 0);
+    painter.setPen(white);
+    painter.drawRect(around);
+    QPen black(Qt::black, 0);
+    black.setDashPattern({qreal(kDash), qreal(kDash)});
+    black.setDashOffset(antsPhase_);
+    painter.setPen(black);
+    painter.drawRect(around);
+}
+
+void TDessin::MarchAnts()
+{
+    antsPhase_ = (antsPhase_ + 1) % (2 * kDash);
+    viewport_->update(ToView(outline_).adjusted(-1, -1, 1, 1));
+}
+
+void TDessin::UpdateOutline()
+{
+    const QRect before = outline_;
+    const QRect bounds = SelectionBounds();
+    outline_ = bmp && bounds != QRect(0, 0, bmp->Width(), bmp->Height()) ? bounds : QRect();
+    if (outline_ == before)
+        return;
+    if (outline_.isEmpty())
+        antsTimer_.stop();
+    else if (!antsTimer_.isActive())
+        antsTimer_.start(kAntsMs);
+    viewport_->update();
+}
