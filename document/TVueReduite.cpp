@@ -112,7 +112,8 @@ void TVueReduite::Update(const QImage& image)
         const int firstRow = top / 2;
         const int lastRow = std::min((top + int(changed.size()) - 1) / 2, target.height() - 1);
         std::vector<Span> next;
-        next.reserve(std::size_t(lastRow - firstRow + 1));
+        const int rows = lastRow - firstRow + 1;
+        next.reserve(std::size_t(std::max(rows, 0)));
         for (int y = firstRow; y <= lastRow; ++y) {
             Span span;
             for (const int row : {2 * y, 2 * y + 1})
@@ -193,7 +194,7 @@ void TVueReduite::Render(const QImage& image, int num, int den, int x0, int y0, 
         columns[std::size_t(x)] = tapsFor(x0 + x, num, block, sw);
     // The screen columns that show image pixels, and the image columns they read.
     int last = -1;
-    while (last + 1 < width && columns[std::size_t(last + 1)].count > 0)
+    while (last + 1 < width && columns[std::size_t(last) + 1].count > 0)
         ++last;
     if (last < 0)
         return;
@@ -215,7 +216,7 @@ void TVueReduite::Render(const QImage& image, int num, int den, int x0, int y0, 
         }
         // Separable: the taps' rows are weighed and summed column by column
         // once, then each screen pixel weighs its taps' columns of those sums.
-        const std::size_t bytes = std::size_t(3 * (to - from));
+        const std::size_t bytes = 3 * std::size_t(to - from);
         columnSums.resize(bytes);
         std::uint16_t* sums = columnSums.data();
         const auto row = [&](int j) { return source.constScanLine(rows.first + j) + 3 * from; };
@@ -265,7 +266,8 @@ void TVueReduite::Render(const QImage& image, int num, int den, int x0, int y0, 
                     total += w;
                 }
             }
-            total *= rowWeight;
+            // Every column shown has a tap; no weight would mean nothing to show.
+            total = std::max(total * rowWeight, 1);
             // Whole blocks weigh 9 at 1/3 and at 2/3: a constant divides fast.
             const auto average = [&](int k) {
                 return std::uint32_t(total == 9 ? (sum[k] + 4) / 9 : (sum[k] + total / 2) / total);
