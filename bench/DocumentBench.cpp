@@ -1,6 +1,6 @@
 // One forwarded move of the line tool across a 6000 x 4000 document window:
 // the previous preview is taken off the window canvas and the new one drawn.
-#include "document/DocumentHost.h"
+#include "LineHost.h"
 #include "document/Tdessin.h"
 #include "tools/Tformes.h"
 
@@ -10,34 +10,11 @@
 
 namespace {
 
-// The palette as the window sees it: one line tool, black on white.
-class LineHost : public QObject, public TDocumentHost {
-public:
-    TOutil* GetOutil() const override { return tool.get(); }
-    TColor Couleur1() const override { return clBlack; }
-    TColor Couleur2() const override { return clWhite; }
-    void SetDessin(TDessin* document) override { active = document; }
-    TDessin* ActiveDessin() const override { return active; }
-    void OpenFiles(const QStringList&) override { }
-
-    std::unique_ptr<TLine> tool = std::make_unique<TLine>(nullptr, nullptr);
-    TDessin* active = nullptr;
-};
-
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "velmora_bench";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
-
 void BM_LineMoveAcrossDocument(benchmark::State& state)
 {
-    App();
+    benchhost::App();
     const int width = 6000, height = 4000;
-    LineHost host;
+    benchhost::LineHost host;
     TDessin document(&host, width, height);
     document.OnMouseDown(&document, mbLeft, ssLeft, 0, 0);
     bool corner = true;

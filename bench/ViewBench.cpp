@@ -1,7 +1,7 @@
 // The view of a 6000 x 4000 document through a 1600 x 1200 viewport: repaints
 // at several levels, one zoom step, keeping the reduced copies up to date, and
 // a line tool's move at 800 %. Run with QT_QPA_PLATFORM=offscreen.
-#include "document/DocumentHost.h"
+#include "LineHost.h"
 #include "document/TVueReduite.h"
 #include "document/Tdessin.h"
 #include "tools/Tformes.h"
@@ -17,28 +17,6 @@ namespace {
 
 constexpr int kWidth = 6000, kHeight = 4000;
 const QSize kView(1600, 1200);
-
-class ViewHost : public QObject, public TDocumentHost {
-public:
-    TOutil* GetOutil() const override { return tool.get(); }
-    TColor Couleur1() const override { return clBlack; }
-    TColor Couleur2() const override { return clWhite; }
-    void SetDessin(TDessin* document) override { active = document; }
-    TDessin* ActiveDessin() const override { return active; }
-    void OpenFiles(const QStringList&) override { }
-
-    std::unique_ptr<TLine> tool = std::make_unique<TLine>(nullptr, nullptr);
-    TDessin* active = nullptr;
-};
-
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "velmora_bench";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
 
 // A photo-like image: smooth gradients with some texture.
 void Fill(TBitmap& image)
@@ -56,8 +34,8 @@ void Fill(TBitmap& image)
 // The one document every benchmark shares, shown with a viewport of kView.
 TDessin& Document()
 {
-    App();
-    static ViewHost host;
+    benchhost::App();
+    static benchhost::LineHost host;
     static TDessin* document = [] {
         auto* made = new TDessin(&host, kWidth, kHeight);
         Fill(*made->GetBmp());
@@ -132,13 +110,22 @@ void BM_ZoomStep(benchmark::State& state)
                        .toStdString());
 }
 
+// The filled image the reduced copies are made from, made once.
+const TBitmap& Photo()
+{
+    static const std::unique_ptr<TBitmap> image = [] {
+        auto bitmap = std::make_unique<TBitmap>();
+        bitmap->SetSize(kWidth, kHeight);
+        Fill(*bitmap);
+        return bitmap;
+    }();
+    return *image;
+}
+
 // A brush move's rows (a 24-pixel dab moved by 6 pixels), then the update.
 void BM_ReducedAfterBrushMove(benchmark::State& state)
 {
-    TBitmap image;
-    image.SetWidth(kWidth);
-    image.SetHeight(kHeight);
-    Fill(image);
+    const TBitmap& image = Photo();
     TVueReduite copies;
     copies.Allocate(kWidth, kHeight);
     copies.Update(image.Image());
@@ -152,10 +139,7 @@ void BM_ReducedAfterBrushMove(benchmark::State& state)
 
 void BM_ReducedAfterWholeImage(benchmark::State& state)
 {
-    TBitmap image;
-    image.SetWidth(kWidth);
-    image.SetHeight(kHeight);
-    Fill(image);
+    const TBitmap& image = Photo();
     TVueReduite copies;
     copies.Allocate(kWidth, kHeight);
     for (auto _ : state) {
