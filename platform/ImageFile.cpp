@@ -167,6 +167,17 @@ QImage toBitmap(QImage picture, bool* lost)
         [](void* image) { delete static_cast<QImage*>(image); }, owner);
 }
 
+void refuseTooLarge(QSize size, const QString& fileName)
+{
+    if (!BitmapSizeAllowed(size.width(), size.height()))
+        RefuseBmp(
+            fileName,
+            QStringLiteral("l'image est trop grande (%1 x %2 pixels ; au plus %3 pixels de côté et 1 Gio d'image).")
+                .arg(size.width())
+                .arg(size.height())
+                .arg(kMaxBitmapSide));
+}
+
 // Decodes a PNG, JPEG, GIF, WebP or TIFF file from `device`.
 ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& fileName)
 {
@@ -183,13 +194,7 @@ ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& f
     const QSize size = reader.size();
     if (!size.isValid())
         damaged(fileName);
-    if (!BitmapSizeAllowed(size.width(), size.height()))
-        RefuseBmp(
-            fileName,
-            QStringLiteral("l'image est trop grande (%1 x %2 pixels ; au plus %3 pixels de côté et 1 Gio d'image).")
-                .arg(size.width())
-                .arg(size.height())
-                .arg(kMaxBitmapSide));
+    refuseTooLarge(size, fileName);
     // The decoders write into an image of the size and format they would make,
     // when given one: taken from the large-block allocator, a photo's pages
     // are not faulted in one by one.
@@ -203,6 +208,9 @@ ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& f
                              std::free, memory);
     if (!reader.read(&picture) || picture.isNull())
         damaged(fileName);
+    // A GIF's frame may reach outside the size its header claims: the decoded
+    // picture is checked again.
+    refuseTooLarge(picture.size(), fileName);
     const bool deeper = deep(picture.format());
     if (picture.colorSpace().isValid() && picture.colorSpace() != QColorSpace::SRgb)
         picture.convertToColorSpace(QColorSpace::SRgb);
