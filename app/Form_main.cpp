@@ -315,6 +315,18 @@ void Tfrm_main::FormClose(QObject*)
     dessin = nullptr;
 }
 
+void Tfrm_main::RaisePalettes()
+{
+    // The palettes are the windows that ask to stay on top; raising does not
+    // take the keyboard from the document.
+    if (isVisible())
+        raise();
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window != this && window->isVisible() && (window->windowFlags() & Qt::WindowStaysOnTopHint) &&
+            !qobject_cast<TDessin*>(window))
+            window->raise();
+}
+
 void Tfrm_main::closeEvent(QCloseEvent* event)
 {
     if (!MayQuit()) {

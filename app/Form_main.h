@@ -92,6 +92,8 @@ public:
     void OpenPictureDialog1CanClose(QObject* sender, bool& canClose);
     // Opens each file in its own document window (the command line, a drop).
     void OpenFiles(const QStringList& fileNames) override;
+    bool SaveDocument(TDessin* document) override;
+    void RaisePalettes() override;
     // The entries of the open and save dialogs' type lists, in their order.
     static QStringList OpenFilters();
     static QStringList SaveFilters();

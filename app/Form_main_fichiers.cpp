@@ -164,6 +164,19 @@ void Tfrm_main::Enregistrer1Click(QObject*)
     dessin->MarkSaved();
 }
 
+bool Tfrm_main::SaveDocument(TDessin* document)
+{
+    // The file commands act on the active document: the one closing becomes it.
+    dessin = document;
+    try {
+        Enregistrer1Click(this);
+    } catch (const std::exception& error) {
+        ReportException(error);
+        return false;
+    }
+    return !document->IsModified();
+}
+
 void Tfrm_main::Enregistrersous1Click(QObject*)
 {
     if (SavePictureDialog1->exec() != QDialog::Accepted)

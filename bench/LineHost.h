@@ -19,6 +19,8 @@ public:
     void SetDessin(TDessin* document) override { active = document; }
     TDessin* ActiveDessin() const override { return active; }
     void OpenFiles(const QStringList&) override { }
+    bool SaveDocument(TDessin*) override { return false; }
+    void RaisePalettes() override { }
 
     std::unique_ptr<TLine> tool = std::make_unique<TLine>(nullptr, nullptr);
     TDessin* active = nullptr;

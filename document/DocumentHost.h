@@ -19,6 +19,13 @@ public:
     virtual TDessin* ActiveDessin() const = 0;
     // Opens image files dropped on a document window, each in its own window.
     virtual void OpenFiles(const QStringList& fileNames) = 0;
+    // Saves `document` as "Enregistrer" does, asking a name for an image that
+    // never had a file; false when the save failed or was cancelled (a
+    // failure has been shown).
+    virtual bool SaveDocument(TDessin* document) = 0;
+    // Puts the palettes back above a document window that was just shown or
+    // raised: without a window manager nothing else keeps them on top.
+    virtual void RaisePalettes() = 0;
 
 protected:
     ~TDocumentHost() = default;

@@ -16,9 +16,11 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
@@ -212,6 +214,10 @@ bool TDessin::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate && bmp)
         OnActivate();
+    // Once the window system has the window on top, the palettes go above it.
+    if ((event->type() == QEvent::Show || event->type() == QEvent::WindowActivate) && host_)
+        QMetaObject::invokeMethod(
+            this, [this] { host_->RaisePalettes(); }, Qt::QueuedConnection);
     // The frame is known only once the window is shown: place it again with it,
     // unless the view was zoomed since (zooming never resizes the window).
     if ((event->type() == QEvent::Show || event->type() == QEvent::Move) && bmp && isVisible() && !zoomChosen_ &&
@@ -256,7 +262,29 @@ void TDessin::mouseReleaseEvent(QMouseEvent* event)
 void TDessin::closeEvent(QCloseEvent* event)
 {
     // Closing only hides the window; it stays the active document if it was.
-    event->accept();
+    // Once hidden it may be out of reach, so changes are saved or dropped first.
+    if (!host_ || !IsModified()) {
+        event->accept();
+        return;
+    }
+    const QString name = windowTitle().section(QLatin1Char('/'), -1);
+    QMessageBox question(QMessageBox::Warning, Application ? Application->Title() : QString(),
+                         QStringLiteral("Enregistrer les modifications de « %1 » ?").arg(name), QMessageBox::NoButton,
+                         this);
+    QPushButton* save = question.addButton(QStringLiteral("Enregistrer"), QMessageBox::AcceptRole);
+    QPushButton* drop = question.addButton(QStringLiteral("Ne pas enregistrer"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = question.addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
+    question.setDefaultButton(save);
+    question.setEscapeButton(cancel);
+    question.exec();
+    if (question.clickedButton() == save && host_->SaveDocument(this)) {
+        event->accept();
+    } else if (question.clickedButton() == drop) {
+        DropChanges();
+        event->accept();
+    } else {
+        event->ignore();
+    }
 }
 
 QStringList TDessin::DroppedImages(const QMimeData* data)

@@ -170,6 +170,18 @@ public:
     // The file the image came from or was first saved to; empty for a new
     // image never saved.
     const QString& FileName() const { return fileName_; }
+    // "Ne pas enregistrer" when the window closes: the changes stay in the
+    // image but no longer count as unsaved.
+    void DropChanges();
+    // An image brought back from a recovery copy: its caption and file are
+    // `fileName` (a new image's caption when empty), and it counts as changed.
+    void MarkRecovered(const QString& fileName);
+    // For the recovery copies: the history's state (0 before the first
+    // change), whether it differs from the saved one, and whether a gesture
+    // is under way. None of them ends a gesture.
+    std::uint64_t ChangeState() const;
+    bool Unsaved() const;
+    bool Changing() const;
     // The history, made with the first change; null without an image.
     THistorique* Historique();
 

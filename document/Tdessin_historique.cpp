@@ -76,6 +76,22 @@ void TDessin::MarkSaved(const QString& fileName)
     }
 }
 
+void TDessin::DropChanges() { MarkSaved(); }
+
+void TDessin::MarkRecovered(const QString& fileName)
+{
+    fileName_ = fileName;
+    setWindowTitle(fileName.isEmpty() ? QStringLiteral("Dessin") : fileName);
+    if (THistorique* historique = Historique())
+        historique->MarkUnsaved();
+}
+
+std::uint64_t TDessin::ChangeState() const { return historique_ ? historique_->State() : 0; }
+
+bool TDessin::Unsaved() const { return historique_ && historique_->Modified(); }
+
+bool TDessin::Changing() const { return historique_ && historique_->GestureOpen(); }
+
 void TDessin::keyPressEvent(QKeyEvent* event)
 {
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;

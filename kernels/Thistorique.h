@@ -78,6 +78,11 @@ public:
     // Changed since created, opened or last saved.
     bool Modified() const { return Current() != saved_; }
     void MarkSaved() { saved_ = Current(); }
+    // No state is the saved one: the image counts as changed until saved
+    // (a recovered image).
+    void MarkUnsaved() { saved_ = 0; }
+    // Names the image's state: it changes with every change, undo and redo.
+    std::uint64_t State() const { return Current(); }
 
 private:
     friend class THistoryStore;

@@ -131,6 +131,30 @@ TEST(RealProgram, StartsUnderXvfbShowsThePaletteAndEndsWithZeroWhenItIsClosed)
     EXPECT_TRUE(output.contains(QStringLiteral("probe=0 exit=0"))) << output.toStdString();
 }
 
+TEST(RealProgram, WithoutAWindowManagerThePaletteStaysAboveAnOpenedImage)
+{
+    const QString bin = QCoreApplication::applicationDirPath();
+    if (QStandardPaths::findExecutable("xvfb-run").isEmpty())
+        GTEST_SKIP() << "xvfb-run is not installed";
+    // An image as large as the screen, shown after the palette.
+    const QString file = testimg::TempDir() + QStringLiteral("/grande.bmp");
+    testimg::Uniform(1200, 900, clWhite)->SaveToFile(file);
+    QProcess run;
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), testimg::TempDir());
+    run.setProcessEnvironment(environment);
+    const QString script =
+        QStringLiteral("\"$1\" \"$3\" & pid=$!; \"$2\" 'V.M.' 30 \"$3\"; probe=$?; wait $pid; echo \"probe=$probe\"");
+    run.start(QStringLiteral("xvfb-run"), {"-a", "-s", "-screen 0 1280x1024x24", "sh", "-c", script, "sh",
+                                           bin + "/velmora", bin + "/x11window", file});
+    ASSERT_TRUE(run.waitForFinished(90000));
+    const QString output = QString::fromLocal8Bit(run.readAll());
+    EXPECT_TRUE(output.contains(QStringLiteral("stacked above"))) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("probe=0"))) << output.toStdString();
+}
+
 TEST(Translation, QtsOwnTextsSpeakFrenchWhateverTheLocale)
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));

@@ -308,7 +308,7 @@ TEST_F(QuitAndSave, AModifiedHiddenDocumentAsksAndGoingBackKeepsEverything)
     auto* other = new TDessin(frm_main, 20, 10);
     d->show();
     d->InverseColor();
-    d->close(); // hidden, still modified
+    d->hide(); // out of reach, still modified
     const auto image = testimg::Copy(*d->GetBmp());
     QString asked;
     EXPECT_FALSE(Close(QStringLiteral("Revenir"), &asked));

@@ -1,7 +1,8 @@
 // Test helper for the display test: waits for a top-level window with an exact
 // title, tells whether it is mapped, then asks it to close as a window manager
-// would (WM_DELETE_WINDOW). Usage: x11window TITLE SECONDS. Exit 0 when the
-// window appeared mapped and was asked to close.
+// would (WM_DELETE_WINDOW). Usage: x11window TITLE SECONDS [OTHER]. Exit 0 when
+// the window appeared mapped and was asked to close. With OTHER, it waits for
+// that window too and says whether TITLE is stacked above or below it.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -39,6 +40,33 @@ std::string titleOf(Display* display, Window window)
     return title;
 }
 
+Window find(Display* display, Window root, const std::string& wanted);
+
+// The position of the root's child that holds `window`, bottom first; -1 when none.
+int stackIndex(Display* display, Window window)
+{
+    Window rootReturn, parent, *children = nullptr;
+    unsigned int count = 0;
+    Window top = window;
+    while (XQueryTree(display, top, &rootReturn, &parent, &children, &count) && parent != rootReturn) {
+        if (children)
+            XFree(children);
+        children = nullptr;
+        top = parent;
+    }
+    if (children)
+        XFree(children);
+    if (!XQueryTree(display, rootReturn, &rootReturn, &parent, &children, &count))
+        return -1;
+    int index = -1;
+    for (unsigned int i = 0; i < count; ++i)
+        if (children[i] == top)
+            index = int(i);
+    if (children)
+        XFree(children);
+    return index;
+}
+
 Window find(Display* display, Window root, const std::string& wanted)
 {
     Window rootReturn, parent, *children = nullptr;
@@ -61,8 +89,8 @@ Window find(Display* display, Window root, const std::string& wanted)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: x11window TITLE SECONDS\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: x11window TITLE SECONDS [OTHER]\n");
         return 2;
     }
     const std::string wanted = argv[1];
@@ -86,6 +114,21 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     std::printf("mapped %dx%d\n", attributes.width, attributes.height);
+    if (argc == 4) {
+        Window other = 0;
+        XWindowAttributes otherAttributes{};
+        while (!(other = find(display, DefaultRootWindow(display), argv[3])) ||
+               !XGetWindowAttributes(display, other, &otherAttributes) || otherAttributes.map_state != IsViewable) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                std::fprintf(stderr, "window \"%s\" not shown\n", argv[3]);
+                return 4;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        // The program raises its windows once the other is shown.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        std::printf("stacked %s\n", stackIndex(display, window) > stackIndex(display, other) ? "above" : "below");
+    }
 
     XEvent event{};
     event.xclient.type = ClientMessage;
