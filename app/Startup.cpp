@@ -7,11 +7,15 @@
 #include "dialogs/Form_fichier.h"
 #include "dialogs/Form_filtres.h"
 #include "dialogs/Form_nouveau.h"
+#include "document/Recovery.h"
 #include "document/Tdessin.h"
 #include "platform/Exception.h"
 #include "ui/Application.h"
 
+#include <QAbstractButton>
 #include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
 
 void CreateForms()
 {
@@ -58,6 +62,54 @@ void PrepareApplication(TApplication& app)
     app.setQuitOnLastWindowClosed(false);
 }
 
+void OfferRecovery(TRecovery& recovery)
+{
+    const std::vector<TLeftCopy> copies = recovery.FindLeft();
+    if (copies.empty())
+        return;
+    QStringList lines;
+    for (const TLeftCopy& copy : copies)
+        lines << QStringLiteral("%1, copie du %2")
+                     .arg(copy.fileName.isEmpty() ? QStringLiteral("Dessin") : copy.fileName,
+                          QLocale().toString(copy.time, QLocale::ShortFormat));
+    QMessageBox question(QMessageBox::Question, QStringLiteral("Récupération"),
+                         QStringLiteral("Velmora s'est arrêté sans que ces images soient enregistrées ; des copies "
+                                        "de récupération existent :\n\n%1\n\nRécupérer les ouvre comme des images "
+                                        "modifiées, à enregistrer.")
+                             .arg(lines.join(QLatin1Char('\n'))),
+                         QMessageBox::NoButton, frm_main);
+    QPushButton* recover = question.addButton(QStringLiteral("Récupérer"), QMessageBox::AcceptRole);
+    QPushButton* remove = question.addButton(QStringLiteral("Supprimer"), QMessageBox::DestructiveRole);
+    QPushButton* later = question.addButton(QStringLiteral("Plus tard"), QMessageBox::RejectRole);
+    question.setDefaultButton(recover);
+    question.setEscapeButton(later);
+    question.exec();
+    if (question.clickedButton() != recover) {
+        recovery.ReleaseLeft(question.clickedButton() == remove);
+        return;
+    }
+    QStringList damaged;
+    for (const TLeftCopy& copy : copies) {
+        const QString name = copy.fileName.isEmpty() ? QStringLiteral("Dessin") : copy.fileName;
+        if (!copy.problem.isEmpty()) {
+            damaged << QStringLiteral("%1 : %2").arg(name, copy.problem);
+            continue;
+        }
+        try {
+            auto* document = new TDessin(frm_main, copy.image);
+            document->MarkRecovered(copy.fileName);
+            recovery.Adopt(document, copy);
+        } catch (const Exception& error) {
+            damaged << QStringLiteral("%1 : %2").arg(name, error.Message());
+        }
+    }
+    recovery.ReleaseLeft(true);
+    if (!damaged.isEmpty())
+        ShowMessageBox(QStringLiteral("Ces copies de récupération sont endommagées et n'ont pas été ouvertes :\n\n%1")
+                           .arg(damaged.join(QLatin1Char('\n'))),
+                       QStringLiteral("Récupération"), MB_ICONWARNING);
+}
+
 int RunVelmora(int argc, char** argv)
 {
     TApplication app(argc, argv);
@@ -67,7 +119,12 @@ int RunVelmora(int argc, char** argv)
         CreateForms();
         // The images named on the command line open as "Ouvrir..." opens them.
         frm_main->OpenFiles(app.arguments().mid(1));
+        TRecovery recovery;
+        OfferRecovery(recovery);
         app.exec();
+        // A normal end, whatever the user chose: the copies go. After a crash
+        // or a kill they stay for the next start.
+        recovery.EndNormally();
     } catch (const Exception& error) {
         app.ShowException(error);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 class TApplication;
+class TRecovery;
 
 // Creates the eight forms in their fixed order, each in its global pointer;
 // only the main palette is shown.
@@ -12,7 +13,13 @@ void DestroyForms();
 // the program ends only when the main palette closes.
 void PrepareApplication(TApplication& app);
 
+// Offers the recovery copies that programs no longer running left behind:
+// "Récupérer" opens each as a changed image, "Supprimer" deletes them, "Plus
+// tard" keeps them for the next start. Damaged copies are reported and
+// skipped. Asks nothing when there are none.
+void OfferRecovery(TRecovery& recovery);
+
 // Starts the editor: the application object, its title, the forms, the event
-// loop. The files named in the arguments open, each in its own window.
-// Returns 0.
+// loop. The files named in the arguments open, each in its own window; then
+// the recovery copies left by a program that stopped are offered. Returns 0.
 int RunVelmora(int argc, char** argv);

@@ -1,0 +1,306 @@
+#include "document/Recovery.h"
+
+#include "document/Tdessin.h"
+#include "platform/AtomicFile.h"
+#include "platform/Exception.h"
+#include "platform/HugePages.h"
+#include "platform/ImageFile.h"
+#include "platform/TBitmap.h"
+#include "ui/Application.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QStorageInfo>
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace {
+
+// Bytes of pixels copied between two events: about 2 ms of copying.
+constexpr qsizetype kSliceBytes = qsizetype(4) << 20;
+
+// A description larger than this is not one of ours.
+constexpr qint64 kMaxDescriptionBytes = 64 * 1024;
+
+} // namespace
+
+struct TRecovery::Job {
+    QPointer<TDessin> document;
+    int number = 0;
+    std::uint64_t state = 0;
+    int width = 0;
+    int height = 0;
+    qsizetype stride = 0;
+    LargeBuffer<std::uint8_t> pixels;
+    int row = 0;
+    QString fileName;
+};
+
+QString TRecovery::DefaultFolder()
+{
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty() || !QDir::isAbsolutePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + QStringLiteral("/velmora/recovery");
+}
+
+TRecovery::TRecovery(const QString& folder, QObject* parent) : QObject(parent), folder_(folder)
+{
+    clock_.start();
+    writer_.setMaxThreadCount(1);
+    poll_.setInterval(1000);
+    connect(&poll_, &QTimer::timeout, this, &TRecovery::Poll);
+    poll_.start();
+    slice_.setSingleShot(true);
+    slice_.setInterval(0);
+    connect(&slice_, &QTimer::timeout, this, &TRecovery::CopySlice);
+}
+
+TRecovery::~TRecovery()
+{
+    poll_.stop();
+    slice_.stop();
+    job_.reset();
+    writer_.waitForDone();
+    ReleaseLeft(false);
+}
+
+void TRecovery::SetInterval(int milliseconds) { interval_ = milliseconds; }
+
+QString TRecovery::ImagePath(int number) const { return session_ + QStringLiteral("/image-%1.bmp").arg(number); }
+
+QString TRecovery::DescriptionPath(int number) const { return session_ + QStringLiteral("/image-%1.json").arg(number); }
+
+void TRecovery::Warn(const QString& cause)
+{
+    // One warning a run: the program goes on without copies.
+    if (warned_)
+        return;
+    warned_ = true;
+    ShowMessageBox(QStringLiteral("Les copies de récupération ne peuvent pas être écrites dans « %1 » : %2\n"
+                                  "Velmora continue sans elles.")
+                       .arg(folder_, cause),
+                   QStringLiteral("Récupération"), MB_ICONWARNING);
+}
+
+bool TRecovery::EnsureSession()
+{
+    if (!session_.isEmpty())
+        return true;
+    if (!QDir().mkpath(folder_)) {
+        Warn(QStringLiteral("le dossier ne peut pas être créé."));
+        return false;
+    }
+    QFile::setPermissions(folder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString path = folder_ + QStringLiteral("/%1-%2")
+                                       .arg(QCoreApplication::applicationPid())
+                                       .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+    // The lock comes first: a folder is never seen without its lock while its
+    // program runs.
+    auto lock = std::make_unique<QLockFile>(path + QStringLiteral(".verrou"));
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0) || !QDir().mkdir(path)) {
+        Warn(QStringLiteral("le dossier ne peut pas être écrit."));
+        return false;
+    }
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    lock_ = std::move(lock);
+    session_ = path;
+    return true;
+}
+
+void TRecovery::Poll()
+{
+    const qint64 now = clock_.elapsed();
+    for (auto it = entries_.begin(); it != entries_.end();) {
+        if (!it->second.document && !it->second.writing) {
+            RemoveCopy(it->second);
+            it = entries_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* document = qobject_cast<TDessin*>(window);
+        if (!document || !document->GetBmp())
+            continue;
+        auto it = entries_.find(document);
+        if (!document->Unsaved()) {
+            if (it != entries_.end() && it->second.document == document) {
+                RemoveCopy(it->second);
+                it->second.due = -1;
+            }
+            continue;
+        }
+        if (it == entries_.end()) {
+            Entry entry;
+            entry.document = document;
+            entry.number = nextNumber_++;
+            it = entries_.emplace(document, entry).first;
+        }
+        Entry& entry = it->second;
+        if (entry.document != document || (entry.hasCopy && entry.copied == document->ChangeState()))
+            continue;
+        // The first copy comes an interval after the first change, the next
+        // ones an interval after the previous one began.
+        if (entry.due < 0)
+            entry.due = now + interval_;
+        else if (now >= entry.due && !job_ && !entry.writing && !document->Changing())
+            Start(entry);
+    }
+}
+
+void TRecovery::Start(Entry& entry)
+{
+    entry.due = clock_.elapsed() + interval_;
+    if (!EnsureSession())
+        return;
+    TBitmap* bitmap = entry.document->GetBmp();
+    auto job = std::make_unique<Job>();
+    job->document = entry.document;
+    job->number = entry.number;
+    job->state = entry.document->ChangeState();
+    job->width = bitmap->Width();
+    job->height = bitmap->Height();
+    job->stride = bitmap->Image().bytesPerLine();
+    job->fileName = entry.document->FileName();
+    const qsizetype bytes = job->stride * job->height;
+    const QStorageInfo storage(session_);
+    if (storage.isValid() && storage.bytesAvailable() < bytes + (qint64(1) << 20)) {
+        Warn(QStringLiteral("pas assez de place sur le disque pour une image de %1 Mo.")
+                 .arg((bytes + 999999) / 1000000));
+        return;
+    }
+    job->pixels = AllocateLargeArray<std::uint8_t>(size_t(bytes));
+    if (!job->pixels) {
+        Warn(QStringLiteral("mémoire insuffisante pour copier l'image."));
+        return;
+    }
+    job_ = std::move(job);
+    slice_.start();
+}
+
+void TRecovery::CopySlice()
+{
+    if (!job_)
+        return;
+    Job& job = *job_;
+    TDessin* document = job.document;
+    const TBitmap* bitmap = document ? document->GetBmp() : nullptr;
+    // A change since the copy began: it would mix two states; it is taken again later.
+    if (!bitmap || document->ChangeState() != job.state || document->Changing() || bitmap->Width() != job.width ||
+        bitmap->Height() != job.height) {
+        job_.reset();
+        return;
+    }
+    const int rows = int(std::max<qsizetype>(1, kSliceBytes / job.stride));
+    const int end = std::min(job.height, job.row + rows);
+    for (; job.row < end; ++job.row)
+        std::memcpy(job.pixels.get() + job.row * job.stride, bitmap->ScanLine(job.row), size_t(3 * job.width));
+    if (job.row < job.height) {
+        slice_.start();
+        return;
+    }
+
+    std::uint8_t* memory = job.pixels.release();
+    const QImage image(
+        memory, job.width, job.height, job.stride, QImage::Format_BGR888, [](void* block) { std::free(block); },
+        memory);
+    const QByteArray description =
+        QJsonDocument(QJsonObject{{QStringLiteral("fichier"), job.fileName},
+                                  {QStringLiteral("heure"), QDateTime::currentDateTime().toString(Qt::ISODateWithMs)},
+                                  {QStringLiteral("largeur"), job.width},
+                                  {QStringLiteral("hauteur"), job.height}})
+            .toJson();
+    const QString imagePath = ImagePath(job.number);
+    const QString descriptionPath = DescriptionPath(job.number);
+    const int number = job.number;
+    const std::uint64_t state = job.state;
+    if (auto it = entries_.find(document); it != entries_.end())
+        it->second.writing = true;
+    job_.reset();
+    // The image first: a copy is offered only once its description is there.
+    writer_.start([this, image, description, imagePath, descriptionPath, number, state] {
+        QString failure;
+        try {
+            WriteImageFile(image, imagePath, ImageFormat::Bmp);
+            AtomicFile file(descriptionPath, QStringLiteral("Impossible d'écrire « %1 »").arg(descriptionPath));
+            file.write(description);
+            file.Commit();
+        } catch (const ERasterError& error) {
+            failure = error.Message();
+        } catch (const std::bad_alloc&) {
+            failure = QStringLiteral("mémoire insuffisante.");
+        }
+        QMetaObject::invokeMethod(
+            this, [this, number, state, failure] { Written(number, state, failure); }, Qt::QueuedConnection);
+    });
+}
+
+void TRecovery::Written(int number, std::uint64_t state, const QString& failure)
+{
+    for (auto& [document, entry] : entries_) {
+        if (entry.number != number)
+            continue;
+        entry.writing = false;
+        if (!failure.isEmpty()) {
+            Warn(failure);
+            return;
+        }
+        ++written_;
+        entry.hasCopy = true;
+        entry.copied = state;
+        // Saved, dropped or closed while the copy was written.
+        if (!entry.document || !entry.document->Unsaved())
+            RemoveCopy(entry);
+        return;
+    }
+}
+
+void TRecovery::RemoveCopy(Entry& entry)
+{
+    if (entry.writing || session_.isEmpty())
+        return;
+    QFile::remove(DescriptionPath(entry.number));
+    QFile::remove(ImagePath(entry.number));
+    entry.hasCopy = false;
+    entry.copied = 0;
+}
+
+bool TRecovery::Busy() const
+{
+    if (job_)
+        return true;
+    for (const auto& [document, entry] : entries_)
+        if (entry.writing)
+            return true;
+    return false;
+}
+
+void TRecovery::WaitIdle()
+{
+    while (Busy()) {
+        writer_.waitForDone(50);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+}
+
+void TRecovery::EndNormally()
+{
+    poll_.stop();
+    slice_.stop();
+    job_.reset();
+    writer_.waitForDone();
+    entries_.clear();
+    if (!session_.isEmpty())
+        QDir(session_).removeRecursively();
+    lock_.reset();
+    session_.clear();
+}
