@@ -12,6 +12,7 @@
 #include "tools/Toutil.h"
 #include "ui/Application.h"
 #include "ui/Forms.h"
+#include "ui/FrenchLocale.h"
 #include "ui/Glyphs.h"
 
 #include <QAction>
@@ -263,6 +264,7 @@ void Tfrm_main::BuildDialogs()
         dialog->setObjectName(name);
         dialog->setOption(QFileDialog::DontUseNativeDialog);
         dialog->setOption(QFileDialog::HideNameFilterDetails);
+        dialog->setIconProvider(FrenchIconProvider());
         dialog->setFileMode(QFileDialog::AnyFile);
         return dialog;
     };

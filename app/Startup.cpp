@@ -11,6 +11,7 @@
 #include "document/Tdessin.h"
 #include "platform/Exception.h"
 #include "ui/Application.h"
+#include "ui/FrenchLocale.h"
 
 #include <QAbstractButton>
 #include <QLocale>
@@ -112,6 +113,7 @@ void OfferRecovery(TRecovery& recovery)
 
 int RunVelmora(int argc, char** argv)
 {
+    SpeakFrenchWhateverTheEnvironment();
     TApplication app(argc, argv);
     PrepareApplication(app);
     try {

@@ -1,6 +1,7 @@
 // The entry point of every test program: an offscreen application object, so
 // widgets, fonts and images work without a display, then GoogleTest.
 #include "ui/Application.h"
+#include "ui/FrenchLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,8 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The tests run in the program's language, whatever the environment.
+    SpeakFrenchWhateverTheEnvironment();
     ::testing::InitGoogleTest(&argc, argv);
     TApplication app(argc, argv);
     app.SetTitle(QStringLiteral("Velmora"));
