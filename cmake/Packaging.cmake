@@ -6,12 +6,19 @@ set(VELMORA_APPSTREAM_ID io.github.velmora.velmora)
 set(packaging_dir ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
 set(packaging_out ${CMAKE_BINARY_DIR}/packaging)
 
-# The version lives in project(); the changelog and the AppStream releases
-# repeat it, and a forgotten one stops the configuration.
+# The version lives in project(); the changelog, the AppStream releases and
+# the manual pages' headers repeat it, and a forgotten one stops the
+# configuration.
 file(STRINGS ${packaging_dir}/changelog changelog_head LIMIT_COUNT 1)
 if(NOT changelog_head MATCHES "^velmora \\(${PROJECT_VERSION}\\) ")
   message(FATAL_ERROR "packaging/changelog does not start with version ${PROJECT_VERSION}: ${changelog_head}")
 endif()
+foreach(page velmora.1 velmora-cli.1)
+  file(STRINGS ${packaging_dir}/${page} title ENCODING UTF-8 REGEX "^\\.TH ")
+  if(NOT title MATCHES "\"Velmora ${PROJECT_VERSION}\"")
+    message(FATAL_ERROR "packaging/${page} does not name version ${PROJECT_VERSION}: ${title}")
+  endif()
+endforeach()
 file(READ ${packaging_dir}/${VELMORA_APPSTREAM_ID}.metainfo.xml metainfo)
 string(FIND "${metainfo}" "<release version=\"${PROJECT_VERSION}\"" release_at)
 if(release_at EQUAL -1)

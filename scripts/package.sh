@@ -22,7 +22,7 @@ cmake --build build-deb -j"$jobs"
 rm -f build-deb/velmora_*.deb
 (cd build-deb && cpack -G DEB)
 [ -f "$deb" ] || { echo "ÉCHEC : $deb n'a pas été construit" >&2; exit 1; }
-dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
+dpkg-deb --field "$deb"
 
 echo "== Contenu du paquet"
 contents="$(dpkg-deb -c "$deb")"
@@ -65,15 +65,31 @@ for page in velmora velmora-cli; do
   lexgrog "$unpacked/usr/share/man/man1/$page.1.gz" >/dev/null || fail "$page(1) n'a pas de section NOM lisible"
 done
 
+# velmora-cli(1) names every operation of the command table and every option
+# that velmora-cli --aide shows.
+cli_page="$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$unpacked/usr/share/man/man1/velmora-cli.1.gz" 2>/dev/null)"
+mapfile -t operations < <(sed -n 's/.*\.cliName = "\([a-z]*\)".*/\1/p' commands/CommandTable.cpp)
+mapfile -t options < <("$unpacked/usr/bin/velmora-cli" --aide | grep -oE -- '--[a-z]+' | sort -u)
+[ "${#operations[@]}" -gt 10 ] || fail "la table des commandes n'a pas été lue"
+for operation in "${operations[@]}"; do
+  grep -qE "^ +$operation( |\$)" <<<"$cli_page" || fail "velmora-cli(1) ne décrit pas l'opération $operation"
+done
+for option in "${options[@]}"; do
+  grep -qE -- "(^| )$option( |,|\$)" <<<"$cli_page" || fail "velmora-cli(1) ne décrit pas l'option $option"
+done
+
 echo "== AppStream et entrée de bureau"
-appstreamcli validate --no-net --pedantic "$unpacked/usr/share/metainfo/io.github.velmora.velmora.metainfo.xml" ||
-  fail "les données AppStream ne sont pas valides"
+# The metainfo file with the desktop entry and the icon it names; any warning fails.
+appstreamcli validate-tree --no-net --pedantic --strict "$unpacked" || fail "les données AppStream ne sont pas valides"
 desktop-file-validate "$unpacked/usr/share/applications/velmora.desktop" || fail "l'entrée de bureau n'est pas valide"
 
 echo "== Programmes installés par le paquet"
 cli="$unpacked/usr/bin/velmora-cli"
-shown="$("$cli" --version 2>&1)" || fail "velmora-cli --version échoue : $shown"
-grep -qF "$version" <<<"$shown" || fail "velmora-cli --version n'affiche pas $version : $shown"
+if ! shown="$("$cli" --version 2>&1)"; then
+  fail "velmora-cli --version échoue : $shown"
+elif ! grep -qF "$version" <<<"$shown"; then
+  fail "velmora-cli --version n'affiche pas $version : $shown"
+fi
 # A 1 x 1 red BMP, written as WebP through Qt's image plugins.
 printf 'BM\x3a\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\x18\0\0\0\0\0\x04\0\0\0\x13\x0b\0\0\x13\x0b\0\0\0\0\0\0\0\0\0\0\0\0\xff\0' \
   >"$unpacked/rouge.bmp"
