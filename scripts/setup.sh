@@ -2,7 +2,8 @@
 # Installs the Debian packages Velmora needs to build, run and test, only those
 # that are missing. Run as root on Debian 12. With the argument "fuzz", also
 # what the BMP loader's fuzz target needs (scripts/fuzz.sh): clang and its
-# libFuzzer and sanitizer runtimes.
+# libFuzzer and sanitizer runtimes. With "package", what building and checking
+# the Debian package needs (scripts/package.sh).
 set -euo pipefail
 
 packages=(
@@ -17,6 +18,9 @@ packages=(
 )
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang libclang-rt-14-dev)
+fi
+if [ "${1:-}" = package ]; then
+  packages+=(dpkg-dev file binutils lintian appstream man-db groff-base)
 fi
 
 missing=()
