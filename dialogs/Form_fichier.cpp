@@ -1,5 +1,6 @@
 #include "dialogs/Form_fichier.h"
 
+#include "dialogs/HelpWindow.h"
 #include "dialogs/PaletteCommands.h"
 #include "platform/TFont.h"
 #include "ui/Application.h"
@@ -9,7 +10,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 
 Tfrm_fe* frm_fe = nullptr;
 
@@ -66,17 +66,17 @@ void Tfrm_fe::btn_saveasClick()
         commands_->Enregistrersous1Click(this);
 }
 
+THelpWindow* Tfrm_fe::HelpWindow()
+{
+    if (!help_)
+        help_ = new THelpWindow(this);
+    return help_;
+}
+
 void Tfrm_fe::btn_aideClick()
 {
-    // No page, or no browser that starts: the user is told, the editor goes on.
-    if (!QFileInfo(helpPage).isFile()) {
+    // No page: the user is told, the editor goes on.
+    if (!HelpWindow()->ShowPage(helpPage))
         ShowMessageBox(QStringLiteral("La page d'aide « %1 » est introuvable.").arg(helpPage), QStringLiteral("Aide"),
                        MB_OK | MB_ICONWARNING);
-        return;
-    }
-    if (!QProcess::startDetached(browser, {helpPage}))
-        ShowMessageBox(QStringLiteral("Impossible d'ouvrir la page d'aide : le programme « %1 » ne démarre pas "
-                                      "(installez le paquet xdg-utils).")
-                           .arg(browser),
-                       QStringLiteral("Aide"), MB_OK | MB_ICONWARNING);
 }

@@ -5,6 +5,7 @@
 #include <functional>
 
 class QGroupBox;
+class THelpWindow;
 class TPaletteCommands;
 class QToolButton;
 
@@ -26,16 +27,16 @@ public:
     void btn_openClick();
     void btn_saveClick();
     void btn_saveasClick();
-    // Opens the installed help page in the desktop's browser, as a separate
-    // program: the editor and its images stay.
+    // Shows the installed help page in the program's help window.
     void btn_aideClick();
 
-    // The help page, and the program that shows it.
+    // The help page, and the window that shows it (made at the first click).
     QString helpPage;
-    QString browser = QStringLiteral("xdg-open");
+    THelpWindow* HelpWindow();
 
 private:
     TPaletteCommands* commands_;
+    THelpWindow* help_ = nullptr;
 };
 
 // Where the help page is installed: share/velmora/html/index.html beside the

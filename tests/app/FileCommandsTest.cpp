@@ -1,6 +1,7 @@
 #include "app/Form_main.h"
 #include "dialogs/Form_fichier.h"
 #include "dialogs/Form_nouveau.h"
+#include "dialogs/HelpWindow.h"
 #include "document/Tdessin.h"
 #include "support/FileLimits.h"
 #include "support/FormsFixture.h"
@@ -13,11 +14,13 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBrowser>
 #include <QToolButton>
 #include <QUrl>
 
@@ -182,42 +185,52 @@ TEST_F(FileCommandsTest, FailuresShowTheFrenchErrorAndChangeNothing)
     EXPECT_EQ(frm_main->ActiveDessin()->GetBmp()->Width(), 5);
 }
 
-TEST_F(FileCommandsTest, HelpStartsTheBrowserOnlyWhenThePageExistsAndSaysWhyNot)
+TEST_F(FileCommandsTest, HelpShowsThePageInAWindowOfItsOwnWithoutABrowser)
 {
+    frm_fe->helpPage = dir + "/absent.html";
+    frm_fe->btn_aide->click();
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_TRUE(
+        messages.messages[0].text.contains(QStringLiteral("page d'aide « %1 » est introuvable").arg(frm_fe->helpPage)));
+    EXPECT_FALSE(frm_fe->HelpWindow()->isVisible());
+
+    // No browser is needed: the page is shown by the program itself.
+    frm_fe->helpPage = InstalledHelpPage();
+    frm_fe->btn_aide->click();
+    THelpWindow* help = frm_fe->HelpWindow();
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->Version()->text(), QStringLiteral("Velmora " VELMORA_VERSION));
+    const QString page = help->Browser()->toPlainText();
+    EXPECT_TRUE(page.contains(QStringLiteral("Ctrl+Z"))) << page.toStdString();
+    EXPECT_EQ(messages.messages.size(), 1u);
+
+    // The same page in a browser: a French message when none starts.
     const QString marker = dir + "/browser-started";
-    const QString browser = dir + "/browser.sh";
-    QFile script(browser);
+    const QString opener = dir + "/browser.sh";
+    QFile script(opener);
     ASSERT_TRUE(script.open(QIODevice::WriteOnly));
     script.write(QStringLiteral("#!/bin/sh\necho \"$1\" > '%1'\n").arg(marker).toUtf8());
     script.close();
     script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    frm_fe->browser = browser;
-
-    frm_fe->helpPage = dir + "/absent.html";
-    frm_fe->btn_aide->click();
-    QTest::qWait(300);
-    EXPECT_FALSE(exists(marker));
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_TRUE(
-        messages.messages[0].text.contains(QStringLiteral("page d'aide « %1 » est introuvable").arg(frm_fe->helpPage)));
-
-    // No opener: a French message, and the editor goes on.
-    frm_fe->helpPage = InstalledHelpPage();
-    frm_fe->browser = dir + "/no-such-opener";
-    frm_fe->btn_aide->click();
+    help->opener = dir + "/no-such-opener";
+    help->BrowserButton()->click();
     ASSERT_EQ(messages.messages.size(), 2u);
-    EXPECT_TRUE(messages.messages[1].text.contains(QStringLiteral("Impossible d'ouvrir la page d'aide")));
     EXPECT_TRUE(messages.messages[1].text.contains(QStringLiteral("xdg-utils")));
-    EXPECT_EQ(messages.messages[1].caption, QStringLiteral("Aide"));
-    EXPECT_TRUE(frm_main->isVisible());
-    frm_fe->browser = browser;
-
-    frm_fe->helpPage = InstalledHelpPage();
-    ASSERT_TRUE(exists(frm_fe->helpPage));
-    frm_fe->btn_aide->click();
+    help->opener = opener;
+    help->BrowserButton()->click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo(marker).size() > 0; }, 5000));
-    EXPECT_TRUE(frm_main->isVisible()); // the editor goes on
-    EXPECT_EQ(messages.messages.size(), 2u);
+    EXPECT_EQ(testimg::ReadFile(marker).trimmed(), InstalledHelpPage().toUtf8());
+}
+
+TEST(InstalledHelp, ThePageSaysWhatTheProgramDoesNow)
+{
+    const QString page = QString::fromUtf8(testimg::ReadFile(InstalledHelpPage()));
+    // Sentences that undo, the questions and recovery made false.
+    for (const char* stale : {"pas d'annulation", "sont perdues", "un fichier BMP ;", "Impossible d'ouvrir la page"})
+        EXPECT_FALSE(page.contains(QString::fromUtf8(stale))) << stale;
+    for (const char* now : {"Ctrl+Z", "Ctrl+Y", "Quitter sans enregistrer", "Ne pas enregistrer", "Récupérer", "Ctrl+C",
+                            "Ctrl+V", "zoom", "PNG", "JPEG", "WebP", "TIFF", "molette"})
+        EXPECT_TRUE(page.contains(QString::fromUtf8(now))) << now;
 }
 
 TEST(InstalledHelp, ThePageLiesBesideTheProgramsPrefix)
