@@ -61,6 +61,8 @@ TRecovery::TRecovery(const QString& folder, QObject* parent) : QObject(parent), 
     slice_.setSingleShot(true);
     slice_.setInterval(0);
     connect(&slice_, &QTimer::timeout, this, &TRecovery::CopySlice);
+    // Reported by the writer's thread, handled on this one.
+    connect(this, &TRecovery::CopyWritten, this, &TRecovery::Written, Qt::QueuedConnection);
 }
 
 TRecovery::~TRecovery()
@@ -203,7 +205,7 @@ void TRecovery::CopySlice()
     const int rows = int(std::max<qsizetype>(1, kSliceBytes / job.stride));
     const int end = std::min(job.height, job.row + rows);
     for (; job.row < end; ++job.row)
-        std::memcpy(job.pixels.get() + job.row * job.stride, bitmap->ScanLine(job.row), size_t(3 * job.width));
+        std::memcpy(job.pixels.get() + job.row * job.stride, bitmap->ScanLine(job.row), size_t(3) * size_t(job.width));
     if (job.row < job.height) {
         slice_.start();
         return;
@@ -239,12 +241,11 @@ void TRecovery::CopySlice()
         } catch (const std::bad_alloc&) {
             failure = QStringLiteral("mémoire insuffisante.");
         }
-        QMetaObject::invokeMethod(
-            this, [this, number, state, failure] { Written(number, state, failure); }, Qt::QueuedConnection);
+        emit CopyWritten(number, state, failure);
     });
 }
 
-void TRecovery::Written(int number, std::uint64_t state, const QString& failure)
+void TRecovery::Written(int number, quint64 state, const QString& failure)
 {
     for (auto& [document, entry] : entries_) {
         if (entry.number != number)

@@ -76,6 +76,10 @@ public:
     // keeps them for the next start otherwise.
     void ReleaseLeft(bool remove);
 
+signals:
+    // A copy's file was written, or not: `failure` says why.
+    void CopyWritten(int number, quint64 state, const QString& failure);
+
 private:
     struct Entry {
         QPointer<TDessin> document;
@@ -90,7 +94,7 @@ private:
     bool EnsureSession();
     void Start(Entry& entry);
     void CopySlice();
-    void Written(int number, std::uint64_t state, const QString& failure);
+    void Written(int number, quint64 state, const QString& failure);
     void RemoveCopy(Entry& entry);
     void Warn(const QString& cause);
     QString ImagePath(int number) const;

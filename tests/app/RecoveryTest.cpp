@@ -161,8 +161,8 @@ TEST_F(RecoveryTest, RecoverRestoresTheBytesUnderTheirCaption)
     // A copy of a program still running is not offered.
     TRecovery running(folder);
     running.SetInterval(0);
-    TDessin* other = Opened();
-    other->Mirror();
+    auto* other = new TDessin(frm_main, 20, 10);
+    other->InverseColor();
     Copy(running);
     ASSERT_EQ(running.CopiesWritten(), 1);
 
