@@ -19,6 +19,9 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -230,6 +233,8 @@ void TRecovery::CopySlice()
     job_.reset();
     // The image first: a copy is offered only once its description is there.
     writer_.start([this, image, description, imagePath, descriptionPath, number, state] {
+        // The writer gives way to the user interface when both want a core.
+        setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 10);
         QString failure;
         try {
             WriteImageFile(image, imagePath, ImageFormat::Bmp);
