@@ -34,53 +34,75 @@ cat "$in"/*.bmp > /dev/null # into the page cache (already there on a tmpfs)
 
 have() { command -v "$1" > /dev/null 2>&1; }
 
-# median SECONDS of "$@" over $runs runs, the output folder emptied before each.
-median() {
-    local times=() start end
-    for ((r = 0; r < runs; r++)); do
-        rm -rf "$out" && mkdir -p "$out"
-        start=$(date +%s.%N)
-        "$@" > /dev/null 2>&1 || { echo "échec : $*" >&2; return 1; }
-        end=$(date +%s.%N)
-        times+=("$(echo "$end - $start" | bc)")
-    done
-    printf '%s\n' "${times[@]}" | sort -n | awk '{ t[NR] = $1 } END { printf "%.2f", t[int((NR + 1) / 2)] }'
-}
-
 loop() {
     for f in "$in"/*.bmp; do "$cli" "$f" "$out/${f##*/}" "$@"; done
 }
 
+# What the machine gives while the peers run: the same busy loop alone, then
+# twice at once. 2.0 means two free cores; on a machine shared with others it
+# is less, and no program can scale past it.
+spin() { awk 'BEGIN { for (i = 0; i < 2e7; i++) x += i }'; }
+spin2() { spin & spin & wait; }
+
+# Runs every peer once per round, for $runs rounds, so that the load of the
+# moment weighs on all of them alike; prints "name median" lines (seconds).
+# Each peer is "name|command...", the output folder emptied before each run.
+race() {
+    local -A times=()
+    local peer name start end
+    for ((r = 0; r < runs; r++)); do
+        for peer in "$@"; do
+            name=${peer%%|*}
+            rm -rf "$out" && mkdir -p "$out"
+            start=$(date +%s.%N)
+            eval "${peer#*|}" > /dev/null 2>&1 || { echo "échec : $peer" >&2; return 1; }
+            end=$(date +%s.%N)
+            times[$name]+="$(echo "$end - $start" | bc) "
+        done
+    done
+    for peer in "$@"; do
+        name=${peer%%|*}
+        printf '%s %s\n' "$name" "$(printf '%s\n' ${times[$name]} | sort -n |
+            awk '{ t[NR] = $1 } END { printf "%.2f", t[int((NR + 1) / 2)] }')"
+    done
+}
+
 cores=$(nproc)
-echo "velmora-cli : $cli ; $count images de 3000 x 2000 ; $cores cœurs ; médiane de $runs"
+echo "velmora-cli : $cli ; $count images de 3000 x 2000 ; $cores cœurs ; médiane de $runs, les concurrents en alternance"
 for operation in negatif flou; do
     case $operation in
-    negatif) magick=(-negate) vips=(invert) ;;
-    flou) magick=(-blur 0x1) vips=() ;;
+    negatif) magick='-negate' vips='invert' ;;
+    flou) magick='-blur 0x1' vips='' ;;
     esac
-    echo "== $operation"
+    peers=(
+        "lot|\"\$cli\" --dossier \"\$out\" \"\$in\"/*.bmp -- $operation"
+        "lot1|\"\$cli\" --dossier \"\$out\" --taches 1 \"\$in\"/*.bmp -- $operation"
+        "lot2|\"\$cli\" --dossier \"\$out\" --taches 2 \"\$in\"/*.bmp -- $operation"
+        "boucle|loop $operation"
+        "spin|spin"
+        "spin2|spin2"
+    )
+    have parallel && peers+=("parallel|parallel --will-cite -j2 \"\$cli\" {} \"\$out/{/}\" $operation ::: \"\$in\"/*.bmp")
+    have mogrify && peers+=("mogrify|mogrify -path \"\$out\" $magick \"\$in\"/*.bmp")
+    have vips && have parallel && [ -n "$vips" ] &&
+        peers+=("vips|parallel --will-cite -j2 vips $vips {} \"\$out/{/}\" ::: \"\$in\"/*.bmp")
     declare -A t=()
-    t[batch]=$(median "$cli" --dossier "$out" "$in"/*.bmp -- "$operation")
-    t[batch1]=$(median "$cli" --dossier "$out" --taches 1 "$in"/*.bmp -- "$operation")
-    t[batch2]=$(median "$cli" --dossier "$out" --taches 2 "$in"/*.bmp -- "$operation")
-    t[loop]=$(median loop "$operation")
-    if have parallel; then
-        t[parallel]=$(median parallel --will-cite -j2 "$cli" {} "$out/{/}" "$operation" ::: "$in"/*.bmp)
-    fi
-    if have mogrify; then
-        t[mogrify]=$(median mogrify -path "$out" "${magick[@]}" "$in"/*.bmp)
-    fi
-    if have vips && have parallel && [ "${#vips[@]}" -gt 0 ]; then
-        t[vips]=$(median parallel --will-cite -j2 vips "${vips[@]}" {} "$out/{/}" ::: "$in"/*.bmp)
-    fi
-    printf '  %-34s %6s s\n' "lot, $cores tâches" "${t[batch]}" "lot, --taches 1" "${t[batch1]}" \
-        "lot, --taches 2" "${t[batch2]}" "boucle du shell (un fichier)" "${t[loop]}"
-    [ -n "${t[parallel]:-}" ] && printf '  %-34s %6s s\n' "parallel -j2 (un fichier)" "${t[parallel]}"
-    [ -n "${t[mogrify]:-}" ] && printf '  %-34s %6s s\n' "mogrify ${magick[*]}" "${t[mogrify]}"
-    [ -n "${t[vips]:-}" ] && printf '  %-34s %6s s\n' "parallel -j2 vips ${vips[*]}" "${t[vips]}"
-    ratio() { echo "scale=2; $1 / $2" | bc; }
-    echo "  lot / boucle : $(ratio "${t[batch]}" "${t[loop]}") ; de 1 à 2 tâches : x$(ratio "${t[batch1]}" "${t[batch2]}")"
-    [ -n "${t[mogrify]:-}" ] && echo "  lot / mogrify : $(ratio "${t[batch]}" "${t[mogrify]}")"
+    while read -r name seconds; do t[$name]=$seconds; done < <(race "${peers[@]}")
+
+    echo "== $operation"
+    line() { printf '  %6s s  %s\n' "$2" "$1"; }
+    line "lot, $cores tâches (par défaut)" "${t[lot]}"
+    line "lot, --taches 1" "${t[lot1]}"
+    line "lot, --taches 2" "${t[lot2]}"
+    line "boucle du shell, un fichier à la fois" "${t[boucle]}"
+    [ -n "${t[parallel]:-}" ] && line "parallel -j2, un fichier par processus" "${t[parallel]}"
+    [ -n "${t[mogrify]:-}" ] && line "mogrify $magick" "${t[mogrify]}"
+    [ -n "${t[vips]:-}" ] && line "parallel -j2 vips $vips" "${t[vips]}"
+    ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+    echo "  lot / boucle : $(ratio "${t[lot]}" "${t[boucle]}")"
+    [ -n "${t[mogrify]:-}" ] && echo "  lot / mogrify : $(ratio "${t[lot]}" "${t[mogrify]}")"
+    echo "  de 1 à 2 tâches : x$(ratio "${t[lot1]}" "${t[lot2]}") ; parallélisme offert par la machine" \
+        "(boucle de calcul seule puis deux à la fois) : x$(ratio "$(echo "2 * ${t[spin]}" | bc)" "${t[spin2]}")"
     unset t
 done
 

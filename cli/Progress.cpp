@@ -3,6 +3,7 @@
 #include "FileJob.h"
 
 #include <QLocale>
+#include <cmath>
 #include <cstdio>
 
 namespace cli {
@@ -17,7 +18,7 @@ void put(const QString& text)
 // "4 s", "2 min 05 s", "1 h 02 min".
 QString duration(double seconds)
 {
-    const long long s = static_cast<long long>(seconds + 0.5);
+    const long long s = std::llround(seconds);
     if (s < 60)
         return QStringLiteral("%1 s").arg(s);
     if (s < 3600)
