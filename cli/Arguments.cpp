@@ -66,6 +66,39 @@ int parseValue(const QString& text, ValueKind kind, const commands::Command& ope
 
 } // namespace
 
+std::vector<Step> ParseSteps(const QStringList& words)
+{
+    std::vector<Step> steps;
+    for (qsizetype i = 0; i < words.size();) {
+        const QString& name = words[i++];
+        const commands::Command* operation = FindOperation(name);
+        if (!operation)
+            throw UsageError(QStringLiteral("opération inconnue %1.").arg(quoted(name)));
+        Step step{operation};
+        const int count = operation->ValueCount();
+        for (int k = 0; k < count; ++k) {
+            if (i == words.size())
+                throw UsageError(QStringLiteral("« %1 » attend %2 valeurs (%3), %4 donnée(s).")
+                                     .arg(QLatin1String(operation->cliName))
+                                     .arg(count)
+                                     .arg(QLatin1String(operation->valueNames))
+                                     .arg(k));
+            step.values[size_t(k)] = parseValue(words[i++], operation->valueKind, *operation);
+        }
+        steps.push_back(step);
+    }
+    return steps;
+}
+
+int ParseQuality(const QString& value)
+{
+    bool ok = false;
+    const int quality = value.toInt(&ok);
+    if (!ok || quality < 1 || quality > 100 || !value.front().isDigit())
+        throw UsageError(QStringLiteral("qualité %1 hors limites : un entier de 1 à 100 attendu.").arg(quoted(value)));
+    return quality;
+}
+
 Command ParseArguments(const QStringList& arguments)
 {
     Command command;
@@ -74,19 +107,20 @@ Command ParseArguments(const QStringList& arguments)
             command.help = true;
             return command;
         }
+    if (arguments.contains(QLatin1String("--version"))) {
+        command.version = true;
+        return command;
+    }
+    for (const char* option : {"--dossier", "--taches", "--format", "--remplacer"})
+        if (arguments.contains(QLatin1String(option)))
+            return ParseBatchArguments(arguments);
 
     // Options come before the files.
     qsizetype first = 0;
     while (first < arguments.size() && arguments[first] == QLatin1String("--qualite")) {
         if (first + 1 == arguments.size())
             throw UsageError(QStringLiteral("« --qualite » attend une valeur de 1 à 100."));
-        const QString& value = arguments[first + 1];
-        bool ok = false;
-        const int quality = value.toInt(&ok);
-        if (!ok || quality < 1 || quality > 100 || !value.front().isDigit())
-            throw UsageError(
-                QStringLiteral("qualité %1 hors limites : un entier de 1 à 100 attendu.").arg(quoted(value)));
-        command.quality = quality;
+        command.quality = ParseQuality(arguments[first + 1]);
         first += 2;
     }
     const QStringList files = arguments.mid(first);
@@ -107,43 +141,30 @@ Command ParseArguments(const QStringList& arguments)
     command.input = files[0];
     command.output = files[1];
 
-    for (qsizetype i = 2; i < files.size();) {
-        const QString& name = files[i++];
-        const commands::Command* operation = FindOperation(name);
-        if (!operation)
-            throw UsageError(QStringLiteral("opération inconnue %1.").arg(quoted(name)));
-        Step step{operation};
-        const int count = operation->ValueCount();
-        for (int k = 0; k < count; ++k) {
-            if (i == files.size())
-                throw UsageError(QStringLiteral("« %1 » attend %2 valeurs (%3), %4 donnée(s).")
-                                     .arg(QLatin1String(operation->cliName))
-                                     .arg(count)
-                                     .arg(QLatin1String(operation->valueNames))
-                                     .arg(k));
-            step.values[size_t(k)] = parseValue(files[i++], operation->valueKind, *operation);
-        }
-        command.steps.push_back(step);
-    }
+    command.steps = ParseSteps(files.mid(2));
     return command;
 }
 
 QString UsageText()
 {
-    QString text = QStringLiteral("Utilisation : velmora-cli [--qualite N] ENTRÉE SORTIE [OPÉRATION [VALEURS]]...\n"
-                                  "              velmora-cli --aide\n"
-                                  "\n"
-                                  "Lit l'image ENTRÉE (BMP, PNG, JPEG, GIF, WebP ou TIFF, reconnue à son contenu),\n"
-                                  "lui applique les opérations dans l'ordre donné et écrit le résultat dans\n"
-                                  "SORTIE, dans le format que nomme la fin de son nom : .png, .jpg ou .jpeg,\n"
-                                  ".webp, .tif ou .tiff ; toute autre fin donne un BMP 24 bits. Les opérations\n"
-                                  "donnent les mêmes octets que les commandes de l'éditeur. Sans opération,\n"
-                                  "l'image est simplement réenregistrée en 24 bits. ENTRÉE et SORTIE peuvent être\n"
-                                  "le même fichier : il n'est remplacé qu'une fois tout le traitement réussi. En\n"
-                                  "cas d'erreur, aucun fichier n'est écrit ni modifié.\n"
-                                  "\n"
-                                  "  --qualite N  qualité des fichiers JPEG et WebP écrits, de 1 à 100 (92 par\n"
-                                  "               défaut)\n");
+    QString text =
+        QStringLiteral("Utilisation : velmora-cli [--qualite N] ENTRÉE SORTIE [OPÉRATION [VALEURS]]...\n"
+                       "              velmora-cli --dossier SORTIE [--taches N] [--format EXT] [--remplacer]\n"
+                       "                          [--qualite N] ENTRÉE... -- [OPÉRATION [VALEURS]]...\n"
+                       "              velmora-cli --aide\n"
+                       "              velmora-cli --version\n"
+                       "\n"
+                       "Lit l'image ENTRÉE (BMP, PNG, JPEG, GIF, WebP ou TIFF, reconnue à son contenu),\n"
+                       "lui applique les opérations dans l'ordre donné et écrit le résultat dans\n"
+                       "SORTIE, dans le format que nomme la fin de son nom : .png, .jpg ou .jpeg,\n"
+                       ".webp, .tif ou .tiff ; toute autre fin donne un BMP 24 bits. Les opérations\n"
+                       "donnent les mêmes octets que les commandes de l'éditeur. Sans opération,\n"
+                       "l'image est simplement réenregistrée en 24 bits. ENTRÉE et SORTIE peuvent être\n"
+                       "le même fichier : il n'est remplacé qu'une fois tout le traitement réussi. En\n"
+                       "cas d'erreur, aucun fichier n'est écrit ni modifié.\n"
+                       "\n"
+                       "  --qualite N  qualité des fichiers JPEG et WebP écrits, de 1 à 100 (92 par\n"
+                       "               défaut)\n");
 
     // The operations under a heading for each selection rule, in the order of
     // the table.
@@ -171,8 +192,34 @@ QString UsageText()
                            "  velmora-cli photo.bmp photo-aquarelle.bmp selection 10 10 200 150 aquarelle\n"
                            "  velmora-cli photo.bmp photo-chaude.bmp couleurs 255 128 0 contraste 160 128\n"
                            "\n"
-                           "Codes de retour : 0 réussite, 1 fichier illisible ou impossible à écrire,\n"
-                           "2 erreur dans la ligne de commande.\n");
+                           "Traitement par lots (--dossier) : chaque ENTRÉE reçoit les opérations données\n"
+                           "après « -- » (obligatoire, même sans opération) et le résultat est écrit dans\n"
+                           "le dossier SORTIE, qui doit exister, sous le nom de l'entrée et dans son format\n"
+                           "(reconnu à son contenu). Une image GIF n'y est pas écrite : le programme n'écrit\n"
+                           "pas de GIF ; choisissez un autre format avec --format. Un fichier qui échoue\n"
+                           "n'arrête pas les autres : une ligne par échec, puis un bilan (toujours sur un\n"
+                           "terminal, ailleurs seulement s'il y a eu des erreurs).\n"
+                           "\n"
+                           "  --dossier SORTIE  dossier où écrire les résultats\n"
+                           "  --taches N        nombre d'images traitées à la fois, de 1 à 64 (par défaut,\n"
+                           "                    le nombre de cœurs) : au plus N images en mémoire à la fois\n"
+                           "                    et N fichiers ouverts\n"
+                           "  --format EXT      écrit chaque résultat en bmp, png, jpg, jpeg, webp, tif ou\n"
+                           "                    tiff, la fin de son nom remplacée par .EXT\n"
+                           "  --remplacer       permet de remplacer un fichier d'entrée (refusé sans elle)\n"
+                           "\n"
+                           "Deux entrées de même nom (venant de dossiers différents) sont refusées avant\n"
+                           "tout travail. Interrompu (Ctrl+C ou SIGTERM), le programme ne commence plus\n"
+                           "de fichier, termine ceux en cours et ne laisse aucun fichier incomplet. Sur un\n"
+                           "terminal, une ligne montre l'avancement.\n"
+                           "\n"
+                           "  velmora-cli --dossier sortie --taches 4 photos/*.jpg -- contraste 160 128\n"
+                           "\n"
+                           "Codes de retour : 0 réussite, 1 fichier illisible ou impossible à écrire\n"
+                           "(par lots : au moins un fichier en erreur), 2 erreur dans la ligne de commande\n"
+                           "(par lots : aussi un dossier de sortie absent ou fermé en écriture, deux\n"
+                           "entrées de même nom, une entrée qui serait remplacée), 130 interrompu par\n"
+                           "Ctrl+C (SIGINT), 143 interrompu par SIGTERM.\n");
     return text;
 }
 

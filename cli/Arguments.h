@@ -1,9 +1,11 @@
 #pragma once
 
 #include "Operations.h"
+#include "platform/TBitmap.h"
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -20,17 +22,45 @@ private:
     QString message_;
 };
 
+// The most files a batch works on at once (--taches).
+constexpr int kMaxJobs = 64;
+
+// The batch form: many inputs, one output folder.
+struct Batch {
+    QString folder; // --dossier; empty in the single-file form
+    int jobs = 0; // --taches; 0: one per processor core
+    std::optional<ImageFormat> format; // --format; none: each input's own
+    QString extension; // --format's value in lower case ("jpg"), for the names
+    bool replace = false; // --remplacer: an input may be replaced
+    QStringList inputs;
+};
+
 struct Command {
     bool help = false; // --aide or --help: print the usage, nothing else
+    bool version = false; // --version: print the version, nothing else
     int quality = 92; // --qualite: JPEG and WebP output
     QString input;
     QString output;
+    Batch batch; // used when batch.folder is not empty
     std::vector<Step> steps; // in the order given
+
+    bool IsBatch() const { return !batch.folder.isEmpty(); }
 };
 
 // Reads every argument (the program's name excluded) before anything is done
 // with the files. Throws UsageError at the first argument that does not fit.
 Command ParseArguments(const QStringList& arguments);
+
+// The operations and their values, `words` from the first operation's name on.
+std::vector<Step> ParseSteps(const QStringList& words);
+
+// The quality given to --qualite, 1 to 100.
+int ParseQuality(const QString& value);
+
+// The batch form: the arguments hold one of its options (--dossier, --taches,
+// --format, --remplacer). Checks the words only; the folder and the files are
+// checked by the batch itself.
+Command ParseBatchArguments(const QStringList& arguments);
 
 // The usage, in French, operations included.
 QString UsageText();

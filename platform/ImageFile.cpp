@@ -184,7 +184,13 @@ ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& f
     // A claimed size over the bitmaps' limit is refused before decoding; the
     // plugins' own allocation limit is set just above that limit for the
     // deepest layout they decode into (8 bytes a pixel).
-    QImageReader::setAllocationLimit(int((kMaxBitmapBytes / 3 * 8) >> 20) + 16);
+    // The limit is global to the process: it is set once, so that files
+    // decoded on several threads at once do not race to write it.
+    static const bool limitSet = [] {
+        QImageReader::setAllocationLimit(int((kMaxBitmapBytes / 3 * 8) >> 20) + 16);
+        return true;
+    }();
+    (void)limitSet;
     bool moreFrames = false;
     if (!ContainerComplete(format, device, &moreFrames))
         damaged(fileName);

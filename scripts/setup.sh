@@ -14,6 +14,7 @@ packages=(
   qt6-image-formats-plugins xclip
   xdg-utils
   desktop-file-utils
+  parallel
   xvfb xauth x11-utils xdotool libx11-dev
 )
 if [ "${1:-}" = fuzz ]; then

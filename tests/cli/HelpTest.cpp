@@ -45,7 +45,14 @@ TEST(CliHelp, EitherOptionPrintsTheFrenchUsageWithEveryOperation)
         const QString usage = QString::fromUtf8(result.out);
         EXPECT_TRUE(usage.startsWith("Utilisation : velmora-cli [--qualite N] ENTRÉE SORTIE"));
         EXPECT_TRUE(usage.contains("(92 par\n               défaut)\n" + operations)) << usage.toStdString();
-        EXPECT_TRUE(usage.endsWith("2 erreur dans la ligne de commande.\n"));
+        EXPECT_TRUE(
+            usage.contains("\n              velmora-cli --dossier SORTIE [--taches N] [--format EXT] [--remplacer]\n"
+                           "                          [--qualite N] ENTRÉE... -- [OPÉRATION [VALEURS]]...\n"));
+        EXPECT_TRUE(usage.contains("au plus N images en mémoire à la fois\n"));
+        EXPECT_TRUE(usage.endsWith("2 erreur dans la ligne de commande\n"
+                                   "(par lots : aussi un dossier de sortie absent ou fermé en écriture, deux\n"
+                                   "entrées de même nom, une entrée qui serait remplacée), 130 interrompu par\n"
+                                   "Ctrl+C (SIGINT), 143 interrompu par SIGTERM.\n"));
     }
 }
 
@@ -57,6 +64,17 @@ TEST(CliHelp, WinsOverEverythingElseOnTheLine)
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_TRUE(result.out.startsWith("Utilisation"));
     EXPECT_TRUE(QDir(dir).isEmpty());
+}
+
+// The version is the project's, alone on its line; help still wins over it.
+TEST(CliHelp, VersionPrintsTheProgramsVersion)
+{
+    const clirun::Result result = clirun::Run({"--version"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, QByteArray("velmora-cli " VELMORA_VERSION "\n"));
+    EXPECT_TRUE(result.err.isEmpty());
+    EXPECT_TRUE(clirun::Run({"--version", "--aide"}).out.startsWith("Utilisation"));
 }
 
 TEST(CliHelp, AUsageThatCannotBeWrittenIsAnError)

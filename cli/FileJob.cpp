@@ -1,0 +1,74 @@
+#include "FileJob.h"
+
+#include "kernels/Tselection.h"
+#include "platform/Exception.h"
+#include "platform/ImageFile.h"
+
+#include <QFileInfo>
+#include <cstdio>
+#include <exception>
+#include <new>
+
+namespace cli {
+
+QString ErrorLine(const QString& message)
+{
+    QString line = QStringLiteral("velmora-cli : ") + message;
+    for (QChar& c : line)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line ||
+            c.category() == QChar::Separator_Paragraph)
+            c = QLatin1Char(' ');
+    return line;
+}
+
+void PrintError(const QString& message)
+{
+    std::fputs((ErrorLine(message) + QLatin1Char('\n')).toUtf8().constData(), stderr);
+    std::fflush(stderr);
+}
+
+void ProcessFile(const QString& input, const QString& output, std::optional<ImageFormat> format, int quality,
+                 const std::vector<Step>& steps, const std::function<void(const QString&)>& warn)
+{
+    // A device or a pipe cannot be replaced through a temporary file the way an
+    // image is saved; refuse it before any work is done.
+    const QFileInfo target(output);
+    if (target.exists() && !target.isFile() && !target.isDir())
+        throw ERasterError(
+            QStringLiteral("impossible d'enregistrer l'image dans « %1 » : ce n'est pas un fichier ordinaire.")
+                .arg(output));
+
+    TBitmap image;
+    image.LoadFromFile(input);
+    if (!format && image.FileFormat() == ImageFormat::Gif)
+        throw ERasterError(QStringLiteral("« %1 » est une image GIF, un format que le programme n'écrit pas : "
+                                          "choisissez-en un autre avec --format.")
+                               .arg(input));
+    if (image.PixelFormat() != pf24bit)
+        warn(
+            QStringLiteral("attention : « %1 » n'est pas une image 24 bits ; elle est traitée en 24 bits.").arg(input));
+
+    Document document{image, nullptr};
+    for (const Step& step : steps)
+        Apply(document, step);
+
+    image.SetPixelFormat(pf24bit);
+    image.SaveToFile(output, format ? *format : image.FileFormat(), quality);
+}
+
+bool Guarded(const std::function<void()>& work, QString* message)
+{
+    try {
+        work();
+        return true;
+    } catch (const ERasterError& error) {
+        *message = error.Message();
+    } catch (const std::bad_alloc&) {
+        *message = QStringLiteral("mémoire insuffisante pour traiter cette image.");
+    } catch (const std::exception& error) {
+        *message = QString::fromUtf8(error.what());
+    }
+    return false;
+}
+
+} // namespace cli

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "Operations.h"
+#include "platform/TBitmap.h"
+
+#include <QString>
+#include <functional>
+#include <optional>
+#include <vector>
+
+// One file's work, the same for the single-file form and for each file of a
+// batch: read, run the operations, write.
+namespace cli {
+
+// One line on the standard error stream, "velmora-cli : " first. A file name
+// may hold a line break; it is shown as a space so that each message stays on
+// one line.
+QString ErrorLine(const QString& message);
+void PrintError(const QString& message);
+
+// Reads `input`, applies `steps` in order and writes the 24-bit result to
+// `output` in `format`, or in the input's own format when none is given (a GIF
+// is then refused: the program writes no GIF). The whole input is read before
+// the output is written and the output replaces an existing file only once
+// complete, so the input may be the output. `warn` receives the warnings (an
+// input that is not 24-bit). Throws on any failure, with nothing written.
+void ProcessFile(const QString& input, const QString& output, std::optional<ImageFormat> format, int quality,
+                 const std::vector<Step>& steps, const std::function<void(const QString&)>& warn);
+
+// Runs `work`; a failure (a bad file, no memory) gives its French message in
+// `message` and false.
+bool Guarded(const std::function<void()>& work, QString* message);
+
+} // namespace cli
