@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Builds the Debian package in build-deb/ (the programs without tests nor
-# benchmarks, then cpack -G DEB) and checks it: its file list, owners and
-# modes, lintian (any error fails; warnings are shown), the manual pages, the
+# Builds the Debian package and checks it: its file list, owners and modes,
+# lintian (any error fails; warnings are shown), the manual pages, the
 # AppStream data, and the programs as unpacked from it.
+# Usage: bash scripts/package.sh [BUILD_DIR]. By default the programs are built
+# without tests nor benchmarks in build-deb/; CI passes build/, which the test
+# run has just built, and only the programs are brought up to date there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh package
 jobs="$(nproc)"
+builddir="${1:-build-deb}"
 version="$(sed -n 's/^project(Velmora VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)"
-deb="build-deb/velmora_${version}_amd64.deb"
+deb="$builddir/velmora_${version}_amd64.deb"
 status=0
 fail() {
   echo "ÉCHEC : $*" >&2
@@ -16,11 +19,13 @@ fail() {
 }
 
 echo "== Paquet Debian velmora ${version}"
-cmake -S . -B build-deb -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF \
-  -DVELMORA_SANITIZE=OFF -DVELMORA_FUZZ=OFF >/dev/null
-cmake --build build-deb -j"$jobs"
-rm -f build-deb/velmora_*.deb
-(cd build-deb && cpack -G DEB)
+if [ ! -f "$builddir/CMakeCache.txt" ]; then
+  cmake -S . -B "$builddir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF \
+    -DVELMORA_SANITIZE=OFF -DVELMORA_FUZZ=OFF >/dev/null
+fi
+cmake --build "$builddir" -j"$jobs" --target velmora velmora-cli velmora_help
+rm -f "$builddir"/velmora_*.deb
+(cd "$builddir" && cpack -G DEB)
 [ -f "$deb" ] || { echo "ÉCHEC : $deb n'a pas été construit" >&2; exit 1; }
 dpkg-deb --field "$deb"
 
