@@ -23,7 +23,6 @@
 #include <QFontDialog>
 #include <QGroupBox>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -351,13 +350,9 @@ bool Tfrm_main::MayQuit()
         return true;
     const QString text = unsaved == 1 ? QStringLiteral("1 image n'est pas enregistrée.")
                                       : QStringLiteral("%1 images ne sont pas enregistrées.").arg(unsaved);
-    QMessageBox question(QMessageBox::Warning, QStringLiteral("Quitter"),
-                         text + QStringLiteral("\nQuitter quand même et perdre les modifications ?"),
-                         QMessageBox::NoButton, this);
-    QPushButton* quit = question.addButton(QStringLiteral("Quitter sans enregistrer"), QMessageBox::DestructiveRole);
-    QPushButton* back = question.addButton(QStringLiteral("Revenir"), QMessageBox::RejectRole);
-    question.setDefaultButton(back);
-    question.setEscapeButton(back);
-    question.exec();
-    return question.clickedButton() == quit;
+    return AskQuestion(this, QMessageBox::Warning, QStringLiteral("Quitter"),
+                       text + QStringLiteral("\nQuitter quand même et perdre les modifications ?"),
+                       {{QStringLiteral("Quitter sans enregistrer"), QMessageBox::DestructiveRole},
+                        {QStringLiteral("Revenir"), QMessageBox::RejectRole}},
+                       1) == 0;
 }

@@ -13,10 +13,7 @@
 #include "ui/Application.h"
 #include "ui/FrenchLocale.h"
 
-#include <QAbstractButton>
 #include <QLocale>
-#include <QMessageBox>
-#include <QPushButton>
 
 void CreateForms()
 {
@@ -73,20 +70,17 @@ void OfferRecovery(TRecovery& recovery)
         lines << QStringLiteral("%1, copie du %2")
                      .arg(copy.fileName.isEmpty() ? QStringLiteral("Dessin") : copy.fileName,
                           QLocale().toString(copy.time, QLocale::ShortFormat));
-    QMessageBox question(QMessageBox::Question, QStringLiteral("Récupération"),
-                         QStringLiteral("Velmora s'est arrêté sans que ces images soient enregistrées ; des copies "
-                                        "de récupération existent :\n\n%1\n\nRécupérer les ouvre comme des images "
-                                        "modifiées, à enregistrer.")
-                             .arg(lines.join(QLatin1Char('\n'))),
-                         QMessageBox::NoButton, frm_main);
-    QPushButton* recover = question.addButton(QStringLiteral("Récupérer"), QMessageBox::AcceptRole);
-    QPushButton* remove = question.addButton(QStringLiteral("Supprimer"), QMessageBox::DestructiveRole);
-    QPushButton* later = question.addButton(QStringLiteral("Plus tard"), QMessageBox::RejectRole);
-    question.setDefaultButton(recover);
-    question.setEscapeButton(later);
-    question.exec();
-    if (question.clickedButton() != recover) {
-        recovery.ReleaseLeft(question.clickedButton() == remove);
+    // "Plus tard" is also what Escape gives: nothing is lost by mistake.
+    const int answer = AskQuestion(
+        frm_main, QMessageBox::Question, QStringLiteral("Récupération"),
+        QStringLiteral("Velmora s'est arrêté sans que ces images soient enregistrées ; des copies de récupération "
+                       "existent :\n\n%1\n\nRécupérer les ouvre comme des images modifiées, à enregistrer.")
+            .arg(lines.join(QLatin1Char('\n'))),
+        {{QStringLiteral("Récupérer"), QMessageBox::AcceptRole},
+         {QStringLiteral("Supprimer"), QMessageBox::DestructiveRole},
+         {QStringLiteral("Plus tard"), QMessageBox::RejectRole}});
+    if (answer != 0) {
+        recovery.ReleaseLeft(answer == 1);
         return;
     }
     QStringList damaged;

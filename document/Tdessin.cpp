@@ -16,11 +16,9 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
@@ -268,18 +266,14 @@ void TDessin::closeEvent(QCloseEvent* event)
         return;
     }
     const QString name = windowTitle().section(QLatin1Char('/'), -1);
-    QMessageBox question(QMessageBox::Warning, Application ? Application->Title() : QString(),
-                         QStringLiteral("Enregistrer les modifications de « %1 » ?").arg(name), QMessageBox::NoButton,
-                         this);
-    QPushButton* save = question.addButton(QStringLiteral("Enregistrer"), QMessageBox::AcceptRole);
-    QPushButton* drop = question.addButton(QStringLiteral("Ne pas enregistrer"), QMessageBox::DestructiveRole);
-    QPushButton* cancel = question.addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
-    question.setDefaultButton(save);
-    question.setEscapeButton(cancel);
-    question.exec();
-    if (question.clickedButton() == save && host_->SaveDocument(this)) {
+    const int answer = AskQuestion(this, QMessageBox::Warning, Application ? Application->Title() : QString(),
+                                   QStringLiteral("Enregistrer les modifications de « %1 » ?").arg(name),
+                                   {{QStringLiteral("Enregistrer"), QMessageBox::AcceptRole},
+                                    {QStringLiteral("Ne pas enregistrer"), QMessageBox::DestructiveRole},
+                                    {QStringLiteral("Annuler"), QMessageBox::RejectRole}});
+    if (answer == 0 && host_->SaveDocument(this)) {
         event->accept();
-    } else if (question.clickedButton() == drop) {
+    } else if (answer == 1) {
         DropChanges();
         event->accept();
     } else {

@@ -5,7 +5,9 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTranslator>
+#include <algorithm>
 #include <cstdio>
 
 TApplication* Application = nullptr;
@@ -38,6 +40,20 @@ int ShowMessageBox(const QString& text, const QString& caption, int flags)
     QMessageBox box(icon, caption, text, QMessageBox::Ok);
     box.exec();
     return IDOK;
+}
+
+int AskQuestion(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
+                const std::vector<TAnswer>& answers, int defaultAnswer)
+{
+    QMessageBox question(icon, caption, text, QMessageBox::NoButton, parent);
+    std::vector<QPushButton*> buttons;
+    for (const TAnswer& answer : answers)
+        buttons.push_back(question.addButton(answer.text, answer.role));
+    question.setDefaultButton(buttons.at(size_t(defaultAnswer)));
+    question.setEscapeButton(buttons.back());
+    question.exec();
+    const auto chosen = std::find(buttons.begin(), buttons.end(), question.clickedButton());
+    return chosen == buttons.end() ? int(buttons.size()) - 1 : int(chosen - buttons.begin());
 }
 
 void ReportException(const std::exception& error)

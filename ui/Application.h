@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QString>
 #include <exception>
 #include <functional>
+#include <vector>
 
 // Message box flags and answers, as the program passes them.
 constexpr int MB_OK = 0x00;
@@ -48,6 +50,16 @@ private:
 };
 
 extern TApplication* Application;
+
+// A question with answers of its own, in the order and roles given:
+// `defaultAnswer` is the one Enter gives, the last the one Escape gives.
+// Returns the index of the answer chosen.
+struct TAnswer {
+    QString text;
+    QMessageBox::ButtonRole role;
+};
+int AskQuestion(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
+                const std::vector<TAnswer>& answers, int defaultAnswer = 0);
 
 // Shows an exception in the standard error box (on the standard error stream
 // without a graphical application).

@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -33,6 +34,7 @@ protected:
                 auto* box = qobject_cast<QMessageBox*>(modal);
                 ASSERT_NE(box, nullptr);
                 asked = box->text();
+                preferred = box->defaultButton()->text();
                 for (QAbstractButton* button : box->buttons())
                     buttons << button->text();
                 if (then)
@@ -47,6 +49,7 @@ protected:
         return !d->isVisible();
     }
     QString asked;
+    QString preferred; // the answer Enter gives
     QStringList buttons;
 };
 
@@ -86,6 +89,7 @@ TEST_F(CloseQuestion, EachAnswerSavesDropsOrKeeps)
     EXPECT_EQ(asked, QStringLiteral("Enregistrer les modifications de « photo.bmp » ?"));
     buttons.sort();
     EXPECT_EQ(buttons, (QStringList{"Annuler", "Enregistrer", "Ne pas enregistrer"}));
+    EXPECT_EQ(preferred, QStringLiteral("Enregistrer"));
     EXPECT_TRUE(d->IsModified());
     EXPECT_EQ(testimg::ReadFile(file), before);
 

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QThread>
 #include <csignal>
 #include <cstdio>
@@ -76,7 +77,7 @@ protected:
             [&asked, answer](QWidget* modal) {
                 auto* box = qobject_cast<QMessageBox*>(modal);
                 ASSERT_NE(box, nullptr);
-                asked = box->text();
+                asked = box->text() + QStringLiteral("\nPar défaut : ") + box->defaultButton()->text();
                 for (QAbstractButton* button : box->buttons())
                     if (button->text() == answer)
                         button->click();
@@ -169,6 +170,7 @@ TEST_F(RecoveryTest, RecoverRestoresTheBytesUnderTheirCaption)
     TRecovery recovery(folder);
     const QString asked = Offer(recovery, QStringLiteral("Récupérer"));
     EXPECT_TRUE(asked.contains(file + QStringLiteral(", copie du "))) << asked.toStdString();
+    EXPECT_TRUE(asked.endsWith(QStringLiteral("Par défaut : Récupérer"))) << asked.toStdString();
     TDessin* restored = WindowTitled(file);
     ASSERT_NE(restored, nullptr);
     EXPECT_TRUE(testimg::SameBytes(*restored->GetBmp(), *image));

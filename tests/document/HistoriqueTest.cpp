@@ -271,6 +271,7 @@ protected:
                 auto* box = qobject_cast<QMessageBox*>(modal);
                 ASSERT_NE(box, nullptr);
                 *asked = box->text();
+                EXPECT_EQ(box->defaultButton()->text(), QStringLiteral("Revenir"));
                 for (QAbstractButton* button : box->buttons())
                     if (button->text() == answer)
                         button->click();
