@@ -287,6 +287,8 @@ echo done
     run.setProcessChannelMode(QProcess::MergedChannels);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    // Recovery copies of the user running the tests are not this program's business.
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), testimg::TempDir());
     run.setProcessEnvironment(environment);
     run.start(QStringLiteral("xvfb-run"), {"-a", "-s", "-screen 0 1280x1024x24", "sh", "-c", script, "sh",
                                            QCoreApplication::applicationDirPath() + "/velmora", dir});

@@ -120,6 +120,8 @@ TEST(RealProgram, StartsUnderXvfbShowsThePaletteAndEndsWithZeroWhenItIsClosed)
     // The real program talks to the X server, not to the tests' offscreen platform.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    // Recovery copies of the user running the tests are not this program's business.
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), testimg::TempDir());
     run.setProcessEnvironment(environment);
     const QString script = QStringLiteral(
         "\"$1\" & pid=$!; \"$2\" 'V.M.' 30; probe=$?; wait $pid; code=$?; echo \"probe=$probe exit=$code\"");
