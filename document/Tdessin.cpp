@@ -125,6 +125,12 @@ void TDessin::InitForm(QObject* owner)
         dirty_ = QRect();
     });
     connect(&antsTimer_, &QTimer::timeout, this, &TDessin::MarchAnts);
+    raiseTimer_.setSingleShot(true);
+    raiseTimer_.setInterval(0);
+    connect(&raiseTimer_, &QTimer::timeout, this, [this] {
+        if (host_)
+            host_->RaisePalettes();
+    });
     move(352, 319);
     SetClientSize(148, 107);
 }
@@ -214,8 +220,7 @@ bool TDessin::event(QEvent* event)
         OnActivate();
     // Once the window system has the window on top, the palettes go above it.
     if ((event->type() == QEvent::Show || event->type() == QEvent::WindowActivate) && host_)
-        QMetaObject::invokeMethod(
-            this, [this] { host_->RaisePalettes(); }, Qt::QueuedConnection);
+        raiseTimer_.start();
     // The frame is known only once the window is shown: place it again with it,
     // unless the view was zoomed since (zooming never resizes the window).
     if ((event->type() == QEvent::Show || event->type() == QEvent::Move) && bmp && isVisible() && !zoomChosen_ &&

@@ -284,6 +284,7 @@ private:
     QPropertyAnimation* overlayFade_ = nullptr;
     QRect outline_;
     QTimer antsTimer_;
+    QTimer raiseTimer_; // puts the palettes back on top once the window system has shown this one
     int antsPhase_ = 0;
 
     QString fileName_;

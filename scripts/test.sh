@@ -11,7 +11,8 @@ bash scripts/setup.sh
 jobs="$(nproc)"
 
 echo "== Construction normale"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TESTS=ON -DVELMORA_SANITIZE=OFF >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TESTS=ON -DVELMORA_SANITIZE=OFF \
+  -DVELMORA_BENCH=OFF >/dev/null
 cmake --build build -j"$jobs"
 
 echo "== Construction avec AddressSanitizer et UndefinedBehaviorSanitizer"

@@ -47,6 +47,7 @@ int AskQuestion(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
 {
     QMessageBox question(icon, caption, text, QMessageBox::NoButton, parent);
     std::vector<QPushButton*> buttons;
+    buttons.reserve(answers.size());
     for (const TAnswer& answer : answers)
         buttons.push_back(question.addButton(answer.text, answer.role));
     question.setDefaultButton(buttons.at(size_t(defaultAnswer)));
