@@ -73,7 +73,11 @@ void fuzzPicture(const char* bytes, size_t size)
         QBuffer probe;
         probe.setData(file);
         probe.open(QIODevice::ReadOnly);
-        const QSize claimed = QImageReader(&probe).size();
+        QSize claimed = QImageReader(&probe).size();
+        // A GIF is decoded at its screen's size, bytes 6 to 9.
+        if (size >= 10 && std::memcmp(bytes, "GIF", 3) == 0)
+            claimed = claimed.expandedTo(QSize(std::uint8_t(bytes[6]) | std::uint8_t(bytes[7]) << 8,
+                                               std::uint8_t(bytes[8]) | std::uint8_t(bytes[9]) << 8));
         if (qint64(claimed.width()) * claimed.height() > (qint64(1) << 20))
             return;
     }

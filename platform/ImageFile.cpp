@@ -195,12 +195,19 @@ ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& f
     if (!ContainerComplete(format, device, &moreFrames))
         damaged(fileName);
     device.seek(0);
+    const QByteArray head = device.peek(10);
+    const auto le16 = [&head](int at) { return int(std::uint8_t(head[at])) | int(std::uint8_t(head[at + 1])) << 8; };
+    const QSize screen = head.size() == 10 ? QSize(le16(6), le16(8)) : QSize();
     QImageReader reader(&device, qtName(format));
     reader.setAutoTransform(true);
     const QSize size = reader.size();
     if (!size.isValid())
         damaged(fileName);
     refuseTooLarge(size, fileName);
+    // A GIF is decoded at the size of its screen, which need not be the size
+    // of its first frame that the reader reports: both are checked.
+    if (format == ImageFormat::Gif && screen.isValid())
+        refuseTooLarge(screen, fileName);
     // The decoders write into an image of the size and format they would make,
     // when given one: taken from the large-block allocator, a photo's pages
     // are not faulted in one by one.

@@ -29,6 +29,17 @@
 
 namespace {
 
+// A one-frame GIF whose screen claims `width` x `height`; its frame keeps its size.
+QByteArray gifScreen(quint16 width, quint16 height)
+{
+    QByteArray gif = picturefile::Gif(1);
+    gif[6] = char(width & 0xFF);
+    gif[7] = char(width >> 8);
+    gif[8] = char(height & 0xFF);
+    gif[9] = char(height >> 8);
+    return gif;
+}
+
 using bmpfile::FileLayout;
 
 // The 3 x width bytes of every row.
@@ -427,6 +438,7 @@ TEST(BmpDecoding, HostileFilesAreRefusedOrDecodedWithinTimeAndMemory)
          save("gif-past",
               QByteArray::fromBase64("R0lGODlhAQABgIAAAP8AAP///ywAAAAAAQABAAACAkQBACwAAAIAAQABAAACAkQBADs=")),
          "trop grande"},
+        {"GIF whose screen is larger than its frame", save("gif-screen", gifScreen(40000, 40000)), "trop grande"},
         {"WebP claiming 16383 x 16383", save("webp-bomb", picturefile::WebpClaiming(16383, 16383)), "endommagé"},
         {"PNG claiming 16000 x 16000", save("png-big", picturefile::PngClaiming(16000, 16000)), "endommagé"},
         {"4 GiB of junk", sparse("junk", "XX", qint64(4) << 30), "ce n'est pas une image BMP"},
