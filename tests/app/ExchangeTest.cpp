@@ -284,12 +284,7 @@ kill $pid; wait $pid
 echo done
 )sh");
     QProcess run;
-    run.setProcessChannelMode(QProcess::MergedChannels);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    // Recovery copies of the user running the tests are not this program's business.
-    environment.insert(QStringLiteral("XDG_STATE_HOME"), testimg::TempDir());
-    run.setProcessEnvironment(environment);
+    testgui::PrepareRealEditor(run);
     run.start(QStringLiteral("xvfb-run"), {"-a", "-s", "-screen 0 1280x1024x24", "sh", "-c", script, "sh",
                                            QCoreApplication::applicationDirPath() + "/velmora", dir});
     ASSERT_TRUE(run.waitForFinished(90000));

@@ -116,13 +116,7 @@ TEST(RealProgram, StartsUnderXvfbShowsThePaletteAndEndsWithZeroWhenItIsClosed)
     if (QStandardPaths::findExecutable("xvfb-run").isEmpty())
         GTEST_SKIP() << "xvfb-run is not installed";
     QProcess run;
-    run.setProcessChannelMode(QProcess::MergedChannels);
-    // The real program talks to the X server, not to the tests' offscreen platform.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    // Recovery copies of the user running the tests are not this program's business.
-    environment.insert(QStringLiteral("XDG_STATE_HOME"), testimg::TempDir());
-    run.setProcessEnvironment(environment);
+    testgui::PrepareRealEditor(run);
     const QString script = QStringLiteral(
         "\"$1\" & pid=$!; \"$2\" 'V.M.' 30; probe=$?; wait $pid; code=$?; echo \"probe=$probe exit=$code\"");
     run.start(QStringLiteral("xvfb-run"),
@@ -142,11 +136,7 @@ TEST(RealProgram, WithoutAWindowManagerThePaletteStaysAboveAnOpenedImage)
     const QString file = testimg::TempDir() + QStringLiteral("/grande.bmp");
     testimg::Uniform(1200, 900, clWhite)->SaveToFile(file);
     QProcess run;
-    run.setProcessChannelMode(QProcess::MergedChannels);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    environment.insert(QStringLiteral("XDG_STATE_HOME"), testimg::TempDir());
-    run.setProcessEnvironment(environment);
+    testgui::PrepareRealEditor(run);
     const QString script =
         QStringLiteral("\"$1\" \"$3\" & pid=$!; \"$2\" 'V.M.' 30 \"$3\"; probe=$?; wait $pid; echo \"probe=$probe\"");
     run.start(QStringLiteral("xvfb-run"), {"-a", "-s", "-screen 0 1280x1024x24", "sh", "-c", script, "sh",

@@ -1,4 +1,5 @@
 #include "support/Gui.h"
+#include "support/Images.h"
 
 #include "ui/Application.h"
 
@@ -54,6 +55,15 @@ void Settle()
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents();
     }
+}
+
+void PrepareRealEditor(QProcess& run)
+{
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), testimg::TempDir());
+    run.setProcessEnvironment(environment);
 }
 
 } // namespace testgui

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -29,5 +30,10 @@ struct MessageRecorder {
 
 // Processes pending events (queued repaints, deferred deletes).
 void Settle();
+
+// Prepares `run` to start the real editor under Xvfb: output merged, the X
+// server instead of the tests' offscreen platform, and a recovery folder of
+// its own (the copies of the user running the tests are not its business).
+void PrepareRealEditor(QProcess& run);
 
 } // namespace testgui
