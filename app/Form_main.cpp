@@ -334,6 +334,9 @@ void Tfrm_main::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    // The question was asked once for every image: the windows that Qt closes
+    // on the way out ask nothing more.
+    quitting_ = true;
     FormClose(this);
     event->accept();
     // Closing the palette ends the program, whatever other window is open.

@@ -94,6 +94,7 @@ public:
     void OpenFiles(const QStringList& fileNames) override;
     bool SaveDocument(TDessin* document) override;
     void RaisePalettes() override;
+    bool Quitting() const override { return quitting_; }
     // The entries of the open and save dialogs' type lists, in their order.
     static QStringList OpenFilters();
     static QStringList SaveFilters();
@@ -154,6 +155,7 @@ private:
     QButtonGroup* toolButtons_ = nullptr;
     QToolButton* currentToolButton_ = nullptr;
     TDessin* dessin = nullptr;
+    bool quitting_ = false;
     // The filter object of the last filter command. It refers to that run's
     // copy of the image, which is gone: it is never applied again, only
     // destroyed by the next filter command or when the palette closes.

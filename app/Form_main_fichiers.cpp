@@ -12,6 +12,7 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QShortcut>
 
 namespace {
@@ -149,19 +150,51 @@ void Tfrm_main::Enregistrer1Click(QObject*)
 {
     if (!dessin || !dessin->GetBmp())
         return;
-    // An image that never had a file is not written under its caption: its
-    // name is asked for.
-    if (dessin->FileName().isEmpty()) {
+    // An image that never had a file is not written under its caption, nor is
+    // one read from a GIF (never written: its file would get other bytes under
+    // the same name): a name is asked for.
+    const TBitmap& image = *dessin->GetBmp();
+    if (dessin->FileName().isEmpty() || image.FileFormat() == ImageFormat::Gif ||
+        dessin->FileName().endsWith(QLatin1String(".gif"), Qt::CaseInsensitive)) {
         Enregistrersous1Click(this);
         return;
     }
     dessin->show();
     dessin->raise();
-    // An opened document's file is its caption, the path it was opened from; a
-    // new image's is the name it was first saved under. Its ending names the
-    // format: a photo opened from a JPEG is saved as a JPEG.
-    dessin->GetBmp()->SaveToFile(dessin->FileName(), FormatForName(dessin->FileName()), kDefaultQuality);
-    dessin->MarkSaved();
+    if (image.FileLosses().Any()) {
+        // What the file holds beyond the image is lost once it is written over.
+        const TFileLosses& lost = image.FileLosses();
+        QStringList what;
+        if (lost.transparency)
+            what << QStringLiteral("de la transparence");
+        if (lost.deepColour)
+            what << QStringLiteral("des couleurs sur plus de 8 bits");
+        if (lost.moreImages)
+            what << QStringLiteral("d'autres images");
+        const bool one = what.size() == 1 && lost.transparency;
+        const QString list = what.size() == 1 ? what.first()
+                                              : QStringList(what.mid(0, what.size() - 1)).join(QStringLiteral(", ")) +
+                                                    QStringLiteral(" et ") + what.last();
+        const int answer =
+            AskQuestion(dessin, QMessageBox::Warning, QStringLiteral("Enregistrer"),
+                        QStringLiteral("« %1 » contient %2 %3.")
+                            .arg(dessin->FileName().section(QLatin1Char('/'), -1), list,
+                                 one ? QStringLiteral("qui sera perdue") : QStringLiteral("qui seront perdues")),
+                        {{QStringLiteral("Enregistrer quand même"), QMessageBox::AcceptRole},
+                         {QStringLiteral("Enregistrer sous..."), QMessageBox::ActionRole},
+                         {QStringLiteral("Annuler"), QMessageBox::RejectRole}},
+                        1);
+        if (answer == 1)
+            Enregistrersous1Click(this);
+        if (answer != 0)
+            return;
+    }
+    // An opened document's file is its caption, the path it was opened from or
+    // last saved under. Its ending names the format: a photo opened from a
+    // JPEG is saved as a JPEG.
+    const ImageFormat format = FormatForName(dessin->FileName());
+    dessin->GetBmp()->SaveToFile(dessin->FileName(), format, kDefaultQuality);
+    dessin->MarkSaved(dessin->FileName(), format);
 }
 
 bool Tfrm_main::SaveDocument(TDessin* document)
@@ -179,6 +212,14 @@ bool Tfrm_main::SaveDocument(TDessin* document)
 
 void Tfrm_main::Enregistrersous1Click(QObject*)
 {
+    // The dialog proposes the document's own name, as it is; a GIF's without
+    // its ending, since GIF is not written.
+    if (dessin && !dessin->FileName().isEmpty()) {
+        QString proposed = dessin->FileName();
+        if (proposed.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive))
+            proposed.chop(4);
+        SavePictureDialog1->selectFile(proposed);
+    }
     if (SavePictureDialog1->exec() != QDialog::Accepted)
         return;
     bool canClose = true;
@@ -197,20 +238,23 @@ void Tfrm_main::SavePictureDialog1CanClose(QObject*, bool& canClose)
     for (const SaveEntry& e : kSaveEntries)
         if (chosen == QString::fromLatin1(e.filter).section(QStringLiteral(" ("), 0, 0))
             entry = &e;
-    // "Image Bitmap": only a name without ".bmp" anywhere in it gets the
-    // extension. Another type: a name that does not end with one of its
-    // endings gets its first one.
-    const bool named = entry->format == ImageFormat::Bmp
-                           ? fileName.contains(QStringLiteral(".bmp"), Qt::CaseSensitive)
-                           : std::any_of(entry->endings.begin(), entry->endings.end(), [&](const char* ending) {
-                                 return fileName.endsWith(QLatin1String(ending), Qt::CaseInsensitive);
-                             });
-    if (!named) {
+    // A typed ending the program writes wins over the selected entry. Without
+    // one, "Image Bitmap" adds ".bmp" to a name without ".bmp" anywhere in it
+    // (so "photo.BMP" becomes "photo.BMP.bmp", "photo.bmp.old" stays), and
+    // another entry adds its first ending.
+    ImageFormat format = entry->format;
+    ImageFormat typed = ImageFormat::Bmp;
+    const bool known = WrittenFormatForName(fileName, &typed);
+    if (known && (typed != ImageFormat::Bmp || entry->format != ImageFormat::Bmp)) {
+        format = typed;
+    } else if (entry->format != ImageFormat::Bmp || !fileName.contains(QStringLiteral(".bmp"), Qt::CaseSensitive)) {
         fileName += QLatin1String(*entry->endings.begin());
         SavePictureDialog1->selectFile(fileName);
     }
     if (!dessin || !dessin->GetBmp())
         return;
-    dessin->GetBmp()->SaveToFile(fileName, entry->format, kDefaultQuality);
-    dessin->MarkSaved(fileName);
+    dessin->GetBmp()->SaveToFile(fileName, format, kDefaultQuality);
+    // The copy becomes the document: the next "Enregistrer" writes it, not the
+    // file the user kept.
+    dessin->MarkSaved(fileName, format);
 }

@@ -68,7 +68,9 @@ void OfferRecovery(TRecovery& recovery)
     QStringList lines;
     for (const TLeftCopy& copy : copies)
         lines << QStringLiteral("%1, copie du %2")
-                     .arg(copy.fileName.isEmpty() ? QStringLiteral("Dessin") : copy.fileName,
+                     .arg(!copy.caption.isEmpty()   ? copy.caption
+                          : copy.fileName.isEmpty() ? QStringLiteral("Dessin")
+                                                    : copy.fileName,
                           QLocale().toString(copy.time, QLocale::ShortFormat));
     // "Plus tard" is also what Escape gives: nothing is lost by mistake.
     const int answer = AskQuestion(
@@ -92,7 +94,7 @@ void OfferRecovery(TRecovery& recovery)
         }
         try {
             auto* document = new TDessin(frm_main, copy.image);
-            document->MarkRecovered(copy.fileName);
+            document->MarkRecovered(copy.fileName, copy.caption);
             recovery.Adopt(document, copy);
         } catch (const Exception& error) {
             damaged << QStringLiteral("%1 : %2").arg(name, error.Message());

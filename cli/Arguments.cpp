@@ -138,6 +138,10 @@ Command ParseArguments(const QStringList& arguments)
         if (name.startsWith(QLatin1String("--")))
             throw UsageError(QStringLiteral("option inconnue %1.").arg(quoted(name)));
     }
+    // Refused before anything is read: a GIF name would get other bytes.
+    if (files[1].endsWith(QLatin1String(".gif"), Qt::CaseInsensitive))
+        throw UsageError(
+            QStringLiteral("velmora-cli n'écrit pas de GIF : choisissez .png, .webp, .tif, .jpg ou .bmp."));
     command.input = files[0];
     command.output = files[1];
 

@@ -26,15 +26,22 @@ namespace {
 
 QString quoted(const QString& text) { return QStringLiteral("« %1 »").arg(text); }
 
-// The signal that asked the batch to stop (SIGINT or SIGTERM), 0 while none has.
+// The signal that asked the batch to stop (SIGINT, SIGTERM or SIGHUP), 0 while
+// none has.
 std::atomic<int> stopSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void askToStop(int signal) { stopSignal.store(signal); }
 
-// Between construction and destruction, SIGINT and SIGTERM ask the batch to
-// stop instead of killing it; the threads started meanwhile never take them, so
-// the handler runs on the main thread alone.
+// The signals that stop a batch between two files: Ctrl+C, a kill, and the
+// terminal or ssh session going away.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Between construction and destruction, SIGINT, SIGTERM and SIGHUP ask the
+// batch to stop instead of killing it; the threads started meanwhile never
+// take them, so the handler runs on the main thread alone. SIGPIPE is
+// ignored: an error output read by a program that has gone (`| head`) fails
+// its writes, which the batch lives through.
 class StopOnSignals {
 public:
     StopOnSignals()
@@ -42,24 +49,29 @@ public:
         struct sigaction action { };
         action.sa_handler = askToStop;
         sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, &oldInt_);
-        ::sigaction(SIGTERM, &action, &oldTerm_);
+        for (size_t i = 0; i < std::size(kStopSignals); ++i)
+            ::sigaction(kStopSignals[i], &action, &old_[i]);
+        struct sigaction ignore { };
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGPIPE, &ignore, &oldPipe_);
     }
     ~StopOnSignals()
     {
-        ::sigaction(SIGINT, &oldInt_, nullptr);
-        ::sigaction(SIGTERM, &oldTerm_, nullptr);
+        for (size_t i = 0; i < std::size(kStopSignals); ++i)
+            ::sigaction(kStopSignals[i], &old_[i], nullptr);
+        ::sigaction(SIGPIPE, &oldPipe_, nullptr);
     }
     StopOnSignals(const StopOnSignals&) = delete;
     StopOnSignals& operator=(const StopOnSignals&) = delete;
 
-    // Starts `work` on a thread of its own with both signals blocked.
+    // Starts `work` on a thread of its own with the stop signals blocked.
     static std::thread Start(const std::function<void()>& work)
     {
         sigset_t both, previous;
         sigemptyset(&both);
-        sigaddset(&both, SIGINT);
-        sigaddset(&both, SIGTERM);
+        for (const int signal : kStopSignals)
+            sigaddset(&both, signal);
         ::pthread_sigmask(SIG_BLOCK, &both, &previous);
         std::thread thread(work);
         ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
@@ -67,8 +79,8 @@ public:
     }
 
 private:
-    struct sigaction oldInt_ { };
-    struct sigaction oldTerm_ { };
+    struct sigaction old_[std::size(kStopSignals)]{};
+    struct sigaction oldPipe_ { };
 };
 
 // The output's name: the input's, its ending replaced by `extension` when one
@@ -176,7 +188,7 @@ int RunBatch(const Command& command, QString* usage)
             const bool written = Guarded(
                 [&] {
                     ProcessFile(batch.inputs[qsizetype(i)], outputs[qsizetype(i)], batch.format, command.quality,
-                                command.steps, warn);
+                                command.steps, warn, true);
                 },
                 &message);
             if (!written)
@@ -226,7 +238,9 @@ int RunBatch(const Command& command, QString* usage)
                     .arg(FrenchCount(total - written - failed))
                     .arg(total - written - failed > 1 ? QStringLiteral("s") : QString());
         PrintError(line);
-        return signal == SIGINT ? kInterruptedBySigint : kInterruptedBySigterm;
+        return signal == SIGINT   ? kInterruptedBySigint
+               : signal == SIGHUP ? kInterruptedBySighup
+                                  : kInterruptedBySigterm;
     }
     if (failed > 0 || terminal)
         PrintError(Summary(written, failed));

@@ -13,7 +13,9 @@ namespace cli {
 
 QString ErrorLine(const QString& message)
 {
-    QString line = QStringLiteral("velmora-cli : ") + message;
+    // A message that starts with the program's name is a sentence of its own.
+    QString line =
+        message.startsWith(QLatin1String("velmora-cli ")) ? message : QStringLiteral("velmora-cli : ") + message;
     for (QChar& c : line)
         if (c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line ||
             c.category() == QChar::Separator_Paragraph)
@@ -28,12 +30,13 @@ void PrintError(const QString& message)
 }
 
 void ProcessFile(const QString& input, const QString& output, std::optional<ImageFormat> format, int quality,
-                 const std::vector<Step>& steps, const std::function<void(const QString&)>& warn)
+                 const std::vector<Step>& steps, const std::function<void(const QString&)>& warn, bool replaceLink)
 {
     // A device or a pipe cannot be replaced through a temporary file the way an
-    // image is saved; refuse it before any work is done.
+    // image is saved; refuse it before any work is done. A link that is to be
+    // replaced is not looked through.
     const QFileInfo target(output);
-    if (target.exists() && !target.isFile() && !target.isDir())
+    if (!(replaceLink && target.isSymLink()) && target.exists() && !target.isFile() && !target.isDir())
         throw ERasterError(
             QStringLiteral("impossible d'enregistrer l'image dans « %1 » : ce n'est pas un fichier ordinaire.")
                 .arg(output));
@@ -53,7 +56,7 @@ void ProcessFile(const QString& input, const QString& output, std::optional<Imag
         Apply(document, step);
 
     image.SetPixelFormat(pf24bit);
-    image.SaveToFile(output, format ? *format : image.FileFormat(), quality);
+    image.SaveToFile(output, format ? *format : image.FileFormat(), quality, replaceLink);
 }
 
 bool Guarded(const std::function<void()>& work, QString* message)

@@ -23,9 +23,12 @@ void PrintError(const QString& message);
 // is then refused: the program writes no GIF). The whole input is read before
 // the output is written and the output replaces an existing file only once
 // complete, so the input may be the output. `warn` receives the warnings (an
-// input that is not 24-bit). Throws on any failure, with nothing written.
+// input that is not 24-bit). An output that is a symbolic link is followed,
+// or replaced by the result itself with `replaceLink` (the batch: nothing is
+// written outside its folder). Throws on any failure, with nothing written.
 void ProcessFile(const QString& input, const QString& output, std::optional<ImageFormat> format, int quality,
-                 const std::vector<Step>& steps, const std::function<void(const QString&)>& warn);
+                 const std::vector<Step>& steps, const std::function<void(const QString&)>& warn,
+                 bool replaceLink = false);
 
 // Runs `work`; a failure (a bad file, no memory) gives its French message in
 // `message` and false.

@@ -23,6 +23,9 @@ public:
     // never had a file; false when the save failed or was cancelled (a
     // failure has been shown).
     virtual bool SaveDocument(TDessin* document) = 0;
+    // True once the user chose to quit without saving: closing windows then
+    // asks nothing more.
+    virtual bool Quitting() const { return false; }
     // Puts the palettes back above a document window that was just shown or
     // raised: without a window manager nothing else keeps them on top.
     virtual void RaisePalettes() = 0;

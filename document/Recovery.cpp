@@ -220,6 +220,7 @@ void TRecovery::CopySlice()
         memory);
     const QByteArray description =
         QJsonDocument(QJsonObject{{QStringLiteral("fichier"), job.fileName},
+                                  {QStringLiteral("dossier"), QDir::currentPath()},
                                   {QStringLiteral("heure"), QDateTime::currentDateTime().toString(Qt::ISODateWithMs)},
                                   {QStringLiteral("largeur"), job.width},
                                   {QStringLiteral("hauteur"), job.height}})

@@ -21,6 +21,7 @@ struct TLeftCopy {
     QString image; // the copy, a 24-bit BMP file
     QString description; // the file that describes it
     QString fileName; // the image's own file; empty for a new image
+    QString caption; // a name that no longer says which file; empty otherwise
     QDateTime time; // when the copy was written
     QString problem; // why the description cannot be read; empty when it can
 };

@@ -28,6 +28,18 @@ void readDescription(TLeftCopy& copy)
         return;
     }
     copy.fileName = object.value(QStringLiteral("fichier")).toString();
+    // Earlier versions could record a name relative to the folder the program
+    // ran in. It is resolved against that folder when the description says
+    // which; otherwise it stays the caption and "Enregistrer" asks a name.
+    if (!copy.fileName.isEmpty() && QFileInfo(copy.fileName).isRelative()) {
+        const QString folder = object.value(QStringLiteral("dossier")).toString();
+        if (!folder.isEmpty() && QFileInfo(folder).isAbsolute()) {
+            copy.fileName = QDir::cleanPath(QDir(folder).absoluteFilePath(copy.fileName));
+        } else {
+            copy.caption = copy.fileName;
+            copy.fileName.clear();
+        }
+    }
     copy.time = QDateTime::fromString(object.value(QStringLiteral("heure")).toString(), Qt::ISODateWithMs);
     if (!QFileInfo(copy.image).isFile())
         copy.problem = QStringLiteral("la copie de l'image manque.");

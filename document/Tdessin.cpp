@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -54,11 +55,11 @@ TDessin::TDessin(QObject* owner) : QWidget(nullptr) { InitForm(owner); }
 TDessin::TDessin(QObject* owner, const QString& fileName) : QWidget(nullptr)
 {
     InitForm(owner);
-    setWindowTitle(fileName);
-    fileName_ = fileName;
+    fileName_ = fileName.isEmpty() ? fileName : QFileInfo(fileName).absoluteFilePath();
+    setWindowTitle(fileName_);
     // A file that cannot be read throws here, before the window is shown.
     bmp = std::make_unique<TBitmap>();
-    bmp->LoadFromFile(fileName);
+    bmp->LoadFromFile(fileName_);
     if (bmp->PixelFormat() != pf24bit)
         ShowMessageBox(QStringLiteral("L'image n'est au format 24 bits."), QStringLiteral("Erreur de format"), MB_OK);
     bmp->Canvas()->SetChangeNotifier([this](const QRect& rect) { Record(rect); });
@@ -266,7 +267,7 @@ void TDessin::closeEvent(QCloseEvent* event)
 {
     // Closing only hides the window; it stays the active document if it was.
     // Once hidden it may be out of reach, so changes are saved or dropped first.
-    if (!host_ || !IsModified()) {
+    if (!host_ || host_->Quitting() || !IsModified()) {
         event->accept();
         return;
     }

@@ -61,8 +61,11 @@ class TDessin : public QWidget {
 public:
     // The plain form, without image: the hidden instance made at start-up.
     explicit TDessin(QObject* owner);
-    // Opens an image file and shows the window, centred on the screen. Throws
-    // ERasterError when the file cannot be read; no window is left behind.
+    // Opens an image file and shows the window, centred on the screen. A
+    // relative name is made absolute from the current folder (links kept as
+    // named), so the caption and "Enregistrer" mean the same file wherever
+    // the program is later. Throws ERasterError when the file cannot be read;
+    // no window is left behind.
     TDessin(QObject* owner, const QString& fileName);
     // A blank white image of that size that becomes the active document at once;
     // the caller shows it.
@@ -164,18 +167,20 @@ public:
     void RecordChange(const std::function<void()>& change);
     // Changed since created, opened or last saved.
     bool IsModified();
-    // The image is now the saved one; `fileName` becomes the document's file
-    // when it has none yet.
-    void MarkSaved(const QString& fileName = QString());
+    // The image is now the saved one. With a name (a save under a new name),
+    // the file it was written to in `format` becomes the document's file and
+    // caption: the next "Enregistrer" writes that copy.
+    void MarkSaved(const QString& fileName = QString(), ImageFormat format = ImageFormat::Bmp);
     // The file the image came from or was first saved to; empty for a new
     // image never saved.
     const QString& FileName() const { return fileName_; }
     // "Ne pas enregistrer" when the window closes: the changes stay in the
     // image but no longer count as unsaved.
     void DropChanges();
-    // An image brought back from a recovery copy: its caption and file are
-    // `fileName` (a new image's caption when empty), and it counts as changed.
-    void MarkRecovered(const QString& fileName);
+    // An image brought back from a recovery copy: its file is `fileName`, its
+    // caption `caption` (the file when empty, a new image's caption when
+    // both are), and it counts as changed.
+    void MarkRecovered(const QString& fileName, const QString& caption = QString());
     // For the recovery copies: the history's state (0 before the first
     // change), whether it differs from the saved one, and whether a gesture
     // is under way. None of them ends a gesture.

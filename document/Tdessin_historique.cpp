@@ -66,10 +66,14 @@ bool TDessin::IsModified()
     return historique_->Modified();
 }
 
-void TDessin::MarkSaved(const QString& fileName)
+void TDessin::MarkSaved(const QString& fileName, ImageFormat format)
 {
-    if (fileName_.isEmpty())
+    if (!fileName.isEmpty()) {
         fileName_ = fileName;
+        setWindowTitle(fileName);
+        if (bmp)
+            bmp->WrittenAs(format);
+    }
     if (THistorique* historique = Historique()) {
         historique->EndGesture();
         historique->MarkSaved();
@@ -78,10 +82,10 @@ void TDessin::MarkSaved(const QString& fileName)
 
 void TDessin::DropChanges() { MarkSaved(); }
 
-void TDessin::MarkRecovered(const QString& fileName)
+void TDessin::MarkRecovered(const QString& fileName, const QString& caption)
 {
     fileName_ = fileName;
-    setWindowTitle(fileName.isEmpty() ? QStringLiteral("Dessin") : fileName);
+    setWindowTitle(!caption.isEmpty() ? caption : fileName.isEmpty() ? QStringLiteral("Dessin") : fileName);
     if (THistorique* historique = Historique())
         historique->MarkUnsaved();
 }

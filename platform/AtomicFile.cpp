@@ -49,7 +49,7 @@ QString FileErrorCause(int error)
     }
 }
 
-AtomicFile::AtomicFile(const QString& fileName, const QString& what) : what_(what)
+AtomicFile::AtomicFile(const QString& fileName, const QString& what, Links links) : what_(what)
 {
     // Follow links to the file they name, so that a link stays a link. A loop
     // is an error, never a reason to put a file in the link's place.
@@ -68,6 +68,9 @@ AtomicFile::AtomicFile(const QString& fileName, const QString& what) : what_(wha
             exists = true;
             break;
         }
+        if (links == Links::ReplaceLink)
+            break; // the rename puts the file in the link's place
+
         QByteArray link(PATH_MAX, Qt::Uninitialized);
         const ssize_t length = ::readlink(path.constData(), link.data(), size_t(link.size()));
         if (length < 0)

@@ -11,14 +11,18 @@
 // flush, close), then renames it over the target. Any failure on the way
 // removes the temporary file, leaves the target as it was, and throws
 // ERasterError naming the real cause ("disque plein", "fichier trop grand", ...).
-// A symbolic link is followed: its target is the file replaced. Destroying the
-// object without Commit() removes the temporary file.
+// A symbolic link is followed (its target is the file replaced) unless asked
+// otherwise. Destroying the object without Commit() removes the temporary file.
 class AtomicFile : public QIODevice {
 public:
+    // Follow: a link's target is replaced and the link stays (the editor's
+    // saves). ReplaceLink: the link itself is replaced by the new file, which
+    // never lands outside the link's folder (a batch's output folder).
+    enum class Links { Follow, ReplaceLink };
     // Checks the target and creates the temporary file; throws when the target
     // cannot be written (a folder, a device, read-only, a link loop, ...).
     // `what` starts every message, e.g. "Impossible d'enregistrer l'image dans « a.bmp »".
-    AtomicFile(const QString& fileName, const QString& what);
+    AtomicFile(const QString& fileName, const QString& what, Links links = Links::Follow);
     ~AtomicFile() override;
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;

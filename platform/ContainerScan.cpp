@@ -93,14 +93,25 @@ bool jpegComplete(ByteReader& in)
     }
 }
 
-// Chunks of length, type, data and check sum, up to the end chunk.
-bool pngComplete(ByteReader& in)
+// Chunks of length, type, data and check sum, up to the end chunk. An
+// animation's control chunk gives its number of frames first.
+bool pngComplete(ByteReader& in, TContainerContents* contents)
 {
     if (!in.Skip(8))
         return false;
     for (;;) {
         quint64 length = 0, type = 0;
-        if (!in.BigEndian(4, &length) || !in.BigEndian(4, &type) || length > 0x7FFFFFFF || !in.Skip(qint64(length) + 4))
+        if (!in.BigEndian(4, &length) || !in.BigEndian(4, &type) || length > 0x7FFFFFFF)
+            return false;
+        quint64 frames = 0;
+        if (type == 0x6163544C && length >= 4) { // "acTL"
+            if (!in.BigEndian(4, &frames))
+                return false;
+            length -= 4;
+            contents->moreFrames |= frames > 1;
+        }
+        contents->profile |= type == 0x69434350; // "iCCP"
+        if (!in.Skip(qint64(length) + 4))
             return false;
         if (type == 0x49454E44) // "IEND"
             return true;
@@ -163,7 +174,7 @@ QByteArray readAt(QIODevice& device, quint64 at, quint64 count)
 
 // The first directory whole, and every value and every strip or tile it
 // points at inside the file.
-bool tiffComplete(QIODevice& device, bool* moreFrames)
+bool tiffComplete(QIODevice& device, TContainerContents* contents)
 {
     const QByteArray header = readAt(device, 0, 8);
     if (header.size() != 8)
@@ -191,6 +202,7 @@ bool tiffComplete(QIODevice& device, bool* moreFrames)
         const quint64 type = number(entries, at + 2, 2);
         const quint64 values = number(entries, at + 4, 4);
         const int size = type < 13 ? kTypeSize[type] : 0;
+        contents->profile |= tag == 34675; // an ICC profile
         if (size == 0)
             continue; // an unknown type: the decoder ignores it
         const quint64 bytes = values * quint64(size);
@@ -205,7 +217,7 @@ bool tiffComplete(QIODevice& device, bool* moreFrames)
     }
     if (offsets.size() != lengths.size())
         return false;
-    *moreFrames = number(entries, int(count * 12), 4) != 0;
+    contents->moreFrames = number(entries, int(count * 12), 4) != 0;
     for (qsizetype i = 0; i < offsets.size(); ++i)
         if (offsets[i] > quint64(device.size()) || lengths[i] > quint64(device.size()) - offsets[i])
             return false;
@@ -214,21 +226,24 @@ bool tiffComplete(QIODevice& device, bool* moreFrames)
 
 } // namespace
 
-bool ContainerComplete(ImageFormat format, QIODevice& device, bool* moreFrames)
+bool ContainerComplete(ImageFormat format, QIODevice& device, TContainerContents* contents)
 {
-    *moreFrames = false;
+    *contents = {};
     if (!device.seek(0))
         return false;
     ByteReader in(device);
     switch (format) {
     case ImageFormat::Jpeg: return jpegComplete(in);
-    case ImageFormat::Png: return pngComplete(in);
-    case ImageFormat::Gif: return gifComplete(in, moreFrames);
-    case ImageFormat::Tiff: return tiffComplete(device, moreFrames);
+    case ImageFormat::Png: return pngComplete(in, contents);
+    case ImageFormat::Gif: return gifComplete(in, &contents->moreFrames);
+    case ImageFormat::Tiff: return tiffComplete(device, contents);
     case ImageFormat::Webp: {
-        // An extended header's flags say whether the file is an animation.
+        // An extended header's flags say whether the file is an animation and
+        // whether it holds a colour profile.
         const QByteArray head = readAt(device, 12, 9);
-        *moreFrames = head.startsWith("VP8X") && (quint8(head[8]) & 0x02);
+        const bool extended = head.startsWith("VP8X");
+        contents->moreFrames = extended && (quint8(head[8]) & 0x02);
+        contents->profile = extended && (quint8(head[8]) & 0x20);
         return true;
     }
     default: return true;

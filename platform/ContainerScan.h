@@ -10,6 +10,11 @@
 // directory points at lies inside the file. Qt's decoders would show some of
 // these files cut short as whole pictures, their missing part grey or black.
 // Whatever follows the end (some cameras append data) is not read. WebP and
-// BMP are checked by their own decoders: always true here. `moreFrames` tells
-// whether a GIF, TIFF or WebP holds more than its first picture.
-bool ContainerComplete(ImageFormat format, QIODevice& device, bool* moreFrames);
+// BMP are checked by their own decoders: always true here.
+struct TContainerContents {
+    // A GIF, an animated PNG, a TIFF or a WebP holds more than its first picture.
+    bool moreFrames = false;
+    // A PNG, TIFF or WebP embeds a colour profile (readable or not).
+    bool profile = false;
+};
+bool ContainerComplete(ImageFormat format, QIODevice& device, TContainerContents* contents);

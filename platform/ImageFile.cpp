@@ -8,11 +8,14 @@
 
 #include <QBuffer>
 #include <QColorSpace>
+#include <QColorTransform>
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <initializer_list>
@@ -191,8 +194,8 @@ ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& f
         return true;
     }();
     (void)limitSet;
-    bool moreFrames = false;
-    if (!ContainerComplete(format, device, &moreFrames))
+    TContainerContents contents;
+    if (!ContainerComplete(format, device, &contents))
         damaged(fileName);
     device.seek(0);
     const QByteArray head = device.peek(10);
@@ -224,16 +227,20 @@ ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& f
     // A GIF's frame may reach outside the size its header claims: the decoded
     // picture is checked again.
     refuseTooLarge(picture.size(), fileName);
-    const bool deeper = deep(picture.format());
-    if (picture.colorSpace().isValid() && picture.colorSpace() != QColorSpace::SRgb)
-        picture.convertToColorSpace(QColorSpace::SRgb);
-    bool transparent = false;
     ReadPicture result;
-    result.image = toBitmap(std::move(picture), &transparent);
+    result.lost.deepColour = deep(picture.format());
+    result.lost.moreImages = contents.moreFrames;
+    // The values stay as the file holds them; a profile other than sRGB is
+    // kept to be written back, one that cannot be read is left out, said.
+    const bool unreadableProfile = contents.profile && !picture.colorSpace().isValid();
+    if (!SameAsSrgb(picture.colorSpace()))
+        result.profile = picture.colorSpace();
+    picture.setColorSpace(QColorSpace());
+    result.image = toBitmap(std::move(picture), &result.lost.transparency);
     if (result.image.isNull())
         RefuseBmp(fileName, QStringLiteral("mémoire insuffisante."));
     result.format = format;
-    result.depth = moreFrames || deeper || transparent ? pfCustom : pf24bit;
+    result.depth = result.lost.Any() || unreadableProfile ? pfCustom : pf24bit;
     return result;
 }
 
@@ -295,9 +302,9 @@ ReadPicture DecodeImage(const QByteArray& bytes, const QString& fileName)
 QImage ToBitmapImage(const QImage& picture, bool* lost)
 {
     bool transparent = false;
+    // A picture from another program keeps its values, whatever colour space
+    // it names.
     QImage converted = picture;
-    if (converted.colorSpace().isValid() && converted.colorSpace() != QColorSpace::SRgb)
-        converted.convertToColorSpace(QColorSpace::SRgb);
     const bool deeper = deep(converted.format());
     converted = toBitmap(std::move(converted), &transparent);
     if (lost)
@@ -311,6 +318,48 @@ bool IsImageFileName(const QString& fileName)
     for (const char* ending : kEndings)
         if (fileName.endsWith(QLatin1String(ending), Qt::CaseInsensitive))
             return true;
+    return false;
+}
+
+bool SameAsSrgb(const QColorSpace& space)
+{
+    if (!space.isValid() || space == QColorSpace::SRgb)
+        return true;
+    // Greys, primaries and their mixes at a few levels, mapped to `target`:
+    // every channel within one level means the same colours.
+    const auto within = [&space](const QColorSpace& target) {
+        const QColorTransform transform = space.transformationToColorSpace(target);
+        for (int level = 0; level < 256; ++level)
+            for (const QRgb mask : {0xFFFFFFu, 0xFF0000u, 0x00FF00u, 0x0000FFu, 0xFFFF00u, 0x00FFFFu, 0xFF00FFu}) {
+                const QRgb colour = 0xFF000000u | (qRgb(level, level, level) & mask);
+                const QRgb mapped = transform.map(colour);
+                if (std::abs(qRed(mapped) - qRed(colour)) > 1 || std::abs(qGreen(mapped) - qGreen(colour)) > 1 ||
+                    std::abs(qBlue(mapped) - qBlue(colour)) > 1)
+                    return false;
+            }
+        return true;
+    };
+    if (within(QColorSpace::SRgb))
+        return true;
+    // A gAMA of 1/2.2 stands for sRGB in most tools' files; its curve differs
+    // from sRGB's by up to 9 levels, so only the primaries are compared.
+    if (space.transferFunction() == QColorSpace::TransferFunction::Gamma && std::abs(space.gamma() - 2.2f) <= 0.022f)
+        return within(QColorSpace(QColorSpace::Primaries::SRgb, QColorSpace::TransferFunction::Gamma, space.gamma()));
+    return false;
+}
+
+bool WrittenFormatForName(const QString& fileName, ImageFormat* format)
+{
+    static const std::pair<const char*, ImageFormat> kEndings[] = {
+        {".bmp", ImageFormat::Bmp},   {".png", ImageFormat::Png},   {".jpg", ImageFormat::Jpeg},
+        {".jpeg", ImageFormat::Jpeg}, {".webp", ImageFormat::Webp}, {".tif", ImageFormat::Tiff},
+        {".tiff", ImageFormat::Tiff},
+    };
+    for (const auto& [ending, named] : kEndings)
+        if (fileName.endsWith(QLatin1String(ending), Qt::CaseInsensitive)) {
+            *format = named;
+            return true;
+        }
     return false;
 }
 
@@ -328,22 +377,31 @@ ImageFormat FormatForName(const QString& fileName)
     return ImageFormat::Bmp;
 }
 
-void WriteImageFile(const QImage& image, const QString& fileName, ImageFormat format, int quality)
+void WriteImageFile(const QImage& image, const QString& fileName, ImageFormat format, int quality,
+                    const QColorSpace& profile, AtomicFile::Links links)
 {
     const QString what = QStringLiteral("Impossible d'enregistrer l'image dans « %1 »").arg(fileName);
     if (image.isNull())
         throw ERasterError(QStringLiteral("%1 : l'image est vide.").arg(what));
-    AtomicFile file(fileName, what);
+    AtomicFile file(fileName, what, links);
     if (format == ImageFormat::Bmp || format == ImageFormat::Gif) {
         WriteBmp24(file, image);
     } else {
+        // The profile rides on a second image over the same pixels: setting it
+        // on the caller's image would copy a photo's worth of memory.
+        QImage tagged = image;
+        if (profile.isValid()) {
+            tagged = QImage(const_cast<uchar*>(image.constBits()), image.width(), image.height(), image.bytesPerLine(),
+                            image.format());
+            tagged.setColorSpace(profile);
+        }
         QImageWriter writer(&file, qtName(format));
         if (format == ImageFormat::Jpeg || format == ImageFormat::Webp)
             writer.setQuality(quality);
         if (format == ImageFormat::Tiff)
             writer.setCompression(1); // LZW: lossless and smaller
         // A refusal by the encoder itself, not by the disk, is said so.
-        if (!writer.write(image) && file.WriteError() == 0)
+        if (!writer.write(tagged) && file.WriteError() == 0)
             throw ERasterError(QStringLiteral("%1 : l'encodage a échoué.").arg(what));
     }
     file.Commit();

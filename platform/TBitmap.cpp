@@ -95,6 +95,14 @@ void TBitmap::LoadFromFile(const QString& fileName)
     Adopt(std::move(picture.image), w, h);
     pixelFormat_ = picture.depth;
     fileFormat_ = picture.format;
+    fileLosses_ = picture.lost;
+    profile_ = picture.profile;
+}
+
+void TBitmap::WrittenAs(ImageFormat format)
+{
+    fileFormat_ = format;
+    fileLosses_ = {};
 }
 
 void TBitmap::SetImage(const QImage& image, TPixelFormat format)
@@ -126,13 +134,17 @@ void TBitmap::Assign(const TBitmap& other)
     Adopt(std::move(copy), other.width_, other.height_);
     pixelFormat_ = other.pixelFormat_;
     fileFormat_ = other.fileFormat_;
+    fileLosses_ = other.fileLosses_;
+    profile_ = other.profile_;
 }
 
 void TBitmap::SaveToFile(const QString& fileName) const { SaveToFile(fileName, ImageFormat::Bmp, kDefaultQuality); }
 
-void TBitmap::SaveToFile(const QString& fileName, ImageFormat format, int quality) const
+void TBitmap::SaveToFile(const QString& fileName, ImageFormat format, int quality, bool replaceLink) const
 {
     // Written to a temporary file, synced, then renamed: a failed save never
     // leaves a half-written image behind.
-    WriteImageFile(image_, fileName, format, quality);
+    // The colour profile read with the image goes back into the file.
+    WriteImageFile(image_, fileName, format, quality, profile_,
+                   replaceLink ? AtomicFile::Links::ReplaceLink : AtomicFile::Links::Follow);
 }

@@ -3,6 +3,7 @@
 #include "platform/Precision.h"
 #include "platform/TColor.h"
 
+#include <QColorSpace>
 #include <QImage>
 #include <QString>
 #include <cstdint>
@@ -29,6 +30,15 @@ enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit,
 // always a 24-bit image; BMP goes through the program's own decoder and
 // writer, the others through Qt's image plugins (see ImageFile.h).
 enum class ImageFormat { Bmp, Png, Jpeg, Gif, Webp, Tiff };
+
+// What a file held that the 24-bit image cannot keep; writing the image over
+// that file would lose it.
+struct TFileLosses {
+    bool transparency = false;
+    bool deepColour = false; // more than 8 bits a channel
+    bool moreImages = false; // further frames or pages
+    bool Any() const { return transparency || deepColour || moreImages; }
+};
 
 // The largest bitmap the program accepts: each side at most 32767 pixels and at
 // most 1 GiB of pixel rows.
@@ -103,10 +113,18 @@ public:
     // Writes an uncompressed 24-bit BMP. Throws ERasterError when the file cannot
     // be written; an existing file is then left as it was.
     void SaveToFile(const QString& fileName) const;
-    // The same in another format (see ImageFile.h); `quality` for JPEG and WebP.
-    void SaveToFile(const QString& fileName, ImageFormat format, int quality) const;
+    // The same in another format (see ImageFile.h); `quality` for JPEG and
+    // WebP. A symbolic link is followed, or replaced with `replaceLink`.
+    void SaveToFile(const QString& fileName, ImageFormat format, int quality, bool replaceLink = false) const;
     // The format of the file last loaded (BMP for an image made otherwise).
     ImageFormat FileFormat() const { return fileFormat_; }
+    // What that file held that the image does not keep (nothing once it is
+    // written over), and its colour profile when not sRGB (written back).
+    const TFileLosses& FileLosses() const { return fileLosses_; }
+    const QColorSpace& Profile() const { return profile_; }
+    // The image now stands for a file it was written to in `format`: that
+    // file holds nothing more than the image.
+    void WrittenAs(ImageFormat format);
 
     // Copies size, format and pixels of another bitmap.
     void Assign(const TBitmap& other);
@@ -125,6 +143,8 @@ private:
     qsizetype bytesPerLine_ = 0;
     TPixelFormat pixelFormat_ = pfDevice;
     ImageFormat fileFormat_ = ImageFormat::Bmp;
+    TFileLosses fileLosses_;
+    QColorSpace profile_;
     std::unique_ptr<TCanvas> canvas_;
     TRowWatcher* watcher_ = nullptr;
 };

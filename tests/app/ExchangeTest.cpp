@@ -11,6 +11,7 @@
 #include "support/PictureFiles.h"
 
 #include <QClipboard>
+#include <QColorSpace>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -91,10 +92,14 @@ TEST_F(ExchangeTest, SaveAsNamesTheFileAfterTheChosenTypeAndWritesThatFormat)
         {"photo", bitmap, "photo.bmp", ImageFormat::Bmp},
         {"photo.BMP", bitmap, "photo.BMP.bmp", ImageFormat::Bmp},
         {"photo.bmp.old", bitmap, "photo.bmp.old", ImageFormat::Bmp},
-        {"photo.png", bitmap, "photo.png.bmp", ImageFormat::Bmp},
+        // A typed ending the program writes wins over the selected entry.
+        {"photo.png", bitmap, "photo.png", ImageFormat::Png},
+        {"copie.JPEG", bitmap, "copie.JPEG", ImageFormat::Jpeg},
         {"photo", png, "photo.png", ImageFormat::Png},
         {"photo.PNG", png, "photo.PNG", ImageFormat::Png},
-        {"photo.bmp", png, "photo.bmp.png", ImageFormat::Png},
+        {"photo.bmp", png, "photo.bmp", ImageFormat::Bmp},
+        {"photo.Tif", png, "photo.Tif", ImageFormat::Tiff},
+        {"anim.gif", png, "anim.gif.png", ImageFormat::Png},
         {"vacances", jpeg, "vacances.jpg", ImageFormat::Jpeg},
         {"vacances.jpeg", jpeg, "vacances.jpeg", ImageFormat::Jpeg},
         {"vacances.JPG", jpeg, "vacances.JPG", ImageFormat::Jpeg},
@@ -114,11 +119,20 @@ TEST_F(ExchangeTest, SaveAsNamesTheFileAfterTheChosenTypeAndWritesThatFormat)
         TBitmap back;
         back.LoadFromFile(written);
         EXPECT_EQ(back.FileFormat(), c.format);
+        // The copy becomes the document.
+        EXPECT_EQ(document->windowTitle(), written);
         QFile::remove(written);
     }
-    // The caption stays the opened file's path.
-    EXPECT_EQ(document->windowTitle(), source);
     EXPECT_TRUE(messages.messages.empty());
+    // The next dialog proposes the document's name as it is, never with a
+    // second ending.
+    QString proposed;
+    testgui::WhenModal([&](QWidget* modal) {
+        proposed = static_cast<QFileDialog*>(modal)->selectedFiles().value(0);
+        static_cast<QDialog*>(modal)->reject();
+    });
+    frm_main->Enregistrersous1Click(nullptr);
+    EXPECT_EQ(proposed, dir + "/scan.tiff");
 }
 
 TEST_F(ExchangeTest, EnregistrerWritesTheFormatTheNameEndsWith)
@@ -192,6 +206,18 @@ TEST_F(ExchangeTest, CopyAndPasteGoThroughTheClipboardWithinTheSelection)
     EXPECT_TRUE(pasted->FileName().isEmpty());
     EXPECT_TRUE(pasted->IsModified());
     EXPECT_EQ(asImage(*pasted->GetBmp()), QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_BGR888));
+
+    // A picture from another program keeps its values, whatever colour space
+    // it names (a gamma of 2.2 would turn #123456 into #0a3155).
+    QImage tagged(4, 4, QImage::Format_RGB32);
+    tagged.fill(qRgb(0x12, 0x34, 0x56));
+    tagged.setColorSpace(QColorSpace(QColorSpace::Primaries::SRgb, QColorSpace::TransferFunction::Gamma, 2.2f));
+    QGuiApplication::clipboard()->setImage(tagged);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 12; ++x)
+            target->GetSelection()->GetRows()[y][x] = 1;
+    QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(testimg::At(*target->GetBmp(), 1, 1), RGBColor(0x12, 0x34, 0x56));
 
     // A clipboard without an image does nothing.
     QGuiApplication::clipboard()->setText(QStringLiteral("du texte"));

@@ -3,10 +3,14 @@
 #include "dialogs/Form_nouveau.h"
 #include "dialogs/HelpWindow.h"
 #include "document/Tdessin.h"
+#include "filters/Tfiltre.h"
+#include "platform/ImageFile.h"
 #include "support/FileLimits.h"
 #include "support/FormsFixture.h"
 #include "support/Images.h"
+#include "support/PictureFiles.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -106,28 +110,64 @@ TEST_F(FileCommandsTest, NewCreatesAWhiteDocumentOfTheTypedSize)
         messages.messages[0].text.startsWith(QStringLiteral("Impossible de créer une image de 40000 x 10 pixels")));
 }
 
-TEST_F(FileCommandsTest, SaveAsAppendsTheExtensionOnlyWhenTheNameLacksIt)
+TEST_F(FileCommandsTest, SaveAsMakesTheCopyTheDocument)
 {
+    const QString original = dir + "/photo.png";
+    testimg::Noise(5, 4, 3)->SaveToFile(original, ImageFormat::Png, kDefaultQuality);
+    const QByteArray kept = testimg::ReadFile(original);
+    Open(original);
+    TDessin* document = frm_main->ActiveDessin();
+    ASSERT_NE(document, nullptr);
+    document->GetBmp()->Canvas()->SetPixels(1, 1, 0x0000FF);
+    SaveAs(dir + "/photo-copie.png");
+    EXPECT_EQ(document->windowTitle(), dir + "/photo-copie.png");
+    EXPECT_FALSE(document->IsModified());
+
+    // The second change goes to the copy; the original keeps every byte.
+    document->RunCommand(commands::Find(commands::CommandId::Negatif));
+    frm_fe->btn_save->click();
+    EXPECT_EQ(testimg::ReadFile(original), kept);
+    TBitmap copy;
+    copy.LoadFromFile(dir + "/photo-copie.png");
+    EXPECT_TRUE(testimg::SameBytes(copy, *document->GetBmp()));
+
+    // A save as that fails (a missing folder) keeps the caption and the file.
+    SaveAs(dir + "/absent/x.png");
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(document->windowTitle(), dir + "/photo-copie.png");
+    EXPECT_EQ(document->FileName(), dir + "/photo-copie.png");
+
+    // A new image's first save as names it too; "Dessin" is never written.
     New("3", "2");
-    SaveAs(dir + "/photo");
-    SaveAs(dir + "/photo.BMP");
-    SaveAs(dir + "/photo.bmp.old");
-    EXPECT_TRUE(exists(dir + "/photo.bmp"));
-    EXPECT_TRUE(exists(dir + "/photo.BMP.bmp"));
-    EXPECT_TRUE(exists(dir + "/photo.bmp.old"));
-    EXPECT_FALSE(exists(dir + "/photo.BMP"));
-    // The caption stays; save writes the file the new image was first saved
-    // to, never a file named "Dessin" in the current folder.
-    EXPECT_EQ(frm_main->ActiveDessin()->windowTitle(), QStringLiteral("Dessin"));
+    SaveAs(dir + "/neuve");
+    EXPECT_EQ(frm_main->ActiveDessin()->windowTitle(), dir + "/neuve.bmp");
     frm_main->ActiveDessin()->close();
-    QFile::remove(dir + "/photo.bmp");
+    QFile::remove(dir + "/neuve.bmp");
     frm_fe->btn_save->click();
     EXPECT_FALSE(exists(dir + "/Dessin"));
-    EXPECT_TRUE(exists(dir + "/photo.bmp"));
+    EXPECT_TRUE(exists(dir + "/neuve.bmp"));
     EXPECT_TRUE(frm_main->ActiveDessin()->isVisible());
+}
+
+TEST_F(FileCommandsTest, AFileNamedRelativelyIsKnownByItsAbsolutePath)
+{
+    testimg::Noise(4, 3, 5)->SaveToFile(dir + "/rel.bmp");
+    ASSERT_TRUE(QDir(dir).mkdir("ailleurs"));
+    ASSERT_TRUE(QDir::setCurrent(dir));
+    frm_main->OpenFiles({QStringLiteral("./rel.bmp")});
+    ASSERT_TRUE(QDir::setCurrent(dir + "/ailleurs"));
+    TDessin* document = frm_main->ActiveDessin();
+    ASSERT_NE(document, nullptr);
+    const QString absolute = QFileInfo(dir + "/rel.bmp").absoluteFilePath();
+    EXPECT_EQ(document->windowTitle(), absolute);
+    EXPECT_EQ(document->FileName(), absolute);
+    // Saved from another current folder, the file opened is the one written.
+    document->RunCommand(commands::Find(commands::CommandId::Negatif));
+    frm_fe->btn_save->click();
     TBitmap reread;
-    reread.LoadFromFile(dir + "/photo.bmp");
-    EXPECT_TRUE(testimg::SameBytes(reread, *frm_main->ActiveDessin()->GetBmp()));
+    reread.LoadFromFile(absolute);
+    EXPECT_TRUE(testimg::SameBytes(reread, *document->GetBmp()));
+    EXPECT_TRUE(QDir(dir + "/ailleurs").isEmpty());
 }
 
 TEST_F(FileCommandsTest, SaveWritesToTheOpenedFileAndNothingWithoutADocument)
@@ -143,7 +183,6 @@ TEST_F(FileCommandsTest, SaveWritesToTheOpenedFileAndNothingWithoutADocument)
     ASSERT_NE(document, nullptr);
     EXPECT_EQ(document->windowTitle(), path);
     document->GetBmp()->Canvas()->SetPixels(1, 1, 0x0000FF);
-    SaveAs(dir + "/copy.bmp");
     frm_fe->btn_save->click();
     TBitmap reread;
     reread.LoadFromFile(path);
@@ -322,4 +361,103 @@ TEST_F(FileCommandsTest, ASaveCutAtAnyByteShowsWhyAndKeepsTheFileOnDisk)
     EXPECT_EQ(HiddenFiles(dir), QStringList());
     QTest::mouseClick(frm_fe->btn_save, Qt::LeftButton);
     EXPECT_EQ(testimg::ReadFile(path), opened);
+}
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+TEST_F(FileCommandsTest, EnregistrerAsksBeforeLosingWhatTheFileHeld)
+{
+    QImage half(4, 3, QImage::Format_ARGB32);
+    half.fill(qRgba(200, 100, 50, 128));
+    QImage deep(4, 3, QImage::Format_RGBX64);
+    deep.fill(QColor::fromRgba64(1000, 2000, 3000));
+    const QByteArray opaque = picturefile::Encode(testimg::Noise(4, 3, 7)->Image(), "png");
+    const QByteArray twoFrames = picturefile::WithPngChunk(opaque, "acTL", QByteArray::fromHex("0000000200000000"));
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        const char* question;
+    };
+    const Case cases[] = {
+        {"t.png", picturefile::Encode(half, "png"), "« t.png » contient de la transparence qui sera perdue."},
+        {"d.png", picturefile::Encode(deep, "png"),
+         "« d.png » contient des couleurs sur plus de 8 bits qui seront perdues."},
+        {"a.png", twoFrames, "« a.png » contient d'autres images qui seront perdues."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir + "/" + c.name;
+        writeFile(path, c.bytes);
+        auto* document = new TDessin(frm_main, path);
+        messages.messages.clear(); // the "24 bits" warning at open
+        document->InverseColor();
+        QStringList asked;
+        QString preferred;
+        const auto save = [&](const QString& answer, std::function<void(QWidget*)> then = nullptr) {
+            testgui::WhenModal(
+                [&, answer, then](QWidget* modal) {
+                    auto* box = qobject_cast<QMessageBox*>(modal);
+                    ASSERT_NE(box, nullptr);
+                    asked << box->text();
+                    preferred = box->defaultButton()->text();
+                    if (then)
+                        testgui::WhenModal(then);
+                    for (QAbstractButton* button : box->buttons())
+                        if (button->text() == answer)
+                            button->click();
+                },
+                1000);
+            frm_main->Enregistrer1Click(nullptr);
+            testgui::CancelModalActions();
+        };
+        save("Annuler");
+        ASSERT_EQ(asked, QStringList{QString::fromUtf8(c.question)});
+        EXPECT_EQ(preferred, QStringLiteral("Enregistrer sous..."));
+        save("Enregistrer sous...", [](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+        EXPECT_EQ(asked.size(), 2);
+        EXPECT_EQ(testimg::ReadFile(path), c.bytes);
+        EXPECT_TRUE(document->IsModified());
+
+        save("Enregistrer quand même");
+        EXPECT_FALSE(document->IsModified());
+        TBitmap reread;
+        reread.LoadFromFile(path);
+        EXPECT_TRUE(testimg::SameBytes(reread, *document->GetBmp()));
+        // Answered once: the next save asks nothing.
+        document->InverseColor();
+        save("Annuler");
+        EXPECT_EQ(asked.size(), 3);
+        EXPECT_FALSE(document->IsModified());
+        document->close();
+    }
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(FileCommandsTest, EnregistrerOnAGifAsksANameAndNeverWritesIt)
+{
+    const QString path = dir + "/anim.gif";
+    writeFile(path, picturefile::Gif(1));
+    auto* document = new TDessin(frm_main, path);
+    document->InverseColor();
+    QString proposed;
+    testgui::WhenModal([&](QWidget* modal) {
+        proposed = static_cast<QFileDialog*>(modal)->selectedFiles().value(0);
+        typeAndAccept(modal, dir + "/anim.png");
+    });
+    frm_main->Enregistrer1Click(nullptr);
+    EXPECT_EQ(proposed, dir + "/anim");
+    EXPECT_EQ(testimg::ReadFile(path), picturefile::Gif(1));
+    EXPECT_EQ(document->FileName(), dir + "/anim.png");
+    TBitmap reread;
+    reread.LoadFromFile(dir + "/anim.png");
+    EXPECT_EQ(reread.FileFormat(), ImageFormat::Png);
 }

@@ -244,3 +244,40 @@ TEST_F(RecoveryTest, AFolderThatCannotBeWrittenWarnsOnceAndTheProgramGoesOn)
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_TRUE(messages.messages[0].text.startsWith(QStringLiteral("Les copies de récupération ne peuvent pas")));
 }
+
+// Descriptions written by earlier versions may hold a name relative to the
+// folder the program ran in: resolved against that folder when the
+// description says which, otherwise shown as it was, "Enregistrer" asking a name.
+TEST_F(RecoveryTest, ARelativeNameIsResolvedOrLeadsToANameBeingAsked)
+{
+    struct Case {
+        const char* name;
+        QByteArray json; // the description's fields besides the time
+        QString caption;
+        QString fileName;
+    };
+    const Case cases[] = {
+        {"with its folder", "\"fichier\": \"photo.bmp\", \"dossier\": \"" + dir.toUtf8() + "\"", file, file},
+        {"without its folder", "\"fichier\": \"photo.bmp\"", QStringLiteral("photo.bmp"), QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LeaveCopy();
+        const QStringList sessions = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        ASSERT_EQ(sessions.size(), 1);
+        QFile description(folder + "/" + sessions[0] + "/image-1.json");
+        ASSERT_TRUE(description.open(QIODevice::WriteOnly));
+        description.write("{" + c.json + ", \"heure\": \"2026-12-01T10:00:00.000\"}");
+        description.close();
+
+        TRecovery recovery(folder);
+        Offer(recovery, QStringLiteral("Récupérer"));
+        TDessin* restored = WindowTitled(c.caption);
+        ASSERT_NE(restored, nullptr);
+        EXPECT_EQ(restored->FileName(), c.fileName);
+        EXPECT_TRUE(restored->IsModified());
+        recovery.EndNormally();
+        restored->DropChanges();
+        restored->close();
+    }
+}

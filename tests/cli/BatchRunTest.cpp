@@ -15,6 +15,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
 #include <pty.h>
 #include <unistd.h>
@@ -46,9 +47,10 @@ QStringList entries(const QString& folder, QDir::Filters filters = QDir::Files)
 
 } // namespace
 
-// SIGTERM once the first output is there: no file is started after it, the
-// files in hand are finished, and every output left is complete.
-TEST(CliBatchRun, SigtermLeavesOnlyCompleteOutputs)
+// SIGTERM or SIGHUP (the terminal gone) once the first output is there: no
+// file is started after it, the files in hand are finished, and every output
+// left is complete.
+TEST(CliBatchRun, SigtermOrSighupLeavesOnlyCompleteOutputs)
 {
     QString in;
     const QStringList inputs = copies(40, 1500, 1000, &in);
@@ -56,34 +58,62 @@ TEST(CliBatchRun, SigtermLeavesOnlyCompleteOutputs)
     ASSERT_EQ(clirun::Run({inputs[0], expected, "flou"}).exitCode, 0);
     const QByteArray expectedBytes = clirun::Bytes(expected);
 
+    for (const auto& [signal, code] : {std::pair{SIGTERM, 143}, std::pair{SIGHUP, 129}}) {
+        SCOPED_TRACE(signal);
+        const QString out = testimg::TempDir();
+        QProcess process;
+        process.setProgram(program());
+        process.setArguments(QStringList{"--dossier", out, "--taches", "2"} + inputs + QStringList{"--", "flou"});
+        process.start();
+        ASSERT_TRUE(process.waitForStarted(30000));
+        QElapsedTimer timer;
+        timer.start();
+        while (entries(out).isEmpty() && process.state() == QProcess::Running && timer.elapsed() < 60000)
+            QThread::msleep(2);
+        ::kill(pid_t(process.processId()), signal);
+        ASSERT_TRUE(process.waitForFinished(60000));
+
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), code);
+        const QStringList written = entries(out);
+        EXPECT_GE(written.size(), 1);
+        EXPECT_LT(written.size(), 40);
+        EXPECT_EQ(entries(out, QDir::AllEntries | QDir::Hidden | QDir::System), written) << "a temporary file is left";
+        for (const QString& name : written)
+            EXPECT_TRUE(clirun::Bytes(out + "/" + name) == expectedBytes) << name.toStdString();
+        const qsizetype left = 40 - written.size();
+        EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()),
+                  QStringLiteral("velmora-cli : interrompu : %1 image%2 traitée%2, %3 non traitée%4.\n")
+                      .arg(written.size())
+                      .arg(written.size() > 1 ? "s" : "")
+                      .arg(left)
+                      .arg(left > 1 ? "s" : ""));
+    }
+}
+
+// An error output read by a program that has gone (`2>&1 | head`): the
+// batch's messages fail to be written, and it goes on to the end.
+TEST(CliBatchRun, AClosedErrorOutputStopsNothing)
+{
+    QString in;
+    QStringList inputs = copies(6, 300, 200, &in);
+    const QString text = in + "/notes.bmp";
+    QFile(text).open(QIODevice::WriteOnly); // fails: its message goes to the closed pipe
+    inputs.insert(1, text);
     const QString out = testimg::TempDir();
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    ::close(pipeEnds[0]);
     QProcess process;
     process.setProgram(program());
-    process.setArguments(QStringList{"--dossier", out, "--taches", "2"} + inputs + QStringList{"--", "flou"});
+    process.setArguments(QStringList{"--dossier", out, "--taches", "2"} + inputs + QStringList{"--", "negatif"});
+    process.setChildProcessModifier([writer = pipeEnds[1]] { ::dup2(writer, STDERR_FILENO); });
     process.start();
-    ASSERT_TRUE(process.waitForStarted(30000));
-    QElapsedTimer timer;
-    timer.start();
-    while (entries(out).isEmpty() && process.state() == QProcess::Running && timer.elapsed() < 60000)
-        QThread::msleep(2);
-    process.terminate(); // SIGTERM
     ASSERT_TRUE(process.waitForFinished(60000));
-
+    ::close(pipeEnds[1]);
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process.exitCode(), 143);
-    const QStringList written = entries(out);
-    EXPECT_GE(written.size(), 1);
-    EXPECT_LT(written.size(), 40);
-    EXPECT_EQ(entries(out, QDir::AllEntries | QDir::Hidden | QDir::System), written) << "a temporary file is left";
-    for (const QString& name : written)
-        EXPECT_TRUE(clirun::Bytes(out + "/" + name) == expectedBytes) << name.toStdString();
-    const qsizetype left = 40 - written.size();
-    EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()),
-              QStringLiteral("velmora-cli : interrompu : %1 image%2 traitée%2, %3 non traitée%4.\n")
-                  .arg(written.size())
-                  .arg(written.size() > 1 ? "s" : "")
-                  .arg(left)
-                  .arg(left > 1 ? "s" : ""));
+    EXPECT_EQ(process.exitCode(), 1); // one input failed
+    EXPECT_EQ(entries(out, QDir::AllEntries | QDir::Hidden | QDir::System).size(), 6);
 }
 
 // On a terminal: one line rewritten in place, taken away at the end, then the

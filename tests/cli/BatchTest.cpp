@@ -251,3 +251,26 @@ TEST(CliBatch, BadCommandLinesTouchNoFile)
         EXPECT_TRUE(snapshot(inputs.folder) == before);
     }
 }
+
+// A symbolic link found in the output folder is replaced by the result itself:
+// the file it pointed at, outside the folder, is never written.
+TEST(CliBatch, ALinkInTheOutputFolderIsReplacedNotFollowed)
+{
+    const Inputs inputs;
+    const QString outside = testimg::TempDir() + "/precieux.bmp";
+    testimg::Noise(5, 5, 9)->SaveToFile(outside);
+    const QByteArray kept = clirun::Bytes(outside);
+    const QString out = testimg::TempDir();
+    ASSERT_EQ(::symlink(QFile::encodeName(outside).constData(), QFile::encodeName(out + "/a.bmp").constData()), 0);
+
+    const clirun::Result batch = clirun::Run(batchArguments(out, {}, inputs.paths, {"negatif"}));
+    EXPECT_EQ(batch.exitCode, 0) << batch.err.toStdString();
+    EXPECT_EQ(clirun::Bytes(outside), kept);
+    const QFileInfo written(out + "/a.bmp");
+    EXPECT_FALSE(written.isSymLink());
+    EXPECT_TRUE(written.isFile());
+    const QString single = testimg::TempDir() + "/a.bmp";
+    ASSERT_EQ(clirun::Run({inputs.paths[0], single, "negatif"}).exitCode, 0);
+    EXPECT_EQ(clirun::Bytes(out + "/a.bmp"), clirun::Bytes(single));
+    EXPECT_EQ(snapshot(out).size(), 3);
+}

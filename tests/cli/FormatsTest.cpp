@@ -5,6 +5,7 @@
 #include "support/Images.h"
 #include "support/PictureFiles.h"
 
+#include <QFile>
 #include <QImage>
 #include <gtest/gtest.h>
 
@@ -26,13 +27,25 @@ TEST(CliFormats, TheOutputNameChoosesTheFormatAndTheInputIsKnownByItsBytes)
     };
     for (const Case& c : {Case{"s.png", "\x89PNG"}, Case{"s.JPG", "\xFF\xD8\xFF"}, Case{"s.jpeg", "\xFF\xD8\xFF"},
                           Case{"s.webp", "RIFF"}, Case{"s.tif", "II*"}, Case{"s.TIFF", "II*"}, Case{"s.bmp", "BM"},
-                          Case{"s.gif", "BM"}, Case{"sortie", "BM"}}) {
+                          Case{"sortie", "BM"}}) {
         SCOPED_TRACE(c.output);
         const auto result = clirun::Run({input, dir + "/" + c.output, "negatif"});
         EXPECT_EQ(result.exitCode, 0) << result.err.data();
         EXPECT_TRUE(result.err.isEmpty()) << result.err.data();
         EXPECT_TRUE(clirun::Bytes(dir + "/" + c.output).startsWith(c.magic));
     }
+    // A GIF name is refused before anything is read: an animation given as
+    // its own output stays as it was.
+    const QString anim = testimg::WriteFile(picturefile::Gif(3), "anim.gif");
+    for (const QStringList& arguments : {QStringList{anim, anim}, QStringList{input, dir + "/out.GIF", "negatif"}}) {
+        const auto result = clirun::Run(arguments);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_TRUE(
+            result.err.startsWith("velmora-cli n'écrit pas de GIF : choisissez .png, .webp, .tif, .jpg ou .bmp."))
+            << result.err.data();
+    }
+    EXPECT_EQ(clirun::Bytes(anim), picturefile::Gif(3));
+    EXPECT_FALSE(QFile::exists(dir + "/out.GIF"));
     // Lossless outputs read back as the negative of the input, exactly.
     for (const char* name : {"s.png", "s.tif", "s.bmp"}) {
         const auto back = clirun::Load(dir + "/" + name);

@@ -9,6 +9,8 @@
 #include "support/FormsFixture.h"
 #include "support/Images.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -279,6 +281,14 @@ protected:
             500);
         return frm_main->close();
     }
+    // The document windows shown.
+    static int OpenDocuments()
+    {
+        int shown = 0;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            shown += qobject_cast<TDessin*>(window) && window->isVisible();
+        return shown;
+    }
     void SaveAs(const QString& name)
     {
         testgui::WhenModal([name](QWidget* modal) {
@@ -356,7 +366,7 @@ TEST_F(QuitAndSave, EnregistrerOnANewImageAsksForAName)
     EXPECT_FALSE(QFile::exists(dir + QStringLiteral("/Dessin")));
     ASSERT_TRUE(QFile::exists(dir + QStringLiteral("/premier.bmp")));
     EXPECT_FALSE(d->IsModified());
-    EXPECT_EQ(d->windowTitle(), QStringLiteral("Dessin"));
+    EXPECT_EQ(d->windowTitle(), dir + QStringLiteral("/premier.bmp"));
 
     // Once named, "Enregistrer" writes that file without asking.
     d->Mirror();
@@ -374,4 +384,41 @@ TEST_F(QuitAndSave, EnregistrerOnANewImageAsksForAName)
     TBitmap back;
     back.LoadFromFile(dir + QStringLiteral("/premier.bmp"));
     EXPECT_TRUE(testimg::SameBytes(back, *opened->GetBmp()));
+}
+
+TEST_F(QuitAndSave, QuittingWithoutSavingAsksOnceAndEndsTheProgram)
+{
+    for (int i = 0; i < 2; ++i) {
+        auto* d = new TDessin(frm_main, 20, 10);
+        d->show();
+        d->InverseColor();
+    }
+    // "Revenir": nothing closes.
+    QString asked;
+    EXPECT_FALSE(Close(QStringLiteral("Revenir"), &asked));
+    EXPECT_EQ(OpenDocuments(), 2);
+
+    // "Quitter sans enregistrer" while the event loop runs, as in the program:
+    // the windows Qt closes on the way out ask nothing more.
+    QStringList questions;
+    testgui::WhenModal([&questions](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        questions << box->text();
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == QStringLiteral("Quitter sans enregistrer"))
+                button->click();
+        // Any further question is answered, and counted.
+        testgui::WhenModal(
+            [&questions](QWidget* next) {
+                questions << static_cast<QMessageBox*>(next)->text();
+                static_cast<QMessageBox*>(next)->reject();
+            },
+            1000);
+    });
+    QTimer::singleShot(0, frm_main, [] { frm_main->close(); });
+    QTimer::singleShot(5000, frm_main, [] { QCoreApplication::exit(1); }); // a program that does not end
+    EXPECT_EQ(QApplication::exec(), 0);
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions[0].startsWith(QStringLiteral("2 images ne sont pas enregistrées.")));
 }

@@ -113,6 +113,9 @@ TEST(ImageFormats, TheWarningComesExactlyWhenSomethingIsLost)
         {"opaque PNG with alpha", picturefile::Encode(opaqueAlpha, "png"), pf24bit},
         {"one half-transparent pixel", picturefile::Encode(halfAlpha, "png"), pfCustom},
         {"16-bit PNG", picturefile::Encode(deep, "png"), pfCustom},
+        {"two-frame PNG",
+         picturefile::WithPngChunk(picturefile::Encode(grey, "png"), "acTL", QByteArray::fromHex("0000000200000000")),
+         pfCustom},
         {"JPEG", picturefile::Encode(noise(5, 3, QImage::Format_RGB32), "jpeg", 90), pf24bit},
         {"one-frame GIF", picturefile::Gif(1), pf24bit},
         {"two-frame GIF", picturefile::Gif(2), pfCustom},
@@ -211,15 +214,96 @@ TEST(ImageFormats, AFileIsKnownByItsBytesAndRefusedWhenCutShort)
     }
 }
 
-TEST(ImageFormats, AnEmbeddedColourProfileIsConvertedToSrgb)
+// The values stored in the file are the image's, whatever colour space the
+// file names; a profile that is not sRGB is kept and written back.
+TEST(ImageFormats, PixelsAreTheFilesValuesAndAnotherProfileIsWrittenBack)
 {
-    QImage picture(4, 4, QImage::Format_RGB32);
-    picture.fill(qRgb(200, 100, 50));
-    picture.setColorSpace(QColorSpace::AdobeRgb);
-    const QRgb expected = picture.convertedToColorSpace(QColorSpace::SRgb).pixel(0, 0);
-    ASSERT_NE(expected, qRgb(200, 100, 50));
-    const Loaded loaded = load(picturefile::Encode(picture, "png"));
-    ASSERT_TRUE(loaded.bitmap) << loaded.error.toStdString();
-    EXPECT_EQ(testimg::At(*loaded.bitmap, 1, 1), RGBColor(qRed(expected), qGreen(expected), qBlue(expected)));
-    EXPECT_EQ(loaded.bitmap->PixelFormat(), pf24bit);
+    const QImage picture = noise(7, 5, QImage::Format_RGB32);
+    const QByteArray plain = picturefile::Encode(picture, "png");
+    const auto u32 = [](quint32 v) { return QByteArray::fromHex(QByteArray::number(v, 16).rightJustified(8, '0')); };
+    QByteArray chrm; // the sRGB chromaticities, as most tools write them
+    for (const quint32 v : {31270u, 32900u, 64000u, 33000u, 30000u, 60000u, 15000u, 6000u})
+        chrm += u32(v);
+    const auto tagged = [&picture](const QColorSpace& space) {
+        QImage copy = picture;
+        copy.setColorSpace(space);
+        return picturefile::Encode(copy, "png");
+    };
+    const QColorSpace linear(QColorSpace::Primaries::SRgb, QColorSpace::TransferFunction::Linear);
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        QColorSpace kept; // invalid: none kept
+    };
+    const Case cases[] = {
+        {"no colour chunk", plain, {}},
+        {"gAMA 1/2.2", picturefile::WithPngChunk(plain, "gAMA", u32(45455)), {}},
+        {"gAMA 1/2.2 and cHRM",
+         picturefile::WithPngChunk(picturefile::WithPngChunk(plain, "cHRM", chrm), "gAMA", u32(45455)),
+         {}},
+        {"sRGB chunk", picturefile::WithPngChunk(plain, "sRGB", QByteArray(1, '\0')), {}},
+        {"sRGB profile", tagged(QColorSpace::SRgb), {}},
+        {"Adobe RGB profile", tagged(QColorSpace::AdobeRgb), QColorSpace::AdobeRgb},
+        {"linear profile", tagged(linear), linear},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Loaded loaded = load(c.bytes);
+        ASSERT_TRUE(loaded.bitmap) << loaded.error.toStdString();
+        EXPECT_EQ(loaded.bitmap->PixelFormat(), pf24bit);
+        EXPECT_EQ(loaded.bitmap->Profile(), c.kept);
+        const auto sameAsPicture = [&picture](const TBitmap& bitmap) {
+            int wrong = 0;
+            for (int y = 0; y < picture.height(); ++y)
+                for (int x = 0; x < picture.width(); ++x) {
+                    const QRgb p = picture.pixel(x, y);
+                    wrong += testimg::At(bitmap, x, y) != RGBColor(qRed(p), qGreen(p), qBlue(p));
+                }
+            return wrong;
+        };
+        EXPECT_EQ(sameAsPicture(*loaded.bitmap), 0);
+        // Opened and saved unchanged: the same values, the same profile.
+        for (const auto& [format, name] :
+             {std::pair{ImageFormat::Png, "again.png"}, std::pair{ImageFormat::Tiff, "again.tif"},
+              std::pair{ImageFormat::Bmp, "again.bmp"}}) {
+            const QString path = testimg::TempDir() + "/" + name;
+            loaded.bitmap->SaveToFile(path, format, kDefaultQuality);
+            TBitmap again;
+            again.LoadFromFile(path);
+            EXPECT_EQ(sameAsPicture(again), 0) << name;
+            EXPECT_EQ(again.Profile(), format == ImageFormat::Bmp ? QColorSpace() : c.kept) << name;
+        }
+    }
+    // The lossy formats carry the profile too.
+    const Loaded adobe = load(tagged(QColorSpace::AdobeRgb));
+    for (const auto& [format, name] : {std::pair{ImageFormat::Jpeg, "a.jpg"}, std::pair{ImageFormat::Webp, "a.webp"}}) {
+        const QString path = testimg::TempDir() + "/" + name;
+        adobe.bitmap->SaveToFile(path, format, kDefaultQuality);
+        TBitmap again;
+        again.LoadFromFile(path);
+        EXPECT_EQ(again.Profile(), QColorSpace(QColorSpace::AdobeRgb)) << name;
+    }
+    // A profile that cannot be read is left out, with the "24 bits" warning.
+    const QByteArray broken = picturefile::WithPngChunk(plain, "iCCP", QByteArray("x\0\0", 3) + "no zlib data here");
+    const Loaded unread = load(broken);
+    ASSERT_TRUE(unread.bitmap) << unread.error.toStdString();
+    EXPECT_EQ(unread.bitmap->PixelFormat(), pfCustom);
+    EXPECT_FALSE(unread.bitmap->Profile().isValid());
+}
+
+TEST(ImageFormats, OnlyColourSpacesThatAmountToSrgbCountAsSrgb)
+{
+    const auto gamma = [](float g, QColorSpace::Primaries primaries = QColorSpace::Primaries::SRgb) {
+        return QColorSpace(primaries, QColorSpace::TransferFunction::Gamma, g);
+    };
+    EXPECT_TRUE(SameAsSrgb(QColorSpace()));
+    EXPECT_TRUE(SameAsSrgb(QColorSpace::SRgb));
+    EXPECT_TRUE(SameAsSrgb(QColorSpace::fromIccProfile(QColorSpace(QColorSpace::SRgb).iccProfile())));
+    EXPECT_TRUE(SameAsSrgb(gamma(2.2f)));
+    EXPECT_TRUE(SameAsSrgb(gamma(2.2f * 1.009f)));
+    EXPECT_FALSE(SameAsSrgb(gamma(2.2f * 1.02f)));
+    EXPECT_FALSE(SameAsSrgb(gamma(1.0f)));
+    EXPECT_FALSE(SameAsSrgb(gamma(2.2f, QColorSpace::Primaries::AdobeRgb)));
+    EXPECT_FALSE(SameAsSrgb(QColorSpace::DisplayP3));
+    EXPECT_FALSE(SameAsSrgb(QColorSpace::AdobeRgb));
 }

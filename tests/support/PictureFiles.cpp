@@ -53,6 +53,12 @@ QByteArray Encode(const QImage& image, const char* format, int quality)
     return bytes;
 }
 
+QByteArray WithPngChunk(const QByteArray& png, const char* type, const QByteArray& data)
+{
+    // The signature (8 bytes) and the header chunk (25) come first.
+    return png.left(33) + pngChunk(type, data) + png.mid(33);
+}
+
 QByteArray WithOrientation(const QByteArray& jpeg, int orientation)
 {
     // Exif: a little-endian TIFF header and one directory of one entry.

@@ -11,6 +11,10 @@ namespace picturefile {
 // The image encoded by Qt's writer in `format` ("png", "jpeg", "webp", "tiff").
 QByteArray Encode(const QImage& image, const char* format, int quality = 100);
 
+// A PNG with a chunk (`type`, four letters, and `data`) inserted right after
+// its header chunk, as gAMA, cHRM, sRGB, iCCP or acTL come.
+QByteArray WithPngChunk(const QByteArray& png, const char* type, const QByteArray& data);
+
 // A JPEG with an Exif block giving the orientation (1 to 8).
 QByteArray WithOrientation(const QByteArray& jpeg, int orientation);
 
