@@ -161,7 +161,8 @@ QString UsageText()
                        "Lit l'image ENTRÉE (BMP, PNG, JPEG, GIF, WebP ou TIFF, reconnue à son contenu),\n"
                        "lui applique les opérations dans l'ordre donné et écrit le résultat dans\n"
                        "SORTIE, dans le format que nomme la fin de son nom : .png, .jpg ou .jpeg,\n"
-                       ".webp, .tif ou .tiff ; toute autre fin donne un BMP 24 bits. Les opérations\n"
+                       ".webp, .tif ou .tiff ; toute autre fin donne un BMP 24 bits, sauf .gif, refusée\n"
+                       "(le programme n'écrit pas de GIF). Les opérations\n"
                        "donnent les mêmes octets que les commandes de l'éditeur. Sans opération,\n"
                        "l'image est simplement réenregistrée en 24 bits. ENTRÉE et SORTIE peuvent être\n"
                        "le même fichier : il n'est remplacé qu'une fois tout le traitement réussi. En\n"
@@ -213,9 +214,10 @@ QString UsageText()
                            "  --remplacer       permet de remplacer un fichier d'entrée (refusé sans elle)\n"
                            "\n"
                            "Deux entrées de même nom (venant de dossiers différents) sont refusées avant\n"
-                           "tout travail. Interrompu (Ctrl+C ou SIGTERM), le programme ne commence plus\n"
-                           "de fichier, termine ceux en cours et ne laisse aucun fichier incomplet. Sur un\n"
-                           "terminal, une ligne montre l'avancement.\n"
+                           "tout travail. Interrompu (Ctrl+C, SIGTERM ou SIGHUP), le programme ne commence\n"
+                           "plus de fichier, termine ceux en cours et ne laisse aucun fichier incomplet.\n"
+                           "Un lien symbolique du dossier SORTIE est remplacé par le résultat, jamais suivi.\n"
+                           "Sur un terminal, une ligne montre l'avancement.\n"
                            "\n"
                            "  velmora-cli --dossier sortie --taches 4 photos/*.jpg -- contraste 160 128\n"
                            "\n"
@@ -223,7 +225,7 @@ QString UsageText()
                            "(par lots : au moins un fichier en erreur), 2 erreur dans la ligne de commande\n"
                            "(par lots : aussi un dossier de sortie absent ou fermé en écriture, deux\n"
                            "entrées de même nom, une entrée qui serait remplacée), 130 interrompu par\n"
-                           "Ctrl+C (SIGINT), 143 interrompu par SIGTERM.\n");
+                           "Ctrl+C (SIGINT), 143 interrompu par SIGTERM, 129 par SIGHUP.\n");
     return text;
 }
 

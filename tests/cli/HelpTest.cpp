@@ -52,7 +52,7 @@ TEST(CliHelp, EitherOptionPrintsTheFrenchUsageWithEveryOperation)
         EXPECT_TRUE(usage.endsWith("2 erreur dans la ligne de commande\n"
                                    "(par lots : aussi un dossier de sortie absent ou fermé en écriture, deux\n"
                                    "entrées de même nom, une entrée qui serait remplacée), 130 interrompu par\n"
-                                   "Ctrl+C (SIGINT), 143 interrompu par SIGTERM.\n"));
+                                   "Ctrl+C (SIGINT), 143 interrompu par SIGTERM, 129 par SIGHUP.\n"));
     }
 }
 
