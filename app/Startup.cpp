@@ -95,7 +95,7 @@ void OfferRecovery(TRecovery& recovery)
         try {
             auto* document = new TDessin(frm_main, copy.image);
             document->MarkRecovered(copy.fileName, copy.caption);
-            recovery.Adopt(document, copy);
+            recovery.Adopt(document->Model(), copy);
         } catch (const Exception& error) {
             damaged << QStringLiteral("%1 : %2").arg(name, error.Message());
         }

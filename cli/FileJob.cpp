@@ -1,6 +1,6 @@
 #include "FileJob.h"
 
-#include "kernels/Tselection.h"
+#include "model/ImageDocument.h"
 #include "platform/Exception.h"
 #include "platform/ImageFile.h"
 
@@ -41,8 +41,9 @@ void ProcessFile(const QString& input, const QString& output, std::optional<Imag
             QStringLiteral("impossible d'enregistrer l'image dans « %1 » : ce n'est pas un fichier ordinaire.")
                 .arg(output));
 
-    TBitmap image;
-    image.LoadFromFile(input);
+    ImageDocument document(input);
+    document.KeepNoHistory();
+    TBitmap& image = document.Image();
     if (!format && image.FileFormat() == ImageFormat::Gif)
         throw ERasterError(QStringLiteral("« %1 » est une image GIF, un format que le programme n'écrit pas : "
                                           "choisissez-en un autre avec --format.")
@@ -51,7 +52,6 @@ void ProcessFile(const QString& input, const QString& output, std::optional<Imag
         warn(
             QStringLiteral("attention : « %1 » n'est pas une image 24 bits ; elle est traitée en 24 bits.").arg(input));
 
-    Document document{image, nullptr};
     for (const Step& step : steps)
         Apply(document, step);
 

@@ -3,25 +3,14 @@
 #include "commands/CommandTable.h"
 
 #include <QString>
-#include <memory>
 
-class TBitmap;
-class TSelection;
+class ImageDocument;
 
-// The operations of velmora-cli are the rows of the command table, run as the
-// editor runs them on a document: effects on the whole image, filters merged
-// back through the selection mask, the selection tool's press and release.
+// The operations of velmora-cli are the rows of the command table, run on a
+// document as the editor runs them: effects on the whole image, filters merged
+// back through the selection mask, the selection set through the mask's own
+// functions.
 namespace cli {
-
-// The image being processed and the selection mask of the same size. The mask
-// is made on first use (everything editable): effects never need it, and a
-// photo's mask costs a byte a pixel.
-struct Document {
-    TBitmap& image;
-    std::unique_ptr<TSelection> mask;
-
-    TSelection& Mask();
-};
 
 // One operation of the command line with its values.
 struct Step {
@@ -29,7 +18,7 @@ struct Step {
     commands::Values values{};
 };
 
-void Apply(Document& document, const Step& step);
+void Apply(ImageDocument& document, const Step& step);
 
 // The operation called `name` on the command line, or nullptr.
 const commands::Command* FindOperation(const QString& name);

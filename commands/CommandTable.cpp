@@ -7,7 +7,6 @@
 #include "filters/Tfiltre.h"
 #include "kernels/Tselection.h"
 #include "platform/TBitmap.h"
-#include "tools/Tselectrect.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -55,27 +54,19 @@ template <class Filter> Made filter(TBitmap& image, TSelection* mask, const Valu
     return made;
 }
 
-// The selection tool itself, pressed at (x0, y0) and released at (x1, y1).
-// The document window forwards a release that differs from the press in x or
-// in y; released on the press's row or column, everything stays editable.
-Made selectRectangle(TBitmap& image, TSelection* mask, const Values& v)
+// What the selection tool leaves after a press at (x0, y0) and a release at
+// (x1, y1): the half-open rectangle between them, or everything editable when
+// released on the press's row or column.
+Made selectRectangle(TBitmap&, TSelection* mask, const Values& v)
 {
-    int anchorX = v[0], anchorY = v[1];
-    const int x = v[2], y = v[3];
-    TSelectRect tool(&image, nullptr);
-    tool.SetMasque(mask);
-    tool.Clic(anchorX, anchorY, mbLeft, nullptr);
-    if (x != anchorX || y != anchorY)
-        tool.Trace(&anchorX, &anchorY, x, y, mbLeft, nullptr);
+    mask->SelectRectangle(v[0], v[1], v[2], v[3]);
     return nullptr;
 }
 
 // A click of the selection tool without a drag: everything editable.
-Made selectAll(TBitmap& image, TSelection* mask, const Values&)
+Made selectAll(TBitmap&, TSelection* mask, const Values&)
 {
-    TSelectRect tool(&image, nullptr);
-    tool.SetMasque(mask);
-    tool.Clic(0, 0, mbLeft, nullptr);
+    mask->SelectAll();
     return nullptr;
 }
 

@@ -1,6 +1,7 @@
 #include "document/Recovery.h"
 
 #include "document/Tdessin.h"
+#include "model/ImageDocument.h"
 #include "platform/AtomicFile.h"
 #include "platform/Exception.h"
 #include "platform/HugePages.h"
@@ -35,7 +36,7 @@ constexpr qint64 kMaxDescriptionBytes = 64 * 1024;
 } // namespace
 
 struct TRecovery::Job {
-    QPointer<TDessin> document;
+    QPointer<ImageDocument> document;
     int number = 0;
     std::uint64_t state = 0;
     int width = 0;
@@ -133,8 +134,9 @@ void TRecovery::Poll()
         }
     }
     for (QWidget* window : QApplication::topLevelWidgets()) {
-        auto* document = qobject_cast<TDessin*>(window);
-        if (!document || !document->GetBmp())
+        auto* shown = qobject_cast<TDessin*>(window);
+        ImageDocument* document = shown ? shown->Model() : nullptr;
+        if (!document)
             continue;
         auto it = entries_.find(document);
         if (!document->Unsaved()) {
@@ -167,7 +169,7 @@ void TRecovery::Start(Entry& entry)
     entry.due = clock_.elapsed() + interval_;
     if (!EnsureSession())
         return;
-    TBitmap* bitmap = entry.document->GetBmp();
+    TBitmap* bitmap = &entry.document->Image();
     auto job = std::make_unique<Job>();
     job->document = entry.document;
     job->number = entry.number;
@@ -197,8 +199,8 @@ void TRecovery::CopySlice()
     if (!job_)
         return;
     Job& job = *job_;
-    TDessin* document = job.document;
-    const TBitmap* bitmap = document ? document->GetBmp() : nullptr;
+    ImageDocument* document = job.document;
+    const TBitmap* bitmap = document ? &document->Image() : nullptr;
     // A change since the copy began: it would mix two states; it is taken again later.
     if (!bitmap || document->ChangeState() != job.state || document->Changing() || bitmap->Width() != job.width ||
         bitmap->Height() != job.height) {

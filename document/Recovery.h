@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-class TDessin;
+class ImageDocument;
 
 // A recovery copy left by a program that is no longer running.
 struct TLeftCopy {
@@ -72,7 +72,7 @@ public:
     // do not both offer them.
     std::vector<TLeftCopy> FindLeft();
     // `document` was opened from `copy`: the copy becomes its own, up to date.
-    void Adopt(TDessin* document, const TLeftCopy& copy);
+    void Adopt(ImageDocument* document, const TLeftCopy& copy);
     // Lets go of the folders FindLeft() found; removes them when `remove`,
     // keeps them for the next start otherwise.
     void ReleaseLeft(bool remove);
@@ -83,7 +83,7 @@ signals:
 
 private:
     struct Entry {
-        QPointer<TDessin> document;
+        QPointer<ImageDocument> document; // null once closed and freed
         int number = 0; // names its files: image-N.bmp, image-N.json
         std::uint64_t copied = 0; // the state its copy holds; 0 when none
         bool hasCopy = false;
@@ -109,7 +109,7 @@ private:
         std::unique_ptr<QLockFile> lock;
     };
     std::vector<LeftFolder> left_;
-    std::map<TDessin*, Entry> entries_;
+    std::map<ImageDocument*, Entry> entries_;
     int nextNumber_ = 1;
     int interval_ = 30000;
     int written_ = 0;

@@ -2,6 +2,7 @@
 #include "document/Recovery.h"
 
 #include "document/Tdessin.h"
+#include "model/ImageDocument.h"
 
 #include <QDir>
 #include <QFile>
@@ -80,7 +81,7 @@ std::vector<TLeftCopy> TRecovery::FindLeft()
     return copies;
 }
 
-void TRecovery::Adopt(TDessin* document, const TLeftCopy& copy)
+void TRecovery::Adopt(ImageDocument* document, const TLeftCopy& copy)
 {
     Entry entry;
     entry.document = document;

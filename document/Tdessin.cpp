@@ -4,6 +4,7 @@
 #include "document/TDessinVue.h"
 #include "kernels/Thistorique.h"
 #include "kernels/Tselection.h"
+#include "model/ImageDocument.h"
 #include "platform/ImageFile.h"
 #include "platform/Screen.h"
 #include "tools/Toutil.h"
@@ -55,21 +56,17 @@ TDessin::TDessin(QObject* owner) : QWidget(nullptr) { InitForm(owner); }
 TDessin::TDessin(QObject* owner, const QString& fileName) : QWidget(nullptr)
 {
     InitForm(owner);
-    fileName_ = fileName.isEmpty() ? fileName : QFileInfo(fileName).absoluteFilePath();
-    setWindowTitle(fileName_);
     // A file that cannot be read throws here, before the window is shown.
-    bmp = std::make_unique<TBitmap>();
-    bmp->LoadFromFile(fileName_);
+    Adopt(std::make_unique<ImageDocument>(fileName));
+    setWindowTitle(model_->FileName());
     if (bmp->PixelFormat() != pf24bit)
         ShowMessageBox(QStringLiteral("L'image n'est au format 24 bits."), QStringLiteral("Erreur de format"), MB_OK);
-    bmp->Canvas()->SetChangeNotifier([this](const QRect& rect) { Record(rect); });
     SetClientSize(bmp->Width(), bmp->Height());
     if (!zoomAvailable_)
         ShowMessageBox(QStringLiteral("Mémoire insuffisante : le zoom n'est pas disponible pour cette image."),
                        QStringLiteral("Zoom"), MB_OK);
     centred_ = true;
     PlaceWindow();
-    selection = std::make_unique<TSelection>(bmp->Width(), bmp->Height());
     lastX = lastY = -1;
     OnPaint();
     show();
@@ -81,21 +78,39 @@ TDessin::TDessin(QObject* owner, const QString& fileName) : QWidget(nullptr)
 TDessin::TDessin(QObject* owner, std::int32_t width, std::int32_t height) : QWidget(nullptr)
 {
     InitForm(owner);
-    bmp = std::make_unique<TBitmap>();
-    bmp->SetWidth(width);
-    bmp->SetHeight(height);
-    bmp->SetPixelFormat(pf24bit);
-    bmp->Canvas()->SetChangeNotifier([this](const QRect& rect) { Record(rect); });
+    Adopt(std::make_unique<ImageDocument>(width, height));
     SetClientSize(width, height);
     if (!zoomAvailable_)
         ShowMessageBox(QStringLiteral("Mémoire insuffisante : le zoom n'est pas disponible pour cette image."),
                        QStringLiteral("Zoom"), MB_OK);
     PlaceWindow();
-    selection = std::make_unique<TSelection>(width, height);
     lastX = lastY = -1;
     OnPaint();
     OnActivate();
 }
+
+void TDessin::Adopt(std::unique_ptr<ImageDocument> model)
+{
+    model_ = std::move(model);
+    bmp = &model_->Image();
+    connect(model_.get(), &ImageDocument::Changed, this, &TDessin::ImageChanged);
+    connect(model_.get(), &ImageDocument::Resized, this, &TDessin::ImageResized);
+}
+
+void TDessin::ImageChanged(const QRect& rect) { Record(rect); }
+
+void TDessin::ImageResized()
+{
+    SetClientSize(bmp->Width(), bmp->Height());
+    PlaceWindow();
+    OnPaint();
+    UpdateOutline();
+    // The tool borrows the image's new rows and the new mask.
+    if (host_ && host_->ActiveDessin() == this)
+        OnActivate();
+}
+
+TSelection* TDessin::GetSelection() { return model_ ? &model_->Mask() : nullptr; }
 
 TDessin::~TDessin() = default;
 
@@ -138,8 +153,8 @@ void TDessin::InitForm(QObject* owner)
 
 void TDessin::fusionMasque(TBitmap* processed)
 {
-    if (bmp && selection)
-        RecordChange([&] { selection->fusioncalque(processed, bmp.get()); });
+    if (model_)
+        model_->Change([&] { model_->Mask().fusioncalque(processed, bmp); });
     OnPaint();
 }
 
@@ -158,8 +173,8 @@ void TDessin::OnActivate(QObject*)
     if (!host_)
         return;
     if (TOutil* outil = host_->GetOutil()) {
-        outil->SetBmp(bmp.get());
-        outil->SetMasque(selection.get());
+        outil->SetBmp(bmp);
+        outil->SetMasque(GetSelection());
         outil->SetCouleur2(host_->Couleur2());
         outil->SetCouleur1(host_->Couleur1());
     }
@@ -173,13 +188,14 @@ void TDessin::EnsureActive()
     if (!host_ || !bmp)
         return;
     TOutil* outil = host_->GetOutil();
-    if (host_->ActiveDessin() != this || (outil && outil->GetBmp() != bmp.get()))
+    if (host_->ActiveDessin() != this || (outil && outil->GetBmp() != bmp))
         OnActivate();
 }
 
 void TDessin::OnMouseDown(QObject*, TMouseButton button, TShiftState, int x, int y)
 {
-    BeginGesture();
+    if (model_)
+        model_->BeginGesture();
     TOutil* outil = host_ ? host_->GetOutil() : nullptr;
     if (outil && bmp)
         outil->Clic(x, y, button, WindowCanvas());
@@ -209,7 +225,8 @@ void TDessin::OnMouseUp(QObject*, TMouseButton button, TShiftState, int x, int y
     if (outil && bmp && lastX != -1 && lastY != -1 && (x != lastX || y != lastY))
         outil->Trace(&lastX, &lastY, x, y, button, nullptr);
     OnPaint();
-    EndGesture();
+    if (model_)
+        model_->EndGesture();
     // Only the selection tool changes the editable rectangle.
     if (dynamic_cast<TSelectRect*>(outil))
         UpdateOutline();

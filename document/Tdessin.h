@@ -26,10 +26,10 @@ class QMimeData;
 class QPainter;
 class QPropertyAnimation;
 class QScrollBar;
+class ImageDocument;
 class TDessinVue;
 class TDocumentHost;
 class TFiltre;
-class THistorique;
 class TSelection;
 
 // Pixels scrolled by one arrow click and by one line of the wheel.
@@ -72,9 +72,10 @@ public:
     TDessin(QObject* owner, std::int32_t width, std::int32_t height);
     ~TDessin() override;
 
-    TBitmap* GetBmp() { return bmp.get(); }
-    TCanvas* GetCanvas() { return bmp ? bmp->Canvas() : nullptr; }
-    TSelection* GetSelection() { return selection.get(); }
+    TBitmap* GetBmp() { return bmp; }
+    TSelection* GetSelection();
+    // The image, its mask, its history and its file; null for the plain form.
+    ImageDocument* Model() { return model_.get(); }
     // The window canvas: what is drawn on it is shown at once, what is read from
     // it is what is shown.
     TCanvas* WindowCanvas() { return surface_.Canvas(); }
@@ -160,20 +161,15 @@ public:
     // Ctrl+Shift+Z redo; each returns false when there was nothing to do.
     bool Undo();
     bool Redo();
-    // A gesture: from the press to the release, one undo step.
-    void BeginGesture();
-    void EndGesture();
-    // Runs a change of the whole image as one undo step.
-    void RecordChange(const std::function<void()>& change);
     // Changed since created, opened or last saved.
     bool IsModified();
     // The image is now the saved one. With a name (a save under a new name),
     // the file it was written to in `format` becomes the document's file and
     // caption: the next "Enregistrer" writes that copy.
     void MarkSaved(const QString& fileName = QString(), ImageFormat format = ImageFormat::Bmp);
-    // The file the image came from or was first saved to; empty for a new
+    // The file the image came from or was last saved to; empty for a new
     // image never saved.
-    const QString& FileName() const { return fileName_; }
+    QString FileName() const;
     // "Ne pas enregistrer" when the window closes: the changes stay in the
     // image but no longer count as unsaved.
     void DropChanges();
@@ -181,14 +177,6 @@ public:
     // caption `caption` (the file when empty, a new image's caption when
     // both are), and it counts as changed.
     void MarkRecovered(const QString& fileName, const QString& caption = QString());
-    // For the recovery copies: the history's state (0 before the first
-    // change), whether it differs from the saved one, and whether a gesture
-    // is under way. None of them ends a gesture.
-    std::uint64_t ChangeState() const;
-    bool Unsaved() const;
-    bool Changing() const;
-    // The history, made with the first change; null without an image.
-    THistorique* Historique();
 
     // The clipboard (Tdessin_presse.cpp), by keys only: Ctrl+C copies the
     // selected rectangle (the whole image when everything is editable),
@@ -199,10 +187,6 @@ public:
     bool CopyToClipboard();
     bool PasteFromClipboard();
     bool PasteAsNewImage();
-    // The smallest rectangle holding every editable pixel; empty when none is.
-    QRect SelectionBounds() const;
-    // Writes `picture` (24 bits) with its top-left corner at `at`, as above.
-    void Paste(const QImage& picture, QPoint at);
 
 protected:
     bool event(QEvent* event) override;
@@ -259,11 +243,16 @@ private:
     // Runs a change of the whole image under the hourglass as one undo step,
     // then gives the arrow back and repaints, in that order or the other.
     void RunWholeImage(const std::function<void()>& change, bool repaintBeforeArrow);
+    // Takes a model's image; the window listens to it.
+    void Adopt(std::unique_ptr<ImageDocument> model);
+    // The model's pixels changed, or its size.
+    void ImageChanged(const QRect& rect);
+    void ImageResized();
 
     TDocumentHost* host_ = nullptr;
     QObject* owner_ = nullptr; // given to the windows this one opens
-    std::unique_ptr<TBitmap> bmp;
-    std::unique_ptr<TSelection> selection;
+    std::unique_ptr<ImageDocument> model_;
+    TBitmap* bmp = nullptr; // the model's image
     std::int32_t lastX = -1;
     std::int32_t lastY = -1;
 
@@ -291,9 +280,6 @@ private:
     QTimer antsTimer_;
     QTimer raiseTimer_; // puts the palettes back on top once the window system has shown this one
     int antsPhase_ = 0;
-
-    QString fileName_;
-    std::unique_ptr<THistorique> historique_;
 };
 
 extern TDessin* Dessin;

@@ -4,6 +4,7 @@
 
 #include "effects/Tone.h"
 #include "filters/Tfiltre.h"
+#include "model/ImageDocument.h"
 #include "platform/Screen.h"
 
 using commands::CommandId;
@@ -14,7 +15,7 @@ void TDessin::RunWholeImage(const std::function<void()>& change, bool repaintBef
         return;
     Screen->SetCursor(crHourGlass);
     try {
-        RecordChange(change);
+        model_->Change(change);
     } catch (...) {
         Screen->SetCursor(crArrow);
         throw;
@@ -31,7 +32,7 @@ void TDessin::RunWholeImage(const std::function<void()>& change, bool repaintBef
 std::unique_ptr<TFiltre> TDessin::RunCommand(const commands::Command& command, const commands::Values& values)
 {
     std::unique_ptr<TFiltre> made;
-    RunWholeImage([&] { made = command.run(*bmp, selection.get(), values); }, command.repaintBeforeArrow);
+    RunWholeImage([&] { made = command.run(*bmp, &model_->Mask(), values); }, command.repaintBeforeArrow);
     return made;
 }
 
@@ -68,8 +69,10 @@ void TDessin::AdjustLuminosite(std::int32_t d)
 
 void TDessin::DoubleVague()
 {
+    if (!model_)
+        return;
     // Two whole runs, each with its cursor and its repaint, as one step.
-    RecordChange([this] {
+    model_->Change([this] {
         VagueX();
         VagueY();
     });

@@ -1,49 +1,13 @@
 // A document's undo history, its keys (with the clipboard's and the zoom's) and whether it
 // changed since saved.
 #include "document/Tdessin.h"
-#include "kernels/Thistorique.h"
+#include "model/ImageDocument.h"
 
 #include <QKeyEvent>
 
-THistorique* TDessin::Historique()
-{
-    if (!historique_ && bmp)
-        historique_ = std::make_unique<THistorique>(*bmp);
-    return historique_.get();
-}
-
-void TDessin::BeginGesture()
-{
-    if (THistorique* historique = Historique())
-        historique->BeginGesture();
-}
-
-void TDessin::EndGesture()
-{
-    if (historique_)
-        historique_->EndGesture();
-}
-
-void TDessin::RecordChange(const std::function<void()>& change)
-{
-    THistorique* historique = Historique();
-    if (!historique) {
-        change();
-        return;
-    }
-    historique->BeginWhole();
-    try {
-        change();
-    } catch (...) {
-        historique->EndWhole();
-        throw;
-    }
-    historique->EndWhole();
-}
-
 bool TDessin::Undo()
 {
-    if (!historique_ || !historique_->Undo())
+    if (!model_ || !model_->Undo())
         return false;
     OnPaint();
     return true;
@@ -51,50 +15,34 @@ bool TDessin::Undo()
 
 bool TDessin::Redo()
 {
-    if (!historique_ || !historique_->Redo())
+    if (!model_ || !model_->Redo())
         return false;
     OnPaint();
     return true;
 }
 
-bool TDessin::IsModified()
-{
-    if (!historique_)
-        return false;
-    // A gesture whose release never came (the text tool's dialog takes it) ends here.
-    historique_->EndGesture();
-    return historique_->Modified();
-}
+bool TDessin::IsModified() { return model_ && model_->Modified(); }
+
+QString TDessin::FileName() const { return model_ ? model_->FileName() : QString(); }
 
 void TDessin::MarkSaved(const QString& fileName, ImageFormat format)
 {
-    if (!fileName.isEmpty()) {
-        fileName_ = fileName;
+    if (!model_)
+        return;
+    model_->MarkSaved(fileName, format);
+    if (!fileName.isEmpty())
         setWindowTitle(fileName);
-        if (bmp)
-            bmp->WrittenAs(format);
-    }
-    if (THistorique* historique = Historique()) {
-        historique->EndGesture();
-        historique->MarkSaved();
-    }
 }
 
 void TDessin::DropChanges() { MarkSaved(); }
 
 void TDessin::MarkRecovered(const QString& fileName, const QString& caption)
 {
-    fileName_ = fileName;
+    if (!model_)
+        return;
+    model_->MarkRecovered(fileName);
     setWindowTitle(!caption.isEmpty() ? caption : fileName.isEmpty() ? QStringLiteral("Dessin") : fileName);
-    if (THistorique* historique = Historique())
-        historique->MarkUnsaved();
 }
-
-std::uint64_t TDessin::ChangeState() const { return historique_ ? historique_->State() : 0; }
-
-bool TDessin::Unsaved() const { return historique_ && historique_->Modified(); }
-
-bool TDessin::Changing() const { return historique_ && historique_->GestureOpen(); }
 
 void TDessin::keyPressEvent(QKeyEvent* event)
 {

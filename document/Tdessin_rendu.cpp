@@ -4,6 +4,7 @@
 #include "document/Tdessin.h"
 
 #include "document/TDessinVue.h"
+#include "model/ImageDocument.h"
 
 #include <QPainter>
 #include <QPen>
@@ -122,7 +123,7 @@ void TDessin::MarchAnts()
 void TDessin::UpdateOutline()
 {
     const QRect before = outline_;
-    const QRect bounds = SelectionBounds();
+    const QRect bounds = model_ ? model_->SelectionBounds() : QRect();
     outline_ = bmp && bounds != QRect(0, 0, bmp->Width(), bmp->Height()) ? bounds : QRect();
     if (outline_ == before)
         return;

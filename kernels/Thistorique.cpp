@@ -64,10 +64,26 @@ TEtape::TEtape(std::vector<Span> spans, StepBytes bytes, qsizetype size)
 {
 }
 
+// A change of size is counted for the image and mask it is made with; the
+// side it holds after a swap is about as large.
+TEtape::TEtape(QImage image, std::unique_ptr<TSelection> mask)
+    : size_(image.sizeInBytes() + (mask ? qsizetype(mask->Bytes()) : 0)),
+      image_(std::move(image)),
+      mask_(std::move(mask)),
+      id_(THistoryStore::Get().NextId())
+{
+}
+
 qint64 TEtape::Bytes() const { return qint64(sizeof(TEtape)) + size_ + qint64(spans_.capacity() * sizeof(Span)); }
 
-void TEtape::Swap(TBitmap& image)
+void TEtape::Swap(TBitmap& image, std::unique_ptr<TSelection>* mask)
 {
+    if (!image_.isNull()) {
+        image.Exchange(image_);
+        if (mask)
+            std::swap(*mask, mask_);
+        return;
+    }
     std::vector<std::uint8_t> held;
     for (const Span& span : spans_) {
         std::uint8_t* pixels = image.ScanLine(span.row) + span.offset;
@@ -78,7 +94,7 @@ void TEtape::Swap(TBitmap& image)
     }
 }
 
-THistorique::THistorique(TBitmap& image) : image_(image)
+THistorique::THistorique(TBitmap& image, std::unique_ptr<TSelection>* mask) : image_(image), mask_(mask)
 {
     THistoryStore& store = THistoryStore::Get();
     base_ = saved_ = store.NextId();
@@ -191,6 +207,15 @@ void THistorique::EndWhole()
         Broken();
     else if (step)
         Commit(std::move(step));
+}
+
+void THistorique::ChangeSize(QImage image, std::unique_ptr<TSelection> mask)
+{
+    EndGesture();
+    auto step = std::make_unique<TEtape>(std::move(image), std::move(mask));
+    step->Swap(image_, mask_);
+    // Held like any step; one that cannot be kept frees the previous image.
+    Commit(std::move(step));
 }
 
 std::unique_ptr<TEtape> THistorique::Collect()
@@ -310,7 +335,7 @@ bool THistorique::Undo()
         return false;
     std::unique_ptr<TEtape> step = std::move(undo_.back());
     undo_.pop_back();
-    step->Swap(image_);
+    step->Swap(image_, mask_);
     redo_.push_back(std::move(step));
     return true;
 }
@@ -322,7 +347,7 @@ bool THistorique::Redo()
         return false;
     std::unique_ptr<TEtape> step = std::move(redo_.back());
     redo_.pop_back();
-    step->Swap(image_);
+    step->Swap(image_, mask_);
     undo_.push_back(std::move(step));
     return true;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "kernels/Tselection.h"
 #include "platform/HugePages.h"
 #include "platform/TBitmap.h"
 
+#include <QImage>
 #include <QtGlobal>
 #include <cstdint>
 #include <deque>
@@ -21,9 +23,10 @@ qint64 HistoryBudget();
 void SetHistoryBudget(qint64 bytes);
 qint64 HistoryHeldBytes();
 
-// One undo step: the bytes of the pixels it changed, kept as row spans. The
-// step holds the side of the change that is not in the image: undoing and
-// redoing both swap it with the image.
+// One undo step: the bytes of the pixels it changed, kept as row spans, or,
+// for a change of the image's size, the whole other image and its mask. The
+// step holds the side of the change that is not in the document: undoing and
+// redoing both swap it with the document's.
 class TEtape {
 public:
     struct Span {
@@ -33,7 +36,9 @@ public:
         qsizetype at; // first byte in the step's buffer
     };
     TEtape(std::vector<Span> spans, StepBytes bytes, qsizetype size);
-    void Swap(TBitmap& image);
+    TEtape(QImage image, std::unique_ptr<TSelection> mask);
+    // `mask` is the document's mask, swapped by a change of size (null: none).
+    void Swap(TBitmap& image, std::unique_ptr<TSelection>* mask);
     qint64 Bytes() const;
     std::uint64_t Id() const { return id_; }
 
@@ -41,6 +46,8 @@ private:
     std::vector<Span> spans_;
     StepBytes bytes_;
     qsizetype size_;
+    QImage image_; // a change of size: the other image
+    std::unique_ptr<TSelection> mask_; // and the other mask
     std::uint64_t id_;
 };
 
@@ -52,7 +59,8 @@ private:
 // the change cannot be undone.
 class THistorique : private TRowWatcher {
 public:
-    explicit THistorique(TBitmap& image);
+    // `mask` is where the document keeps its mask, for the changes of size.
+    explicit THistorique(TBitmap& image, std::unique_ptr<TSelection>* mask = nullptr);
     ~THistorique();
     THistorique(const THistorique&) = delete;
     THistorique& operator=(const THistorique&) = delete;
@@ -68,6 +76,12 @@ public:
     // pairs count as one change.
     void BeginWhole();
     void EndWhole();
+
+    // A change of the image's size (a crop, a turn, a resize): `image` (24
+    // bits) and `mask` take the document's places and the step keeps the
+    // previous ones, given back exactly by Undo. Without the memory for the
+    // step the change is made all the same and the history is forgotten.
+    void ChangeSize(QImage image, std::unique_ptr<TSelection> mask);
 
     // Each returns false when there is nothing to undo or redo.
     bool Undo();
@@ -101,6 +115,7 @@ private:
     std::unique_ptr<TEtape> Collect();
 
     TBitmap& image_;
+    std::unique_ptr<TSelection>* mask_;
     std::deque<std::unique_ptr<TEtape>> undo_;
     std::vector<std::unique_ptr<TEtape>> redo_; // back: the next to redo
     std::uint64_t base_;

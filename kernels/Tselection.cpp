@@ -5,20 +5,88 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 TSelection::TSelection(std::int32_t width_, std::int32_t height_)
     : height(std::max<std::int32_t>(height_, 0)), width(std::max<std::int32_t>(width_, 0))
 {
-    const size_t count = size_t(width) * size_t(height);
-    bytes_ = std::make_unique<std::uint8_t[]>(std::max<size_t>(count, 1));
-    std::memset(bytes_.get(), 1, count);
+    shared_ = std::make_unique<std::uint8_t[]>(std::max<size_t>(size_t(width), 1));
+    std::memset(shared_.get(), 1, size_t(width));
     table_ = std::make_unique<std::uint8_t*[]>(std::max<size_t>(size_t(height), 1));
-    for (std::int32_t y = 0; y < height; ++y)
-        table_[size_t(y)] = bytes_.get() + size_t(y) * size_t(width);
     rows = table_.get();
+    SelectAll();
 }
 
 TSelection::~TSelection() = default;
+
+std::uint8_t** TSelection::GetRows()
+{
+    if (!bytes_) {
+        const size_t count = size_t(width) * size_t(height);
+        bytes_ = std::make_unique<std::uint8_t[]>(std::max<size_t>(count, 1));
+        std::memset(bytes_.get(), 1, count);
+        for (std::int32_t y = 0; y < height; ++y)
+            table_[size_t(y)] = bytes_.get() + size_t(y) * size_t(width);
+    }
+    return rows;
+}
+
+void TSelection::SelectAll()
+{
+    for (std::int32_t y = 0; y < height; ++y)
+        table_[size_t(y)] = shared_.get();
+    bytes_.reset();
+}
+
+void TSelection::SelectRectangle(int anchorX, int anchorY, int x, int y)
+{
+    // Released on the anchor's row or column, the rectangle spans no pixel;
+    // a release outside the mask is not one: the press's whole mask stays.
+    if (x == anchorX || y == anchorY || x < 0 || y < 0 || x >= width || y >= height) {
+        SelectAll();
+        return;
+    }
+    std::uint8_t** written = GetRows();
+    for (std::int32_t row = 0; row < height; ++row)
+        std::memset(written[row], 0, size_t(width));
+    // The right column and the bottom row stay out; an anchor outside the
+    // mask gives a rectangle clipped to it.
+    const int left = std::max(std::min(anchorX, x), 0);
+    const int right = std::min(std::max(anchorX, x), int(width));
+    const int top = std::max(std::min(anchorY, y), 0);
+    const int bottom = std::min(std::max(anchorY, y), int(height));
+    for (int row = top; row < bottom; ++row)
+        if (right > left)
+            std::memset(written[row] + left, 1, size_t(right - left));
+}
+
+QRect TSelection::Bounds() const
+{
+    if (Everything())
+        return width > 0 && height > 0 ? QRect(0, 0, width, height) : QRect();
+    int left = width, right = -1, top = -1, bottom = -1;
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* row = rows[y];
+        const std::uint8_t* first = std::find_if(row, row + width, [](std::uint8_t m) { return m != 0; });
+        if (first == row + width)
+            continue;
+        const std::uint8_t* last = std::find_if(std::make_reverse_iterator(row + width),
+                                                std::make_reverse_iterator(row), [](std::uint8_t m) { return m != 0; })
+                                       .base() -
+                                   1;
+        left = std::min(left, int(first - row));
+        right = std::max(right, int(last - row));
+        if (top < 0)
+            top = y;
+        bottom = y;
+    }
+    return top < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+std::size_t TSelection::Bytes() const
+{
+    return size_t(width) + size_t(height) * sizeof(std::uint8_t*) + (bytes_ ? size_t(width) * size_t(height) : 0);
+}
 
 void TSelection::fusioncalque(const TBitmap* source, TBitmap* destination)
 {

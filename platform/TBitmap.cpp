@@ -122,6 +122,15 @@ void TBitmap::SetImage(const QImage& image, TPixelFormat format)
     pixelFormat_ = format;
 }
 
+void TBitmap::Exchange(QImage& image)
+{
+    QImage previous = image_;
+    const int w = image.width();
+    const int h = image.height();
+    Adopt(std::move(image), w, h);
+    image = std::move(previous);
+}
+
 void TBitmap::Assign(const TBitmap& other)
 {
     if (&other == this)

@@ -126,6 +126,10 @@ public:
     // file holds nothing more than the image.
     void WrittenAs(ImageFormat format);
 
+    // Takes `image` (24 bits, Format_BGR888, rows padded to 4 bytes) as the
+    // pixels, whatever its size, and gives the previous ones back in it. The
+    // file's format, losses and profile stay.
+    void Exchange(QImage& image);
     // Copies size, format and pixels of another bitmap.
     void Assign(const TBitmap& other);
     // Takes an image (converted to 24 bits) as the new content.

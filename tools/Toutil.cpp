@@ -12,7 +12,9 @@ TOutil::TOutil(TBitmap* bmp_, std::uint8_t** masque_) : bmp(bmp_), masque(masque
 
 TOutil::~TOutil() = default;
 
-void TOutil::SetMasque(TSelection* selection) { masque = selection ? selection->GetRows() : nullptr; }
+// The tools only read the mask; the selection tool writes it through the
+// selection itself.
+void TOutil::SetMasque(TSelection* selection) { masque = selection ? selection->ReadRows() : nullptr; }
 
 bool TOutil::Inside(long long x, long long y) const
 {

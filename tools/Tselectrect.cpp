@@ -1,14 +1,25 @@
 #include "tools/Tselectrect.h"
 
+#include "kernels/Tselection.h"
 #include "platform/TBitmap.h"
 #include "platform/TCanvas.h"
 
 #include <cstring>
 
+void TSelectRect::SetMasque(TSelection* selection)
+{
+    selection_ = selection;
+    TOutil::SetMasque(selection);
+}
+
 void TSelectRect::SetWholeMask(std::uint8_t value)
 {
     if (!bmp || !masque)
         return;
+    if (selection_ && value == 1) {
+        selection_->SelectAll();
+        return;
+    }
     for (int y = 0; y < bmp->Height(); ++y)
         std::memset(masque[y], value, size_t(bmp->Width()));
 }
@@ -24,6 +35,10 @@ void TSelectRect::Trace(int* anchorX, int* anchorY, int x, int y, TMouseButton b
         const TColor c = ColourFor(bouton);
         WalkOutline(*anchorX, *anchorY, x, y, canvas->Target().Width(), canvas->Target().Height(),
                     [&](int px, int py) { canvas->SetPixels(px, py, c); });
+        return;
+    }
+    if (selection_) {
+        selection_->SelectRectangle(*anchorX, *anchorY, x, y);
         return;
     }
     // Released on the anchor's row or column, the rectangle spans no pixel: the

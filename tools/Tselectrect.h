@@ -9,9 +9,13 @@
 class TSelectRect : public TOutil {
 public:
     using TOutil::TOutil;
+    // Keeps the selection too: the mask is written through it.
+    void SetMasque(TSelection* selection) override;
     void Clic(int x, int y, TMouseButton bouton, TCanvas* canvas) override;
     void Trace(int* anchorX, int* anchorY, int x, int y, TMouseButton bouton, TCanvas* canvas) override;
 
 private:
     void SetWholeMask(std::uint8_t value);
+
+    TSelection* selection_ = nullptr; // null when given the row table alone
 };

@@ -68,7 +68,6 @@ TEST_F(DessinTest, ANewBlankDocumentIsWhiteEditableAndActiveBeforeItIsShown)
             editable += rows[y][x];
     EXPECT_EQ(editable, 640 * 480);
     EXPECT_EQ(document->LastX(), -1);
-    EXPECT_EQ(document->GetCanvas(), document->GetBmp()->Canvas());
 }
 
 TEST_F(DessinTest, ActivationHandsTheToolTheImageMaskAndWellColours)

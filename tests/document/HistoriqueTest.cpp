@@ -5,6 +5,7 @@
 #include "dialogs/Form_entree.h"
 #include "document/Tdessin.h"
 #include "kernels/Thistorique.h"
+#include "model/ImageDocument.h"
 #include "platform/TCanvas.h"
 #include "support/FormsFixture.h"
 #include "support/Images.h"
@@ -157,7 +158,7 @@ TEST_F(Historique, SelectionAloneIsNoStepAndANewGestureDropsRedo)
     TDessin* d = Doc(3);
     frm_main->OnClickSelect(nullptr);
     drag(d, 10, 10, 50, 50);
-    EXPECT_EQ(d->Historique()->UndoCount(), 0u);
+    EXPECT_EQ(d->Model()->History()->UndoCount(), 0u);
     EXPECT_FALSE(d->IsModified());
 
     d = Doc(4); // with everything editable
@@ -171,8 +172,8 @@ TEST_F(Historique, SelectionAloneIsNoStepAndANewGestureDropsRedo)
     const auto last = testimg::Copy(*d->GetBmp());
     redoY(d);
     EXPECT_TRUE(testimg::SameBytes(*d->GetBmp(), *last));
-    EXPECT_EQ(d->Historique()->RedoCount(), 0u);
-    EXPECT_EQ(d->Historique()->UndoCount(), 2u);
+    EXPECT_EQ(d->Model()->History()->RedoCount(), 0u);
+    EXPECT_EQ(d->Model()->History()->UndoCount(), 2u);
 }
 
 TEST_F(Historique, DocumentsHaveTheirOwnHistory)
@@ -211,10 +212,10 @@ TEST_F(Historique, ASmallBudgetDropsTheOldestStepsOfAllDocumentsFirst)
         states.push_back(testimg::Copy(*a->GetBmp()));
         EXPECT_LE(HistoryHeldBytes(), HistoryBudget());
     }
-    EXPECT_EQ(a->Historique()->UndoCount(), 3u);
+    EXPECT_EQ(a->Model()->History()->UndoCount(), 3u);
     b->NB(); // one more step: a's oldest goes
     EXPECT_LE(HistoryHeldBytes(), HistoryBudget());
-    EXPECT_EQ(a->Historique()->UndoCount(), 2u);
+    EXPECT_EQ(a->Model()->History()->UndoCount(), 2u);
     for (int i = 3; i >= 2; --i) {
         EXPECT_TRUE(a->Undo());
         EXPECT_TRUE(Shows(a, *states[size_t(i)]));
@@ -238,7 +239,7 @@ TEST_F(Historique, DefaultBudgetKeepsFiftyStrokesAtVgaAndFiveEffectsAt24Megapixe
     frm_main->OnClickPinceau(nullptr);
     for (int i = 0; i < 60; ++i)
         drag(vga, 5 + i * 10, 5, 10 + i * 10, 470);
-    EXPECT_EQ(vga->Historique()->UndoCount(), 60u);
+    EXPECT_EQ(vga->Model()->History()->UndoCount(), 60u);
 
     TBitmap photo;
     photo.SetSize(6000, 4000);

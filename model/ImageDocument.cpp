@@ -1,0 +1,195 @@
+#include "model/ImageDocument.h"
+
+#include "filters/Tfiltre.h"
+#include "kernels/Thistorique.h"
+#include "kernels/Tselection.h"
+#include "platform/ImageFile.h"
+#include "platform/TCanvas.h"
+
+#include <QFileInfo>
+#include <cstring>
+
+ImageDocument::ImageDocument(int width, int height) : image_(std::make_unique<TBitmap>())
+{
+    image_->SetSize(width, height);
+    image_->SetPixelFormat(pf24bit);
+    Watch();
+}
+
+ImageDocument::ImageDocument(const QString& fileName)
+    : image_(std::make_unique<TBitmap>()),
+      fileName_(fileName.isEmpty() ? fileName : QFileInfo(fileName).absoluteFilePath())
+{
+    // Messages name the file as it was given.
+    image_->LoadFromFile(fileName);
+    Watch();
+}
+
+ImageDocument::ImageDocument(const QImage& picture) : image_(std::make_unique<TBitmap>())
+{
+    image_->SetImage(picture, pf24bit);
+    Watch();
+}
+
+ImageDocument::~ImageDocument() = default;
+
+void ImageDocument::Watch()
+{
+    mask_ = std::make_unique<TSelection>(image_->Width(), image_->Height());
+    // What a tool draws into the image reaches the listeners at once.
+    image_->Canvas()->SetChangeNotifier([this](const QRect& rect) { emit Changed(rect); });
+}
+
+void ImageDocument::KeepNoHistory()
+{
+    keepHistory_ = false;
+    history_.reset();
+}
+
+THistorique* ImageDocument::MakeHistory()
+{
+    if (!history_ && keepHistory_)
+        history_ = std::make_unique<THistorique>(*image_, &mask_);
+    return history_.get();
+}
+
+std::unique_ptr<TFiltre> ImageDocument::Run(const commands::Command& command, const commands::Values& values)
+{
+    std::unique_ptr<TFiltre> made;
+    Change([&] { made = command.run(*image_, mask_.get(), values); });
+    return made;
+}
+
+void ImageDocument::Change(const std::function<void()>& change)
+{
+    THistorique* history = MakeHistory();
+    if (history)
+        history->BeginWhole();
+    try {
+        change();
+    } catch (...) {
+        if (history)
+            history->EndWhole();
+        emit Changed(Whole());
+        throw;
+    }
+    if (history)
+        history->EndWhole();
+    emit Changed(Whole());
+}
+
+void ImageDocument::BeginGesture()
+{
+    if (THistorique* history = MakeHistory())
+        history->BeginGesture();
+}
+
+void ImageDocument::EndGesture()
+{
+    if (history_)
+        history_->EndGesture();
+}
+
+bool ImageDocument::Changing() const { return history_ && history_->GestureOpen(); }
+
+void ImageDocument::Paste(const QImage& picture, QPoint at)
+{
+    const QRect target = QRect(at, picture.size()) & Whole();
+    if (target.isEmpty())
+        return;
+    std::uint8_t* const* mask = mask_->ReadRows();
+    BeginGesture();
+    image_->WillWriteRows(target.top(), target.bottom());
+    for (int y = target.top(); y <= target.bottom(); ++y) {
+        const std::uint8_t* from = picture.constScanLine(y - at.y()) + 3 * qsizetype(target.left() - at.x());
+        std::uint8_t* to = image_->ScanLine(y) + 3 * qsizetype(target.left());
+        const std::uint8_t* allowed = mask[y] + target.left();
+        for (int x = 0; x < target.width(); ++x)
+            if (allowed[x])
+                std::memcpy(to + 3 * x, from + 3 * x, 3);
+    }
+    EndGesture();
+    emit Changed(target);
+}
+
+void ImageDocument::ChangeSize(QImage image, std::unique_ptr<TSelection> mask)
+{
+    if (THistorique* history = MakeHistory()) {
+        history->ChangeSize(std::move(image), std::move(mask));
+    } else {
+        image_->Exchange(image);
+        mask_ = std::move(mask);
+    }
+    emit Resized();
+}
+
+bool ImageDocument::Undo()
+{
+    const QSize before(Width(), Height());
+    if (!history_ || !history_->Undo())
+        return false;
+    if (QSize(Width(), Height()) != before)
+        emit Resized();
+    else
+        emit Changed(Whole());
+    return true;
+}
+
+bool ImageDocument::Redo()
+{
+    const QSize before(Width(), Height());
+    if (!history_ || !history_->Redo())
+        return false;
+    if (QSize(Width(), Height()) != before)
+        emit Resized();
+    else
+        emit Changed(Whole());
+    return true;
+}
+
+void ImageDocument::SelectAll() { mask_->SelectAll(); }
+
+void ImageDocument::SelectRectangle(int anchorX, int anchorY, int x, int y)
+{
+    mask_->SelectRectangle(anchorX, anchorY, x, y);
+}
+
+QRect ImageDocument::SelectionBounds() const { return mask_->Bounds(); }
+
+bool ImageDocument::Modified()
+{
+    if (!history_)
+        return false;
+    // A gesture whose release never came (the text tool's dialog takes it) ends here.
+    history_->EndGesture();
+    return history_->Modified();
+}
+
+void ImageDocument::SaveAs(const QString& fileName, ImageFormat format, int quality)
+{
+    image_->SaveToFile(fileName, format, quality);
+    MarkSaved(fileName, format);
+}
+
+void ImageDocument::MarkSaved(const QString& fileName, ImageFormat format)
+{
+    if (!fileName.isEmpty()) {
+        fileName_ = fileName;
+        image_->WrittenAs(format);
+    }
+    if (THistorique* history = MakeHistory()) {
+        history->EndGesture();
+        history->MarkSaved();
+    }
+}
+
+void ImageDocument::MarkRecovered(const QString& fileName)
+{
+    fileName_ = fileName;
+    if (THistorique* history = MakeHistory())
+        history->MarkUnsaved();
+}
+
+std::uint64_t ImageDocument::ChangeState() const { return history_ ? history_->State() : 0; }
+
+bool ImageDocument::Unsaved() const { return history_ && history_->Modified(); }

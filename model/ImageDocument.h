@@ -1,0 +1,114 @@
+#pragma once
+
+#include "commands/CommandTable.h"
+#include "platform/TBitmap.h"
+
+#include <QImage>
+#include <QObject>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class TFiltre;
+class THistorique;
+class TSelection;
+
+// One open image without its window: the 24-bit image, its selection mask,
+// its undo history and the file it stands for. Every change goes through it
+// as one undo step (a command of the table, a tool's gesture, a paste, a
+// change of size), and whoever listens hears which rectangle changed, or that
+// the size did. The editor's window shows one; velmora-cli works on one the
+// same way, without a history.
+class ImageDocument : public QObject {
+    Q_OBJECT
+public:
+    // A blank white image.
+    ImageDocument(int width, int height);
+    // An image read from a file, known by its absolute path (a relative name
+    // is taken from the current folder, symbolic links kept as named). Throws
+    // ERasterError when the file cannot be read.
+    explicit ImageDocument(const QString& fileName);
+    // A picture (24 bits, Format_BGR888): a recovery copy.
+    explicit ImageDocument(const QImage& picture);
+    ~ImageDocument() override;
+    ImageDocument(const ImageDocument&) = delete;
+    ImageDocument& operator=(const ImageDocument&) = delete;
+
+    // Without a history (velmora-cli): changes are made, never kept for undo.
+    void KeepNoHistory();
+
+    TBitmap& Image() { return *image_; }
+    const TBitmap& Image() const { return *image_; }
+    // The mask has the image's size; a change of size replaces it.
+    TSelection& Mask() { return *mask_; }
+    int Width() const { return image_->Width(); }
+    int Height() const { return image_->Height(); }
+
+    // Runs a command of the table with its values as one undo step; returns
+    // what the command returns (a filter's object, to be destroyed).
+    std::unique_ptr<TFiltre> Run(const commands::Command& command, const commands::Values& values = {});
+    // Any other change of the whole image, as one undo step. Nested changes
+    // count as one.
+    void Change(const std::function<void()>& change);
+    // A tool's gesture, from the press to the release: the rows it writes
+    // are kept as they were, and it is one undo step at the end.
+    void BeginGesture();
+    void EndGesture();
+    bool Changing() const;
+    // Writes `picture` (24 bits) with its top-left corner at `at`, clipped to
+    // the image and only where the mask allows, as one undo step.
+    void Paste(const QImage& picture, QPoint at);
+    // A change of the image's size: `image` (24 bits) and `mask` become the
+    // document's, as one undo step that gives the previous ones back.
+    void ChangeSize(QImage image, std::unique_ptr<TSelection> mask);
+    // Each returns false when there is nothing to undo or redo.
+    bool Undo();
+    bool Redo();
+    // Null until the first change.
+    THistorique* History() { return history_.get(); }
+
+    // The selection: every pixel editable, or the selection tool's rectangle
+    // between a press and a release (see TSelection::SelectRectangle).
+    void SelectAll();
+    void SelectRectangle(int anchorX, int anchorY, int x, int y);
+    // The smallest rectangle holding every editable pixel; empty when none is.
+    QRect SelectionBounds() const;
+
+    // The file: empty for an image that never had one.
+    const QString& FileName() const { return fileName_; }
+    // Changed since created, opened or last saved.
+    bool Modified();
+    // Writes the image to `fileName` in `format`; throws ERasterError and
+    // changes nothing on failure. Then the file is the document's: the image
+    // is its saved state.
+    void SaveAs(const QString& fileName, ImageFormat format, int quality);
+    // The image is now the saved one; with a name, that file (written in
+    // `format`) becomes the document's.
+    void MarkSaved(const QString& fileName = QString(), ImageFormat format = ImageFormat::Bmp);
+    // A recovered image: its file is `fileName` and it counts as changed.
+    void MarkRecovered(const QString& fileName);
+    // The history's state (0 before the first change) and whether it differs
+    // from the saved one; neither ends a gesture.
+    std::uint64_t ChangeState() const;
+    bool Unsaved() const;
+
+signals:
+    // Pixels of the image changed, in image coordinates.
+    void Changed(const QRect& rect);
+    // The image's size changed, and with it the mask.
+    void Resized();
+
+private:
+    void Watch();
+    THistorique* MakeHistory();
+    QRect Whole() const { return QRect(0, 0, Width(), Height()); }
+
+    std::unique_ptr<TBitmap> image_;
+    std::unique_ptr<TSelection> mask_;
+    std::unique_ptr<THistorique> history_;
+    bool keepHistory_ = true;
+    QString fileName_;
+};
