@@ -98,7 +98,7 @@ void TVueReduite::Changed(const QRect& rect)
     bottom_ = std::max(bottom_, area.bottom());
 }
 
-void TVueReduite::Update(const QImage& image)
+void TVueReduite::Update(const Source& image)
 {
     if (levels_.empty() || top_ > bottom_)
         return;
@@ -108,7 +108,7 @@ void TVueReduite::Update(const QImage& image)
     int top = top_;
     for (int level = 1; level <= kLevels; ++level) {
         QImage& target = levels_[std::size_t(level - 1)];
-        const QImage& source = level == 1 ? image : levels_[std::size_t(level - 2)];
+        const Source source = level == 1 ? image : Source(levels_[std::size_t(level - 2)]);
         const int firstRow = top / 2;
         const int lastRow = std::min((top + int(changed.size()) - 1) / 2, target.height() - 1);
         std::vector<Span> next;
@@ -136,7 +136,7 @@ void TVueReduite::Update(const QImage& image)
     bottom_ = -1;
 }
 
-void TVueReduite::Reduce(const QImage& source, QImage& target, const QRect& rect)
+void TVueReduite::Reduce(const Source& source, QImage& target, const QRect& rect)
 {
     // Each pixel of the target is the rounded average of the 2 x 2 block below
     // it that exists: four pixels inside, two on the last odd row or column,
@@ -145,8 +145,8 @@ void TVueReduite::Reduce(const QImage& source, QImage& target, const QRect& rect
     const int whole = std::min(rect.right(), sw / 2 - 1); // last x whose block has two columns
     for (int y = rect.top(); y <= rect.bottom(); ++y) {
         const int y0 = 2 * y, y1 = std::min(2 * y + 1, sh - 1);
-        const std::uint8_t* a = source.constScanLine(y0);
-        const std::uint8_t* b = source.constScanLine(y1);
+        const std::uint8_t* a = source.Row(y0);
+        const std::uint8_t* b = source.Row(y1);
         std::uint8_t* out = target.scanLine(y);
         int x = rect.left();
         if (y1 != y0) {
@@ -173,7 +173,7 @@ void TVueReduite::Reduce(const QImage& source, QImage& target, const QRect& rect
     }
 }
 
-void TVueReduite::Render(const QImage& image, int num, int den, int x0, int y0, int width, int height,
+void TVueReduite::Render(const Source& image, int num, int den, int x0, int y0, int width, int height,
                          std::uint32_t* out, int stride) const
 {
     // The deepest copy whose pixels are whole blocks of the screen pixel:
@@ -185,7 +185,7 @@ void TVueReduite::Render(const QImage& image, int num, int den, int x0, int y0, 
         block /= 2;
         ++level;
     }
-    const QImage& source = level == 0 ? image : levels_[level - 1];
+    const Source source = level == 0 ? image : Source(levels_[level - 1]);
     const int sw = source.width(), sh = source.height();
     if (width <= 0)
         return;
@@ -207,7 +207,7 @@ void TVueReduite::Render(const QImage& image, int num, int den, int x0, int y0, 
             break;
         std::uint32_t* line = out + std::size_t(y) * std::size_t(stride);
         if (block == 1 && num == 1) {
-            const std::uint8_t* src = source.constScanLine(rows.first);
+            const std::uint8_t* src = source.Row(rows.first);
             for (int x = 0; x <= last; ++x) {
                 const std::uint8_t* p = src + 3 * columns[std::size_t(x)].first;
                 line[x] = 0xFF000000u | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
@@ -219,7 +219,7 @@ void TVueReduite::Render(const QImage& image, int num, int den, int x0, int y0, 
         const std::size_t bytes = 3 * std::size_t(to - from);
         columnSums.resize(bytes);
         std::uint16_t* sums = columnSums.data();
-        const auto row = [&](int j) { return source.constScanLine(rows.first + j) + 3 * from; };
+        const auto row = [&](int j) { return source.Row(rows.first + j) + 3 * from; };
         int rowWeight = 0;
         if (rows.count == 3 && rows.weight[2] == 1) {
             const std::uint8_t *r0 = row(0), *r1 = row(1), *r2 = row(2);

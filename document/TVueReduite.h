@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/TileOverlay.h"
+
 #include <QImage>
 #include <QRect>
 #include <cstdint>
@@ -26,8 +28,25 @@ public:
 
     // A rectangle of the full-size image changed; nothing is computed yet.
     void Changed(const QRect& rect);
+    // The full-size image the copies reduce: a plain image, or a window's
+    // image as shown with its overlay.
+    class Source {
+    public:
+        Source(const QImage& image) : image_(&image), width_(image.width()), height_(image.height()) { }
+        Source(const TTileOverlay& shown, int width, int height) : shown_(&shown), width_(width), height_(height) { }
+        const std::uint8_t* Row(int y) const { return shown_ ? shown_->Row(y) : image_->constScanLine(y); }
+        int width() const { return width_; }
+        int height() const { return height_; }
+        bool isNull() const { return width_ == 0 || height_ == 0; }
+
+    private:
+        const QImage* image_ = nullptr;
+        const TTileOverlay* shown_ = nullptr;
+        int width_, height_;
+    };
+
     // Recomputes what changed since the last call from the full-size image.
-    void Update(const QImage& image);
+    void Update(const Source& image);
     // Level 1 (half size) to kLevels.
     const QImage& Level(int level) const { return levels_[level - 1]; }
 
@@ -36,11 +55,11 @@ public:
     // 0xFFRRGGBB into `out`, `stride` pixels per row: each the average of the
     // image pixels the screen pixel covers. Pixels past the image's reduced
     // size are left as they are.
-    void Render(const QImage& image, int num, int den, int x0, int y0, int width, int height, std::uint32_t* out,
+    void Render(const Source& image, int num, int den, int x0, int y0, int width, int height, std::uint32_t* out,
                 int stride) const;
 
 private:
-    static void Reduce(const QImage& source, QImage& target, const QRect& rect);
+    static void Reduce(const Source& source, QImage& target, const QRect& rect);
 
     // The changed columns of one row; none while first > last.
     struct Span {

@@ -93,14 +93,24 @@ void TDessin::Adopt(std::unique_ptr<ImageDocument> model)
 {
     model_ = std::move(model);
     bmp = &model_->Image();
+    ShowOver(*bmp);
     connect(model_.get(), &ImageDocument::Changed, this, &TDessin::ImageChanged);
     connect(model_.get(), &ImageDocument::Resized, this, &TDessin::ImageResized);
 }
 
-void TDessin::ImageChanged(const QRect& rect) { Record(rect); }
+void TDessin::ImageChanged(const QRect& rect) { ShownChanged(rect); }
+
+void TDessin::ShowOver(TBitmap& image)
+{
+    overlay_ = std::make_unique<TTileOverlay>(image);
+    windowCanvas_ = std::make_unique<TCanvas>(image, *overlay_);
+    windowCanvas_->SetChangeNotifier([this](const QRect& rect) { ShownChanged(rect); });
+}
 
 void TDessin::ImageResized()
 {
+    overlay_->Clear();
+    reduites_.Changed(QRect(0, 0, bmp->Width(), bmp->Height()));
     SetClientSize(bmp->Width(), bmp->Height());
     PlaceWindow();
     OnPaint();
@@ -125,7 +135,7 @@ void TDessin::InitForm(QObject* owner)
     // The palette that owns a document window is also its host.
     host_ = dynamic_cast<TDocumentHost*>(owner);
     owner_ = owner;
-    surface_.Canvas()->SetChangeNotifier([this](const QRect& rect) { SurfaceChanged(rect); });
+    ShowOver(blank_);
     viewport_ = new TDessinVue(this);
     hbar_ = new QScrollBar(Qt::Horizontal, this);
     vbar_ = new QScrollBar(Qt::Vertical, this);
@@ -162,10 +172,8 @@ void TDessin::OnPaint(QObject*)
 {
     if (!bmp)
         return;
-    WindowCanvas()->Draw(0, 0, *bmp);
-    // The window shows the image again: nothing is left to restore.
-    written_.clear();
-    restoreAll_ = false;
+    // The window shows the image again, without what was drawn over it.
+    RestorePreview();
 }
 
 void TDessin::OnActivate(QObject*)
@@ -261,12 +269,14 @@ void TDessin::mousePressEvent(QMouseEvent* event)
         EnsureActive();
         OnMouseDown(this, button, toShift(event->buttons()), p.x(), p.y());
     })();
+    FlushRepaint();
 }
 
 void TDessin::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint p = ToImage(event->position());
     Guarded([&] { OnMouseMove(this, toShift(event->buttons()), p.x(), p.y()); })();
+    FlushRepaint();
     if (event->buttons() != Qt::NoButton)
         FollowPointer(event->position().toPoint());
 }
@@ -278,6 +288,7 @@ void TDessin::mouseReleaseEvent(QMouseEvent* event)
         return;
     const QPoint p = ToImage(event->position());
     Guarded([&] { OnMouseUp(this, button, toShift(event->buttons()), p.x(), p.y()); })();
+    FlushRepaint();
 }
 
 void TDessin::closeEvent(QCloseEvent* event)

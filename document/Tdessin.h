@@ -78,7 +78,7 @@ public:
     ImageDocument* Model() { return model_.get(); }
     // The window canvas: what is drawn on it is shown at once, what is read from
     // it is what is shown.
-    TCanvas* WindowCanvas() { return surface_.Canvas(); }
+    TCanvas* WindowCanvas() { return windowCanvas_.get(); }
 
     // Merges a processed copy of the image through the mask, then repaints.
     void fusionMasque(TBitmap* processed);
@@ -231,14 +231,17 @@ private:
     bool ZoomKey(int key, Qt::KeyboardModifiers mods);
     // Scrolls so that a point dragged outside the viewport comes into view.
     void FollowPointer(QPoint widgetPoint);
-    void SurfaceChanged(const QRect& rect);
+    // Pixels shown changed, in the image or drawn over it: the reduced copies
+    // and the screen follow.
+    void ShownChanged(const QRect& rect);
     void ScheduleUpdate(const QRect& rect);
-    // Remembers pixels written on the window canvas or in the image since the
-    // last restore; too many of them and the next restore repaints it all.
-    void Record(const QRect& rect);
-    // Brings the window canvas back to the image where it was written since the
-    // last restore: the previous preview disappears.
+    // Repaints at once what the current event changed, so that a tool's
+    // pixels reach the screen in the event that drew them.
+    void FlushRepaint();
+    // Drops what was drawn over the image: the previous preview disappears.
     void RestorePreview();
+    // The window canvas draws over `image`.
+    void ShowOver(TBitmap& image);
     void EnsureActive();
     // Runs a change of the whole image under the hourglass as one undo step,
     // then gives the arrow back and repaints, in that order or the other.
@@ -256,7 +259,11 @@ private:
     std::int32_t lastX = -1;
     std::int32_t lastY = -1;
 
-    TBitmap surface_;
+    // What tools draw on the window goes over the image, in tiles; the window
+    // canvas writes there.
+    TBitmap blank_; // under the plain form's canvas
+    std::unique_ptr<TTileOverlay> overlay_;
+    std::unique_ptr<TCanvas> windowCanvas_;
     QRect dirty_;
     QTimer repaintTimer_;
     TDessinVue* viewport_ = nullptr;
@@ -264,8 +271,6 @@ private:
     QScrollBar* vbar_ = nullptr;
     bool centred_ = false;
     QMargins placedFrame_;
-    std::vector<QRect> written_;
-    bool restoreAll_ = false;
 
     int zoom_ = kZoom100;
     bool zoomAvailable_ = true;

@@ -31,7 +31,8 @@ void TDessin::RenderArea(const QRect& area)
                         QImage::Format_RGB32);
     const int stride = int(frame_.bytesPerLine() / 4);
     auto* out = reinterpret_cast<std::uint32_t*>(frame_.bits());
-    const QImage& image = surface_.Image();
+    // The image as shown: its own rows, or rows with what was drawn over it.
+    const TVueReduite::Source image(*overlay_, bmp ? bmp->Width() : 0, bmp ? bmp->Height() : 0);
     const QRect content = QRect(origin_ - ScrollOffset(), ContentSize()) & area;
     for (int y = 0; y < area.height(); ++y)
         std::fill_n(out + std::size_t(y) * stride, area.width(), kBackground);
@@ -62,7 +63,7 @@ void TDessin::RenderArea(const QRect& area)
         }
         const int iy = zy / n;
         if (iy != builtRow) {
-            const std::uint8_t* src = image.constScanLine(iy);
+            const std::uint8_t* src = image.Row(iy);
             for (int x = 0; x < content.width(); ++x) {
                 const int zx = z0.x() + x;
                 const std::uint8_t* p = src + 3 * (zx / n);

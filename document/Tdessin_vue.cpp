@@ -19,21 +19,12 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-// Beyond this many remembered writes a restore repaints the whole image.
-constexpr std::size_t kMaxWritten = 1 << 16;
-
-} // namespace
-
 QWidget* TDessin::Viewport() const { return viewport_; }
 
 QPoint TDessin::ScrollOffset() const { return QPoint(hbar_->value(), vbar_->value()); }
 
 void TDessin::SetClientSize(int width, int height)
 {
-    // The window canvas always has the image's size, whatever part is shown.
-    surface_.SetSize(width, height);
     zoomAvailable_ = AllocateReduites();
     if (!zoomAvailable_)
         zoom_ = kZoom100;
@@ -58,7 +49,7 @@ void TDessin::PlaceWindow()
     const QSize room = area.size().shrunkBy(frame);
     // An opened image larger than the room opens at the largest level at which
     // it fits, centred in the free area.
-    const QSize full = surface_.Image().size();
+    const QSize full = bmp ? QSize(bmp->Width(), bmp->Height()) : QSize();
     if (centred_ && !zoomChosen_ && zoomAvailable_)
         zoom_ = full.width() <= room.width() && full.height() <= room.height() ? kZoom100 : FitLevel(room);
     const QSize image = ContentSize();
@@ -131,74 +122,42 @@ void TDessin::FollowPointer(QPoint widgetPoint)
         vbar_->setValue(vbar_->value() + (widgetPoint.y() - view.bottom()));
 }
 
-void TDessin::SurfaceChanged(const QRect& rect)
+void TDessin::ShownChanged(const QRect& rect)
 {
-    Record(rect);
     reduites_.Changed(rect);
     ScheduleUpdate(rect);
 }
 
 void TDessin::ScheduleUpdate(const QRect& rect)
 {
-    // Pixels drawn one by one on the window canvas gather into one repaint.
-    // The timer fires once the current event is handled.
+    // Pixels drawn one by one gather into one repaint: at the end of the
+    // mouse event that drew them, or once the current event is handled.
     dirty_ |= rect;
     if (!repaintTimer_.isActive())
         repaintTimer_.start();
 }
 
-void TDessin::Record(const QRect& rect)
+void TDessin::FlushRepaint()
 {
-    if (restoreAll_ || rect.isEmpty())
+    if (dirty_.isEmpty())
         return;
-    // Neighbouring pixels of one row join into one span.
-    if (!written_.empty() && rect.height() == 1) {
-        QRect& last = written_.back();
-        if (last.height() == 1 && last.top() == rect.top() && rect.left() <= last.right() + 1 &&
-            rect.right() >= last.left() - 1) {
-            last |= rect;
-            return;
-        }
-    }
-    if (written_.size() >= kMaxWritten) {
-        restoreAll_ = true;
-        written_.clear();
-        return;
-    }
-    written_.push_back(rect);
+    repaintTimer_.stop();
+    const QRect view = ToView(std::exchange(dirty_, QRect()));
+    if (viewport_->isVisible())
+        viewport_->repaint(view);
+    else
+        viewport_->update(view);
 }
 
 void TDessin::RestorePreview()
 {
-    if (!bmp)
-        return;
-    if (restoreAll_) {
-        OnPaint();
-        return;
-    }
-    const QRect bounds = QRect(0, 0, bmp->Width(), bmp->Height()) & surface_.Image().rect();
-    QRect restored;
-    for (const QRect& rect : written_) {
-        const QRect area = rect & bounds;
-        if (area.isEmpty())
-            continue;
-        const std::size_t bytes = std::size_t(area.width()) * 3;
-        for (int row = area.top(); row <= area.bottom(); ++row)
-            std::memcpy(surface_.ScanLine(row) + 3 * qsizetype(area.left()),
-                        bmp->ScanLine(row) + 3 * qsizetype(area.left()), bytes);
-        reduites_.Changed(area);
-        restored |= area;
-    }
-    written_.clear();
-    if (!restored.isEmpty())
-        ScheduleUpdate(restored);
+    const QRect shown = overlay_->Bounds();
+    overlay_->Clear();
+    if (!shown.isEmpty())
+        ShownChanged(shown);
 }
 
-bool TDessin::AllocateReduites()
-{
-    const QSize image = surface_.Image().size();
-    return reduites_.Allocate(image.width(), image.height());
-}
+bool TDessin::AllocateReduites() { return bmp && reduites_.Allocate(bmp->Width(), bmp->Height()); }
 
 void TDessin::paintEvent(QPaintEvent* event)
 {

@@ -36,7 +36,7 @@ QSize TDessin::ContentSize() const
 {
     // At least one screen pixel per direction, whatever the level.
     const TZoomLevel level = kZoomLevels[zoom_];
-    const QSize image = surface_.Image().size();
+    const QSize image = bmp ? QSize(bmp->Width(), bmp->Height()) : QSize();
     return QSize(int(std::max<std::int64_t>(1, ceilDiv(std::int64_t(image.width()) * level.num, level.den))),
                  int(std::max<std::int64_t>(1, ceilDiv(std::int64_t(image.height()) * level.num, level.den))));
 }
@@ -68,7 +68,7 @@ QRect TDessin::ToView(const QRect& imageRect) const
 
 int TDessin::FitLevel(QSize room) const
 {
-    const QSize image = surface_.Image().size();
+    const QSize image = bmp ? QSize(bmp->Width(), bmp->Height()) : QSize();
     for (int index = kZoomLevelCount - 1; index > 0; --index) {
         const TZoomLevel level = kZoomLevels[index];
         if (ceilDiv(std::int64_t(image.width()) * level.num, level.den) <= room.width() &&

@@ -12,6 +12,15 @@ void TCanvas::Draw(int x, int y, const TBitmap& bitmap)
     if (area.isEmpty())
         return;
     const size_t bytes = size_t(area.width()) * 3;
+    if (overlay_) {
+        for (int row = area.top(); row <= area.bottom(); ++row)
+            for (int col = area.left(); col <= area.right(); ++col) {
+                const std::uint8_t* p = bitmap.ScanLine(row - y) + 3 * qsizetype(col - x);
+                overlay_->Write(col, row, RGBColor(p[2], p[1], p[0]));
+            }
+        Changed(area);
+        return;
+    }
     for (int row = area.top(); row <= area.bottom(); ++row) {
         const std::uint8_t* src = bitmap.ScanLine(row - y) + 3 * qsizetype(area.left() - x);
         std::memcpy(target_.RowForWriting(row) + 3 * qsizetype(area.left()), src, bytes);
@@ -27,6 +36,11 @@ void TCanvas::FillSpan(int x, int y, int count, TColor color)
     const int end = int(std::min<long long>(target_.Width(), (long long)x + count));
     if (first >= end)
         return;
+    if (overlay_) {
+        overlay_->Fill(first, end, y, color);
+        Changed(QRect(first, y, end - first, 1));
+        return;
+    }
     // One pixel, then copies of what is written, doubling each time.
     std::uint8_t* p = target_.RowForWriting(y) + 3 * qsizetype(first);
     p[0] = GetBValue(color);
@@ -59,11 +73,25 @@ void TCanvas::TextOut(int x, int y, const QString& text)
     const qint64 margin = metrics.height();
     const qint64 first = qint64(y) + std::min(0, metrics.ascent() + ink.top()) - margin;
     const qint64 last = qint64(y) + std::max(metrics.height(), metrics.ascent() + ink.bottom()) + margin;
-    target_.WillWriteRows(int(std::clamp<qint64>(first, -1, target_.Height())),
-                          int(std::clamp<qint64>(last, -1, target_.Height())));
-    // Paint on an image that shares the bitmap's pixels, so nothing is copied;
-    // its rows were announced above.
-    QImage view(target_.ScanLine(0), target_.Width(), target_.Height(), target_.BytesPerLine(), QImage::Format_BGR888);
+    const int top = int(std::clamp<qint64>(first, 0, target_.Height()));
+    const int bottom = int(std::clamp<qint64>(last, -1, target_.Height() - 1));
+    QImage view;
+    if (overlay_) {
+        // Painted on a copy of the rows as shown, then shown over the image.
+        if (bottom < top)
+            return;
+        view = QImage(target_.Width(), bottom - top + 1, QImage::Format_BGR888);
+        for (int row = top; row <= bottom; ++row)
+            std::memcpy(view.scanLine(row - top), overlay_->Row(row), 3 * size_t(target_.Width()));
+        y -= top;
+    } else {
+        target_.WillWriteRows(int(std::clamp<qint64>(first, -1, target_.Height())),
+                              int(std::clamp<qint64>(last, -1, target_.Height())));
+        // Paint on an image that shares the bitmap's pixels, so nothing is
+        // copied; its rows were announced above.
+        view = QImage(target_.ScanLine(0), target_.Width(), target_.Height(), target_.BytesPerLine(),
+                      QImage::Format_BGR888);
+    }
     QPainter painter(&view);
     painter.setFont(font);
     painter.setPen(QColor(GetRValue(font_.Color), GetGValue(font_.Color), GetBValue(font_.Color)));
@@ -71,6 +99,14 @@ void TCanvas::TextOut(int x, int y, const QString& text)
     painter.setBackground(QColor(GetRValue(brush_), GetGValue(brush_), GetBValue(brush_)));
     painter.drawText(x, y + metrics.ascent(), text);
     painter.end();
+    if (overlay_) {
+        for (int row = 0; row < view.height(); ++row) {
+            const std::uint8_t* p = view.constScanLine(row);
+            for (int col = 0; col < view.width(); ++col, p += 3)
+                overlay_->Write(col, top + row, RGBColor(p[2], p[1], p[0]));
+        }
+        y += top;
+    }
     Changed(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()) &
             QRect(0, 0, target_.Width(), target_.Height()));
 }

@@ -3,17 +3,20 @@
 #include "platform/TBitmap.h"
 #include "platform/TColor.h"
 #include "platform/TFont.h"
+#include "platform/TileOverlay.h"
 
 #include <QRect>
 #include <QString>
 #include <functional>
 
-// The drawing surface of a bitmap. A document window's canvas is the canvas of
-// its on-screen surface bitmap with a change notifier, so that what is drawn on
-// it is shown at the next repaint and what is read from it is what is shown.
+// The drawing surface of a bitmap. A document window's canvas draws into the
+// window's overlay over its image instead, with a change notifier: what is
+// drawn on it is shown, what is read from it is what is shown, and the image
+// itself never changes through it.
 class TCanvas {
 public:
     explicit TCanvas(TBitmap& target) : target_(target) { }
+    TCanvas(TBitmap& image, TTileOverlay& overlay) : target_(image), overlay_(&overlay) { }
     TCanvas(const TCanvas&) = delete;
     TCanvas& operator=(const TCanvas&) = delete;
 
@@ -22,7 +25,7 @@ public:
     {
         if (!Inside(x, y))
             return clNone;
-        const std::uint8_t* p = target_.ScanLine(y) + 3 * qsizetype(x);
+        const std::uint8_t* p = overlay_ ? overlay_->Pixel(x, y) : target_.ScanLine(y) + 3 * qsizetype(x);
         return RGBColor(p[2], p[1], p[0]);
     }
     // Writes the colour exactly; a point outside is ignored.
@@ -30,6 +33,11 @@ public:
     {
         if (!Inside(x, y))
             return;
+        if (overlay_) {
+            overlay_->Write(x, y, color);
+            Changed(QRect(x, y, 1, 1));
+            return;
+        }
         std::uint8_t* p = target_.RowForWriting(y) + 3 * qsizetype(x);
         p[0] = GetBValue(color);
         p[1] = GetGValue(color);
@@ -56,7 +64,10 @@ public:
     // its cells filled with the brush colour.
     void TextOut(int x, int y, const QString& text);
 
+    // The bitmap drawn on, or the image under a window's overlay.
     TBitmap& Target() { return target_; }
+    // A window's overlay; null for a bitmap's canvas.
+    TTileOverlay* Overlay() const { return overlay_; }
     // Called with the rectangle of every change (window canvases only).
     void SetChangeNotifier(std::function<void(const QRect&)> changed) { changed_ = std::move(changed); }
     // Between BeginUpdate and the matching EndUpdate the changes are gathered
@@ -77,6 +88,7 @@ private:
     }
 
     TBitmap& target_;
+    TTileOverlay* overlay_ = nullptr;
     TFont font_;
     TColor brush_ = clWhite;
     std::function<void(const QRect&)> changed_;

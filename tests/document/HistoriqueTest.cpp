@@ -58,7 +58,7 @@ TDessin* NoisyDocument(std::uint32_t seed, int w = kW, int h = kH)
 
 bool Shows(TDessin* d, const TBitmap& bytes)
 {
-    return testimg::SameBytes(*d->GetBmp(), bytes) && testimg::SameBytes(d->WindowCanvas()->Target(), bytes);
+    return testimg::SameBytes(*d->GetBmp(), bytes) && testimg::SameBytes(*testimg::Shown(*d->WindowCanvas()), bytes);
 }
 
 void AnswerText(const char* text)

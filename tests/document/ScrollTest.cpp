@@ -101,7 +101,7 @@ TEST_F(ScrollTest, ALargerImageGetsAWindowWithinTheFreeAreaAndScrollBars)
         EXPECT_TRUE(document->HorizontalBar()->isVisible());
         const QSize view = document->Viewport()->size();
         EXPECT_EQ(document->HorizontalBar()->maximum(), document->GetBmp()->Width() - view.width());
-        EXPECT_EQ(document->WindowCanvas()->Target().Width(), document->GetBmp()->Width());
+        EXPECT_EQ(testimg::Shown(*document->WindowCanvas())->Width(), document->GetBmp()->Width());
     }
     EXPECT_TRUE(blank->VerticalBar()->isVisible());
     EXPECT_EQ(blank->VerticalBar()->maximum(), 1600 - blank->Viewport()->height());
@@ -161,7 +161,8 @@ TEST_F(ScrollTest, ADragPreviewAndTheLineLandOnTheSameImagePixelsWhenScrolled)
     Drag(plain, QPoint(10, 10) + offset, QPoint(250, 97) + offset);
     EXPECT_EQ(scrolled->WindowCanvas()->Pixels(310, 210), clBlack);
     EXPECT_EQ(scrolled->WindowCanvas()->Pixels(550, 297), clBlack);
-    EXPECT_TRUE(testimg::SameBytes(scrolled->WindowCanvas()->Target(), plain->WindowCanvas()->Target()));
+    EXPECT_TRUE(
+        testimg::SameBytes(*testimg::Shown(*scrolled->WindowCanvas()), *testimg::Shown(*plain->WindowCanvas())));
 
     scrolled->OnActivate();
     QTest::mouseRelease(scrolled, Qt::LeftButton, {}, QPoint(250, 97));
@@ -197,8 +198,8 @@ TEST_F(ScrollTest, TheWindowShowsTheImagePlusOnlyTheLastPreview)
     document->OnActivate();
     const std::vector<QPoint> moves = {{390, 290}, {11, 290}, {200, 7}, {399, 150}, {6, 9}, {300, 299}};
 
-    // A paint bucket first: its window writes are too many to remember one by
-    // one, so the first restore repaints the whole image.
+    // A paint bucket first: what it wrote on the window goes at the first
+    // restore.
     TPot pot(&image, document->GetSelection()->GetRows());
     pot.SetCouleur1(0x123456);
     for (int x = 0; x < 400; ++x)
@@ -216,20 +217,19 @@ TEST_F(ScrollTest, TheWindowShowsTheImagePlusOnlyTheLastPreview)
         TLine line(expected.get(), document->GetSelection()->GetRows());
         int ax = 5, ay = 5;
         line.Trace(&ax, &ay, to.x(), to.y(), mbLeft, expected->Canvas());
-        EXPECT_TRUE(testimg::SameBytes(document->WindowCanvas()->Target(), *expected));
+        EXPECT_TRUE(testimg::SameBytes(*testimg::Shown(*document->WindowCanvas()), *expected));
     }
 
-    // The brush draws into the image only: each move's restore shows the
-    // segments drawn before it.
+    // The brush draws into the image only: the window shows each segment as
+    // soon as it is drawn.
     frm_main->OnClickPinceau(nullptr);
     document->OnActivate();
     document->OnMouseDown(document, mbLeft, ssLeft, 20, 20);
     const auto unbrushed = testimg::Copy(image);
     for (const QPoint to : moves) {
         for (const QPoint step : {to, to - QPoint(1, 1)}) {
-            const auto before = testimg::Copy(image);
             document->OnMouseMove(document, ssLeft, step.x(), step.y());
-            EXPECT_TRUE(testimg::SameBytes(document->WindowCanvas()->Target(), *before));
+            EXPECT_TRUE(testimg::SameBytes(*testimg::Shown(*document->WindowCanvas()), image));
         }
     }
     EXPECT_FALSE(testimg::SameBytes(*unbrushed, image));

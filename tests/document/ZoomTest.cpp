@@ -240,7 +240,7 @@ TEST_F(ZoomTest, GesturesGiveTheSameBytesAtEveryLevel)
         document->OnActivate();
         Gesture(document, stroke);
         EXPECT_TRUE(testimg::SameBytes(*document->GetBmp(), *reference->GetBmp()));
-        EXPECT_TRUE(testimg::SameBytes(document->WindowCanvas()->Target(), *reference->GetBmp()));
+        EXPECT_TRUE(testimg::SameBytes(*testimg::Shown(*document->WindowCanvas()), *reference->GetBmp()));
     }
 }
 
@@ -289,7 +289,7 @@ TEST_F(ZoomTest, BelowOneHundredPercentScreenPixelsAverageTheImage)
             for (int x = shown.left(); x <= shown.right(); ++x)
                 ASSERT_EQ(view.pixel(x, y), 0xFF808080u) << x << "," << y;
     }
-    EXPECT_TRUE(testimg::SameBytes(document->WindowCanvas()->Target(), *document->GetBmp()));
+    EXPECT_TRUE(testimg::SameBytes(*testimg::Shown(*document->WindowCanvas()), *document->GetBmp()));
 }
 
 TEST_F(ZoomTest, ABrushStrokeShowsAtOnceAtTwentyFivePercent)
@@ -383,7 +383,7 @@ TEST_F(ZoomTest, TheSelectionOutlineShowsOnlyInTheView)
         EXPECT_GT(white, 0);
     }
     EXPECT_TRUE(testimg::SameBytes(*document->GetBmp(), *start));
-    EXPECT_TRUE(testimg::SameBytes(document->WindowCanvas()->Target(), *start));
+    EXPECT_TRUE(testimg::SameBytes(*testimg::Shown(*document->WindowCanvas()), *start));
     const QString after = testimg::TempDir() + "/after.bmp";
     document->GetBmp()->SaveToFile(after);
     EXPECT_EQ(testimg::ReadFile(after), testimg::ReadFile(saved));

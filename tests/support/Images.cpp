@@ -1,5 +1,7 @@
 #include "support/Images.h"
 
+#include "platform/TCanvas.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -35,6 +37,11 @@ std::unique_ptr<TBitmap> Noise(int width, int height, std::uint32_t seed)
 {
     std::mt19937 random(seed);
     return Make(width, height, [&random](int, int) { return TColor(random() & 0xFFFFFF); });
+}
+
+std::unique_ptr<TBitmap> Shown(TCanvas& canvas)
+{
+    return Make(canvas.Target().Width(), canvas.Target().Height(), [&](int x, int y) { return canvas.Pixels(x, y); });
 }
 
 std::unique_ptr<TBitmap> Copy(const TBitmap& source)

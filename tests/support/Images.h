@@ -9,6 +9,8 @@
 #include <memory>
 
 // Small helpers to make and compare test images.
+class TCanvas;
+
 namespace testimg {
 
 // A width x height bitmap whose pixel (x, y) gets colour(x, y) (0x00BBGGRR).
@@ -19,6 +21,9 @@ std::unique_ptr<TBitmap> Uniform(int width, int height, TColor colour);
 std::unique_ptr<TBitmap> Noise(int width, int height, std::uint32_t seed);
 // An exact copy.
 std::unique_ptr<TBitmap> Copy(const TBitmap& source);
+// What a canvas shows, as a bitmap: a window canvas's image with what was
+// drawn over it.
+std::unique_ptr<TBitmap> Shown(TCanvas& canvas);
 // True when both have the same size and the same 3 x width bytes in every row.
 bool SameBytes(const TBitmap& a, const TBitmap& b);
 // The colour of pixel (x, y), read from the rows.

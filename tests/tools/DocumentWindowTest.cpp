@@ -5,6 +5,7 @@
 #include "app/Startup.h"
 #include "dialogs/Form_entree.h"
 #include "document/Tdessin.h"
+#include "platform/TCanvas.h"
 #include "support/FormsFixture.h"
 #include "tools/Tpipette.h"
 #include "tools/Ttexte.h"
@@ -66,7 +67,7 @@ TEST_F(DocumentWindow, BrushStrokeFollowsThePointer)
     for (const Points& part : {LineSet(5, 5, 12, 9), LineSet(12, 9, 12, 20), LineSet(12, 20, 30, 25)})
         expected.insert(part.begin(), part.end());
     EXPECT_EQ(Where(image(), clBlack), expected);
-    EXPECT_EQ(Where(dessin->WindowCanvas()->Target(), clBlack), expected);
+    EXPECT_EQ(Where(*testimg::Shown(*dessin->WindowCanvas()), clBlack), expected);
 }
 
 TEST_F(DocumentWindow, LineIsDrawnFromThePressToTheRelease)
@@ -78,6 +79,26 @@ TEST_F(DocumentWindow, LineIsDrawnFromThePressToTheRelease)
     move(13, 11);
     release(13, 11);
     EXPECT_EQ(Where(image(), clBlack), Points({{10, 10}, {11, 10}, {12, 11}, {13, 11}}));
+}
+
+// The window keeps no copy of its image: only a preview drawn over it takes
+// memory, and only until the next restore.
+TEST_F(DocumentWindow, OnlyAPreviewTakesMemoryOverTheImage)
+{
+    TTileOverlay& overlay = *dessin->WindowCanvas()->Overlay();
+    frm_main->OnClickPinceau(nullptr);
+    press(5, 5);
+    move(40, 30);
+    EXPECT_TRUE(overlay.Empty()); // the brush's pixels are the image's
+    release(40, 30);
+    frm_main->OnLineClick(nullptr);
+    press(10, 35);
+    move(45, 12);
+    EXPECT_FALSE(overlay.Empty());
+    EXPECT_LE(overlay.Bounds().width() * overlay.Bounds().height(), 64 * 64);
+    release(45, 12);
+    EXPECT_TRUE(overlay.Empty());
+    EXPECT_TRUE(testimg::SameBytes(*testimg::Shown(*dessin->WindowCanvas()), image()));
 }
 
 TEST_F(DocumentWindow, SelectionThenFillChangesOnlyTheRectangle)
@@ -97,7 +118,7 @@ TEST_F(DocumentWindow, SelectionThenFillChangesOnlyTheRectangle)
         for (int x = 10; x < 30; ++x)
             inside.insert({x, y});
     EXPECT_EQ(Where(image(), kRed), inside);
-    EXPECT_EQ(Where(dessin->WindowCanvas()->Target(), kRed), inside);
+    EXPECT_EQ(Where(*testimg::Shown(*dessin->WindowCanvas()), kRed), inside);
 }
 
 TEST_F(DocumentWindow, PickedColourReachesTheNextToolAtActivation)
@@ -135,7 +156,7 @@ TEST_P(StraightStroke, LineAndBrushDrawTheWholeSegment)
     move((d.x0 + d.x1) / 2, (d.y0 + d.y1) / 2);
     move(d.x1, d.y1);
     EXPECT_EQ(Where(image(), clBlack), Points({{d.x0, d.y0}})); // the drag only previews
-    EXPECT_EQ(Where(dessin->WindowCanvas()->Target(), clBlack), segment);
+    EXPECT_EQ(Where(*testimg::Shown(*dessin->WindowCanvas()), clBlack), segment);
     release(d.x1, d.y1);
     EXPECT_EQ(Where(image(), clBlack), segment);
 
@@ -192,7 +213,7 @@ TEST_F(DocumentWindow, TextShowsInTheWindowAsSoonAsItIsDrawn)
         const auto white = testimg::Uniform(60, 40, clWhite);
         const Points written = Changed(*white, image());
         EXPECT_EQ(written.empty(), !ok);
-        EXPECT_EQ(Changed(*white, dessin->WindowCanvas()->Target()), written);
+        EXPECT_EQ(Changed(*white, *testimg::Shown(*dessin->WindowCanvas())), written);
         release(2, 2);
     }
 }
