@@ -42,13 +42,14 @@ QByteArray pngChunk(const char* type, const QByteArray& data)
 
 } // namespace
 
-QByteArray Encode(const QImage& image, const char* format, int quality)
+QByteArray Encode(const QImage& image, const char* format, int quality, bool progressive)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
     writer.setQuality(quality);
+    writer.setProgressiveScanWrite(progressive);
     writer.write(image);
     return bytes;
 }
@@ -61,6 +62,13 @@ QByteArray WithOrientation(const QByteArray& jpeg, int orientation)
     const QByteArray exif = QByteArray("Exif\0\0", 6) + tiff;
     const QByteArray segment = QByteArray("\xFF\xE1", 2) + big(quint32(exif.size() + 2), 2) + exif;
     return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
+QByteArray WithLastScanRepeated(const QByteArray& jpeg, int times)
+{
+    const qsizetype last = jpeg.lastIndexOf(QByteArray("\xFF\xDA", 2));
+    const qsizetype end = jpeg.lastIndexOf(QByteArray("\xFF\xD9", 2));
+    return jpeg.left(end) + jpeg.mid(last, end - last).repeated(times) + jpeg.mid(end);
 }
 
 QByteArray PngClaiming(quint32 width, quint32 height)

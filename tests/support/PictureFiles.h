@@ -9,10 +9,13 @@
 namespace picturefile {
 
 // The image encoded by Qt's writer in `format` ("png", "jpeg", "webp", "tiff").
-QByteArray Encode(const QImage& image, const char* format, int quality = 100);
+QByteArray Encode(const QImage& image, const char* format, int quality = 100, bool progressive = false);
 
 // A JPEG with an Exif block giving the orientation (1 to 8).
 QByteArray WithOrientation(const QByteArray& jpeg, int orientation);
+
+// The JPEG with its last scan given `times` more times before its end.
+QByteArray WithLastScanRepeated(const QByteArray& jpeg, int times);
 
 // Small files whose header claims width x height pixels, with almost no data.
 QByteArray PngClaiming(quint32 width, quint32 height);
