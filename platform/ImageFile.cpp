@@ -5,6 +5,7 @@
 #include "platform/ContainerScan.h"
 #include "platform/Exception.h"
 #include "platform/HugePages.h"
+#include "platform/JpegFile.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -178,6 +179,23 @@ void refuseTooLarge(QSize size, const QString& fileName)
                 .arg(kMaxBitmapSide));
 }
 
+// libjpeg decodes a JPEG straight into the document's 24-bit image; only a
+// picture with a colour profile other than sRGB goes on to be converted as
+// the other formats are.
+ReadPicture decodeJpeg(QIODevice& device, const QString& fileName)
+{
+    ReadPicture result;
+    result.image = ReadJpeg(device, fileName);
+    if (result.image.colorSpace().isValid() && result.image.colorSpace() != QColorSpace::SRgb) {
+        result.image = ToBitmapImage(result.image);
+        if (result.image.isNull())
+            RefuseBmp(fileName, QStringLiteral("mémoire insuffisante."));
+    }
+    result.image.setColorSpace(QColorSpace());
+    result.format = ImageFormat::Jpeg;
+    return result;
+}
+
 // Decodes a PNG, JPEG, GIF, WebP or TIFF file from `device`.
 ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& fileName)
 {
@@ -195,6 +213,8 @@ ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& f
     if (!ContainerComplete(format, device, &moreFrames))
         damaged(fileName);
     device.seek(0);
+    if (format == ImageFormat::Jpeg)
+        return decodeJpeg(device, fileName);
     const QByteArray head = device.peek(10);
     const auto le16 = [&head](int at) { return int(std::uint8_t(head[at])) | int(std::uint8_t(head[at + 1])) << 8; };
     const QSize screen = head.size() == 10 ? QSize(le16(6), le16(8)) : QSize();

@@ -373,6 +373,8 @@ TEST(BmpDecoding, HostileFilesAreRefusedOrDecodedWithinTimeAndMemory)
     const char* const kImage = "image";
     QImage grey(256, 256, QImage::Format_RGB32);
     grey.fill(Qt::gray);
+    QByteArray lossless = picturefile::Encode(grey, "jpeg", 90);
+    lossless[lossless.indexOf("\xFF\xC0") + 1] = '\xC3'; // a lossless frame
     ASSERT_EQ(::mkfifo(QFile::encodeName(dir + "/pipe.bmp").constData(), 0644), 0);
     QDir(dir).mkdir("dossier.bmp");
 
@@ -438,6 +440,7 @@ TEST(BmpDecoding, HostileFilesAreRefusedOrDecodedWithinTimeAndMemory)
         {"progressive JPEG of 1200 scans",
          save("jpeg-scans", picturefile::WithLastScanRepeated(picturefile::Encode(grey, "jpeg", 90, true), 1190)),
          "endommagé ou tronqué"},
+        {"lossless JPEG", save("jpeg-lossless", lossless), "ce type de JPEG n'est pas pris en charge"},
         {"GIF claiming 65535 x 65535", save("gif-bomb", picturefile::GifClaiming(65535, 65535)), "trop grande"},
         {"GIF whose frame reaches past a 32769-pixel screen",
          save("gif-past",
