@@ -44,6 +44,8 @@ int main(int argc, char** argv)
         {"deep.png", picturefile::Encode(opaque.convertToFormat(QImage::Format_RGBX64), "png")},
         {"photo.jpg", jpeg},
         {"turned.jpg", picturefile::WithOrientation(jpeg, 6)},
+        {"progressive.jpg", picturefile::LibjpegEncode(opaque, picturefile::JpegColours::YCbCr, true)},
+        {"cmyk.jpg", picturefile::LibjpegEncode(opaque, picturefile::JpegColours::Ycck)},
         {"frames.gif", picturefile::Gif(2)},
         {"photo.webp", picturefile::Encode(opaque, "webp", 80)},
         {"scan.tif", picturefile::Encode(opaque, "tiff")},

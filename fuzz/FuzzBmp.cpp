@@ -1,11 +1,12 @@
 // libFuzzer target: the loader's in-memory path. An input that is not a BMP
 // goes through the dispatch (format detection by content, the structure walk,
-// the size check, the decoder of Qt's plugins and the conversion to 24 bits),
-// which must end with a 24-bit image within the limits or a French error. A
-// BMP is decoded twice with fresh allocations filled with two different
-// patterns; the outcomes (French error or pixels) must be identical, so no
-// pixel ever depends on what memory held. A decoded BMP is also written as a
-// 24-bit BMP and read back, which must give the same pixels.
+// the size check, libjpeg for a JPEG or the decoder of Qt's plugins for the
+// others, and the conversion to 24 bits), which must end with a 24-bit image
+// within the limits or a French error. A BMP is decoded twice with fresh
+// allocations filled with two different patterns; the outcomes (French error or
+// pixels) must be identical, so no pixel ever depends on what memory held. A
+// decoded BMP is also written as a 24-bit BMP and read back, which must give
+// the same pixels.
 #include "platform/BmpFile.h"
 #include "platform/Exception.h"
 #include "platform/ImageFile.h"

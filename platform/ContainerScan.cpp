@@ -51,6 +51,7 @@ bool jpegComplete(ByteReader& in)
     if (in.Next() != 0xFF || in.Next() != 0xD8)
         return false;
     int marker = -1; // a marker already read from a scan's data
+    int scans = 0;
     for (;;) {
         if (marker < 0) {
             int byte = in.Next();
@@ -73,6 +74,8 @@ bool jpegComplete(ByteReader& in)
             return false;
         if (current != 0xDA)
             continue;
+        if (++scans > kMaxJpegScans)
+            return false;
         // A scan's data ends at the first marker that is neither a stuffed
         // 0xFF 0x00 nor a restart marker.
         for (int byte = in.Next();; byte = in.Next()) {

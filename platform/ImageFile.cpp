@@ -5,6 +5,7 @@
 #include "platform/ContainerScan.h"
 #include "platform/Exception.h"
 #include "platform/HugePages.h"
+#include "platform/JpegFile.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -181,6 +182,23 @@ void refuseTooLarge(QSize size, const QString& fileName)
                 .arg(kMaxBitmapSide));
 }
 
+// libjpeg decodes a JPEG straight into the document's 24-bit image, its values
+// as stored; a profile other than sRGB is kept, one that cannot be read is
+// left out with the warning.
+ReadPicture decodeJpeg(QIODevice& device, const QString& fileName)
+{
+    ReadPicture result;
+    bool hasProfile = false;
+    result.image = ReadJpeg(device, fileName, 1, &hasProfile);
+    if (!SameAsSrgb(result.image.colorSpace()))
+        result.profile = result.image.colorSpace();
+    const bool unreadable = hasProfile && !result.image.colorSpace().isValid();
+    result.image.setColorSpace(QColorSpace());
+    result.format = ImageFormat::Jpeg;
+    result.depth = unreadable ? pfCustom : pf24bit;
+    return result;
+}
+
 // Decodes a PNG, JPEG, GIF, WebP or TIFF file from `device`.
 ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& fileName)
 {
@@ -198,6 +216,8 @@ ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& f
     if (!ContainerComplete(format, device, &contents))
         damaged(fileName);
     device.seek(0);
+    if (format == ImageFormat::Jpeg)
+        return decodeJpeg(device, fileName);
     const QByteArray head = device.peek(10);
     const auto le16 = [&head](int at) { return int(std::uint8_t(head[at])) | int(std::uint8_t(head[at + 1])) << 8; };
     const QSize screen = head.size() == 10 ? QSize(le16(6), le16(8)) : QSize();

@@ -371,6 +371,10 @@ TEST(BmpDecoding, HostileFilesAreRefusedOrDecodedWithinTimeAndMemory)
         });
     };
     const char* const kImage = "image";
+    QImage grey(256, 256, QImage::Format_RGB32);
+    grey.fill(Qt::gray);
+    QByteArray lossless = picturefile::Encode(grey, "jpeg", 90);
+    lossless[lossless.indexOf("\xFF\xC0") + 1] = '\xC3'; // a lossless frame
     ASSERT_EQ(::mkfifo(QFile::encodeName(dir + "/pipe.bmp").constData(), 0644), 0);
     QDir(dir).mkdir("dossier.bmp");
 
@@ -433,6 +437,10 @@ TEST(BmpDecoding, HostileFilesAreRefusedOrDecodedWithinTimeAndMemory)
         {"2000 x 2000 RLE ending at once", save("rle-skip", rle(2000, 2000, QByteArray::fromHex("0001"))), kImage},
         {"PNG claiming 100000 x 100000", save("png-bomb", picturefile::PngClaiming(100000, 100000)), "trop grande"},
         {"JPEG claiming 40000 x 40000", save("jpeg-bomb", picturefile::JpegClaiming(40000, 40000)), "trop grande"},
+        {"progressive JPEG of 1200 scans",
+         save("jpeg-scans", picturefile::WithLastScanRepeated(picturefile::Encode(grey, "jpeg", 90, true), 1190)),
+         "endommagé ou tronqué"},
+        {"lossless JPEG", save("jpeg-lossless", lossless), "ce type de JPEG n'est pas pris en charge"},
         {"GIF claiming 65535 x 65535", save("gif-bomb", picturefile::GifClaiming(65535, 65535)), "trop grande"},
         {"GIF whose frame reaches past a 32769-pixel screen",
          save("gif-past",

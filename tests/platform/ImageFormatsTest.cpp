@@ -1,14 +1,18 @@
 // PNG, JPEG, GIF, WebP and TIFF files read into the 24-bit document and
 // written from it: exact where the format is lossless, the warning exactly
 // when something is lost, cut-short files refused.
+#include "platform/ContainerScan.h"
 #include "platform/Exception.h"
 #include "platform/ImageFile.h"
+#include "platform/JpegFile.h"
 #include "platform/TBitmap.h"
 #include "support/Images.h"
 #include "support/PictureFiles.h"
 
+#include <QBuffer>
 #include <QColorSpace>
 #include <QImage>
+#include <QImageReader>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -42,6 +46,20 @@ QImage noise(int width, int height, QImage::Format format)
             image.setPixel(x, y, 0xFF000000u | (state >> 8));
         }
     return image;
+}
+
+// The bytes as an open device.
+std::unique_ptr<QBuffer> device(const QByteArray& bytes)
+{
+    auto buffer = std::make_unique<QBuffer>();
+    buffer->setData(bytes);
+    buffer->open(QIODevice::ReadOnly);
+    return buffer;
+}
+
+QImage readJpeg(const QByteArray& bytes, int reduction = 1)
+{
+    return ReadJpeg(*device(bytes), QStringLiteral("photo.jpg"), reduction);
 }
 
 } // namespace
@@ -306,4 +324,98 @@ TEST(ImageFormats, OnlyColourSpacesThatAmountToSrgbCountAsSrgb)
     EXPECT_FALSE(SameAsSrgb(gamma(2.2f, QColorSpace::Primaries::AdobeRgb)));
     EXPECT_FALSE(SameAsSrgb(QColorSpace::DisplayP3));
     EXPECT_FALSE(SameAsSrgb(QColorSpace::AdobeRgb));
+}
+
+// libjpeg's decoding into the 24-bit image gives every byte that Qt's plugin
+// gave, whatever the kind of file, and zero bytes after each row.
+TEST(ImageFormats, EveryKindOfJpegDecodesAsQtsPluginDecodesIt)
+{
+    const QImage picture = noise(37, 23, QImage::Format_RGB32);
+    const QByteArray baseline = picturefile::Encode(picture, "jpeg", 90);
+    using picturefile::JpegColours;
+    const QByteArray cases[] = {
+        baseline,
+        picturefile::Encode(picture, "jpeg", 90, true),
+        picturefile::Encode(picture.convertToFormat(QImage::Format_Grayscale8), "jpeg", 90),
+        picturefile::LibjpegEncode(picture, JpegColours::Cmyk),
+        picturefile::LibjpegEncode(picture, JpegColours::Ycck, true),
+        picturefile::WithOrientation(baseline, 7),
+    };
+    for (const QByteArray& bytes : cases) {
+        SCOPED_TRACE(&bytes - cases); // baseline, progressive, greyscale, CMYK, YCCK, turned
+        const auto buffer = device(bytes);
+        QImageReader reader(buffer.get(), "jpeg");
+        reader.setAutoTransform(true);
+        const QImage expected = reader.read().convertToFormat(QImage::Format_RGB32);
+        const QImage image = DecodeImage(bytes, QStringLiteral("photo.jpg")).image;
+        ASSERT_EQ(image.size(), expected.size());
+        int wrong = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            const uchar* row = image.constScanLine(y);
+            for (int x = 0; x < image.width(); ++x)
+                wrong += qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]) != expected.pixel(x, y);
+            for (qsizetype i = 3 * image.width(); i < image.bytesPerLine(); ++i)
+                wrong += row[i] != 0;
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
+// Damaged compressed data is refused, never shown with its missing part grey,
+// from a file and from memory. A progressive file may have 500 scans, not one
+// more: the structure walk and the decoder each hold the limit alone.
+TEST(ImageFormats, DamagedJpegDataIsRefusedFromAFileAndFromMemory)
+{
+    const QImage picture = noise(64, 48, QImage::Format_RGB32);
+    const QByteArray baseline = picturefile::Encode(picture, "jpeg", 90);
+    const QByteArray progressive = picturefile::LibjpegEncode(picture, picturefile::JpegColours::YCbCr, true);
+    // 64 bits of ones in the middle of the data: no Huffman code is that long.
+    QByteArray ones = baseline;
+    ones.replace(ones.size() * 2 / 3, 16, QByteArray("\xFF\x00", 2).repeated(8));
+    const QByteArray scans501 = picturefile::WithLastScanRepeated(progressive, kMaxJpegScans + 1 - 4);
+    for (const QByteArray& bytes :
+         {picturefile::WithScansCut(baseline, 0.6), picturefile::WithScansCut(progressive, 0.6), ones, scans501}) {
+        SCOPED_TRACE(bytes.size());
+        const Loaded loaded = load(bytes);
+        EXPECT_TRUE(loaded.error.contains(QStringLiteral("endommagé ou tronqué"))) << loaded.error.toStdString();
+        try {
+            DecodeImage(bytes, QStringLiteral("photo.jpg"));
+            ADD_FAILURE() << "decoded from memory";
+        } catch (const ERasterError& error) {
+            EXPECT_TRUE(error.Message().contains(QStringLiteral("endommagé ou tronqué")));
+        }
+    }
+    // Bytes left between the last scan and the end marker take nothing away.
+    QByteArray padded = baseline;
+    EXPECT_TRUE(load(padded.insert(padded.size() - 2, QByteArray(3, '\x55'))).bitmap);
+    const QByteArray scans500 = picturefile::WithLastScanRepeated(progressive, kMaxJpegScans - 4);
+    EXPECT_TRUE(load(scans500).bitmap);
+    bool moreFrames = false;
+    EXPECT_TRUE(ContainerComplete(ImageFormat::Jpeg, *device(scans500), &moreFrames));
+    EXPECT_FALSE(ContainerComplete(ImageFormat::Jpeg, *device(scans501), &moreFrames));
+    EXPECT_THROW(readJpeg(scans501), ERasterError);
+}
+
+// libjpeg's reduced decoding: each side divided and rounded up, each pixel
+// close to the mean of the pixels it stands for in the full picture.
+TEST(ImageFormats, AReducedJpegIsTheFullOneAveragedByBlocks)
+{
+    const auto smooth = testimg::Make(61, 45, [](int x, int y) { return RGBColor(4 * x, 5 * y, 250 - 2 * x - y); });
+    const QString path = testimg::TempDir() + "/smooth.jpg";
+    smooth->SaveToFile(path, ImageFormat::Jpeg, 95);
+    const QImage full = readJpeg(testimg::ReadFile(path));
+    for (const int r : {2, 4, 8}) {
+        SCOPED_TRACE(r);
+        const QImage reduced = readJpeg(testimg::ReadFile(path), r);
+        ASSERT_EQ(reduced.size(), QSize((61 + r - 1) / r, (45 + r - 1) / r));
+        int worst = 0;
+        for (int y = 0; y < 45 / r; ++y)
+            for (int i = 0; i < 3 * (61 / r); ++i) {
+                int sum = 0;
+                for (int v = 0; v < r * r; ++v)
+                    sum += full.constScanLine(y * r + v / r)[3 * ((i / 3) * r + v % r) + i % 3];
+                worst = std::max(worst, std::abs(int(reduced.constScanLine(y)[i]) - (sum + r * r / 2) / (r * r)));
+            }
+        EXPECT_LE(worst, 3);
+    }
 }

@@ -2,6 +2,9 @@
 
 #include <QBuffer>
 #include <QImageWriter>
+#include <cstdio>
+#include <cstdlib>
+#include <jpeglib.h>
 
 namespace picturefile {
 
@@ -42,13 +45,14 @@ QByteArray pngChunk(const char* type, const QByteArray& data)
 
 } // namespace
 
-QByteArray Encode(const QImage& image, const char* format, int quality)
+QByteArray Encode(const QImage& image, const char* format, int quality, bool progressive)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
     writer.setQuality(quality);
+    writer.setProgressiveScanWrite(progressive);
     writer.write(image);
     return bytes;
 }
@@ -67,6 +71,67 @@ QByteArray WithOrientation(const QByteArray& jpeg, int orientation)
     const QByteArray exif = QByteArray("Exif\0\0", 6) + tiff;
     const QByteArray segment = QByteArray("\xFF\xE1", 2) + big(quint32(exif.size() + 2), 2) + exif;
     return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
+QByteArray LibjpegEncode(const QImage& image, JpegColours colours, bool progressive)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    const int channels = colours == JpegColours::YCbCr ? 3 : 4;
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = JDIMENSION(rgb.width());
+    cinfo.image_height = JDIMENSION(rgb.height());
+    cinfo.input_components = channels;
+    cinfo.in_color_space = channels == 3 ? JCS_RGB : JCS_CMYK;
+    jpeg_set_defaults(&cinfo);
+    if (colours == JpegColours::Ycck)
+        jpeg_set_colorspace(&cinfo, JCS_YCCK);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    jpeg_scan_info script[5] = {{channels, {0, 1, 2, 3}, 0, 0, 0, 0}};
+    for (int c = 0; c < channels; ++c)
+        script[1 + c] = {1, {c}, 1, 63, 0, 0};
+    if (progressive) {
+        cinfo.scan_info = script;
+        cinfo.num_scans = 1 + channels;
+    }
+    jpeg_start_compress(&cinfo, TRUE);
+    QByteArray row(rgb.width() * channels, '\0');
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const uchar* in = rgb.constScanLine(int(cinfo.next_scanline));
+        for (int x = 0; x < rgb.width(); ++x) {
+            for (int c = 0; c < 3; ++c)
+                row[x * channels + c] = char(in[3 * x + c]);
+            if (channels == 4)
+                row[x * 4 + 3] = char(255 - x * 5 % 128);
+        }
+        JSAMPROW pointer = reinterpret_cast<JSAMPROW>(row.data());
+        jpeg_write_scanlines(&cinfo, &pointer, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    const QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
+    std::free(out);
+    return bytes;
+}
+
+QByteArray WithLastScanRepeated(const QByteArray& jpeg, int times)
+{
+    const qsizetype last = jpeg.lastIndexOf(QByteArray("\xFF\xDA", 2));
+    const qsizetype end = jpeg.lastIndexOf(QByteArray("\xFF\xD9", 2));
+    return jpeg.left(end) + jpeg.mid(last, end - last).repeated(times) + jpeg.mid(end);
+}
+
+QByteArray WithScansCut(const QByteArray& jpeg, double fraction)
+{
+    const qsizetype scan = jpeg.indexOf(QByteArray("\xFF\xDA", 2));
+    const qsizetype data = scan + 2 + (quint8(jpeg[scan + 2]) << 8 | quint8(jpeg[scan + 3]));
+    const qsizetype end = jpeg.lastIndexOf(QByteArray("\xFF\xD9", 2));
+    return jpeg.left(data + qsizetype(double(end - data) * fraction)) + QByteArray("\xFF\xD9", 2);
 }
 
 QByteArray PngClaiming(quint32 width, quint32 height)

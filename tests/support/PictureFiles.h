@@ -9,7 +9,7 @@
 namespace picturefile {
 
 // The image encoded by Qt's writer in `format` ("png", "jpeg", "webp", "tiff").
-QByteArray Encode(const QImage& image, const char* format, int quality = 100);
+QByteArray Encode(const QImage& image, const char* format, int quality = 100, bool progressive = false);
 
 // A PNG with a chunk (`type`, four letters, and `data`) inserted right after
 // its header chunk, as gAMA, cHRM, sRGB, iCCP or acTL come.
@@ -17,6 +17,23 @@ QByteArray WithPngChunk(const QByteArray& png, const char* type, const QByteArra
 
 // A JPEG with an Exif block giving the orientation (1 to 8).
 QByteArray WithOrientation(const QByteArray& jpeg, int orientation);
+
+// How libjpeg is asked to store a picture.
+enum class JpegColours { YCbCr, Cmyk, Ycck };
+
+// A JPEG that libjpeg writes (quality 90), for what Qt's writer cannot make:
+// CMYK or YCCK, holding c, m, y = red, green, blue and a k that changes along
+// each row, inverted as most programs store them; or a progressive file of a
+// scan for the DC coefficients then one for the others of each component, each
+// in full, so that its last scan can be repeated.
+QByteArray LibjpegEncode(const QImage& image, JpegColours colours, bool progressive = false);
+
+// The JPEG with its last scan given `times` more times before its end.
+QByteArray WithLastScanRepeated(const QByteArray& jpeg, int times);
+
+// The JPEG cut at `fraction` of the bytes after its first scan's header, and
+// closed with an end marker.
+QByteArray WithScansCut(const QByteArray& jpeg, double fraction);
 
 // Small files whose header claims width x height pixels, with almost no data.
 QByteArray PngClaiming(quint32 width, quint32 height);
