@@ -390,9 +390,9 @@ TEST(ImageFormats, DamagedJpegDataIsRefusedFromAFileAndFromMemory)
     EXPECT_TRUE(load(padded.insert(padded.size() - 2, QByteArray(3, '\x55'))).bitmap);
     const QByteArray scans500 = picturefile::WithLastScanRepeated(progressive, kMaxJpegScans - 4);
     EXPECT_TRUE(load(scans500).bitmap);
-    bool moreFrames = false;
-    EXPECT_TRUE(ContainerComplete(ImageFormat::Jpeg, *device(scans500), &moreFrames));
-    EXPECT_FALSE(ContainerComplete(ImageFormat::Jpeg, *device(scans501), &moreFrames));
+    TContainerContents contents;
+    EXPECT_TRUE(ContainerComplete(ImageFormat::Jpeg, *device(scans500), &contents));
+    EXPECT_FALSE(ContainerComplete(ImageFormat::Jpeg, *device(scans501), &contents));
     EXPECT_THROW(readJpeg(scans501), ERasterError);
 }
 
