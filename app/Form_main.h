@@ -95,6 +95,7 @@ public:
     bool SaveDocument(TDessin* document) override;
     void RaisePalettes() override;
     bool Quitting() const override { return quitting_; }
+    void DocumentClosed(TDessin* document) override;
     // The entries of the open and save dialogs' type lists, in their order.
     static QStringList OpenFilters();
     static QStringList SaveFilters();

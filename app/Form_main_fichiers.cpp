@@ -4,10 +4,12 @@
 
 #include "dialogs/Form_nouveau.h"
 #include "document/Tdessin.h"
+#include "tools/Toutil.h"
 #include "ui/Application.h"
 
 #include "platform/ImageFile.h"
 
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -195,6 +197,24 @@ void Tfrm_main::Enregistrer1Click(QObject*)
     const ImageFormat format = FormatForName(dessin->FileName());
     dessin->GetBmp()->SaveToFile(dessin->FileName(), format, kDefaultQuality);
     dessin->MarkSaved(dessin->FileName(), format);
+}
+
+void Tfrm_main::DocumentClosed(TDessin* document)
+{
+    if (outil && outil->GetBmp() == document->GetBmp()) {
+        outil->SetBmp(nullptr);
+        outil->SetMasque(nullptr);
+    }
+    if (dessin != document)
+        return;
+    // Another open image becomes the active document, or none.
+    dessin = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* other = qobject_cast<TDessin*>(window);
+            other && other != document && other->GetBmp() && other->isVisible()) {
+            other->OnActivate();
+            return;
+        }
 }
 
 bool Tfrm_main::SaveDocument(TDessin* document)

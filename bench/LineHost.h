@@ -21,6 +21,7 @@ public:
     void OpenFiles(const QStringList&) override { }
     bool SaveDocument(TDessin*) override { return false; }
     void RaisePalettes() override { }
+    void DocumentClosed(TDessin*) override { }
 
     std::unique_ptr<TLine> tool = std::make_unique<TLine>(nullptr, nullptr);
     TDessin* active = nullptr;

@@ -23,6 +23,9 @@ public:
     // never had a file; false when the save failed or was cancelled (a
     // failure has been shown).
     virtual bool SaveDocument(TDessin* document) = 0;
+    // `document` is closing and will be freed: it is no longer the active
+    // document and the tool lets go of its image.
+    virtual void DocumentClosed(TDessin* document) = 0;
     // True once the user chose to quit without saving: closing windows then
     // asks nothing more.
     virtual bool Quitting() const { return false; }

@@ -28,6 +28,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <cstring>
+#include <malloc.h>
 
 TDessin* Dessin = nullptr;
 
@@ -94,6 +95,8 @@ void TDessin::Adopt(std::unique_ptr<ImageDocument> model)
     model_ = std::move(model);
     bmp = &model_->Image();
     ShowOver(*bmp);
+    // Once closed, the window and its image are freed.
+    setAttribute(Qt::WA_DeleteOnClose);
     connect(model_.get(), &ImageDocument::Changed, this, &TDessin::ImageChanged);
     connect(model_.get(), &ImageDocument::Resized, this, &TDessin::ImageResized);
 }
@@ -122,7 +125,17 @@ void TDessin::ImageResized()
 
 TSelection* TDessin::GetSelection() { return model_ ? &model_->Mask() : nullptr; }
 
-TDessin::~TDessin() = default;
+TDessin::~TDessin()
+{
+    // The image, its copies and its history go first, and the memory they
+    // held goes back to the system.
+    windowCanvas_.reset();
+    overlay_.reset();
+    reduites_.Release();
+    frame_ = QImage();
+    model_.reset();
+    ::malloc_trim(0);
+}
 
 void TDessin::InitForm(QObject* owner)
 {
@@ -296,7 +309,7 @@ void TDessin::closeEvent(QCloseEvent* event)
     // Closing only hides the window; it stays the active document if it was.
     // Once hidden it may be out of reach, so changes are saved or dropped first.
     if (!host_ || host_->Quitting() || !IsModified()) {
-        event->accept();
+        Closed(event);
         return;
     }
     const QString name = windowTitle().section(QLatin1Char('/'), -1);
@@ -306,13 +319,20 @@ void TDessin::closeEvent(QCloseEvent* event)
                                     {QStringLiteral("Ne pas enregistrer"), QMessageBox::DestructiveRole},
                                     {QStringLiteral("Annuler"), QMessageBox::RejectRole}});
     if (answer == 0 && host_->SaveDocument(this)) {
-        event->accept();
+        Closed(event);
     } else if (answer == 1) {
         DropChanges();
-        event->accept();
+        Closed(event);
     } else {
         event->ignore();
     }
+}
+
+void TDessin::Closed(QCloseEvent* event)
+{
+    event->accept();
+    if (host_ && model_)
+        host_->DocumentClosed(this);
 }
 
 QStringList TDessin::DroppedImages(const QMimeData* data)

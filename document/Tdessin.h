@@ -246,6 +246,8 @@ private:
     // Runs a change of the whole image under the hourglass as one undo step,
     // then gives the arrow back and repaints, in that order or the other.
     void RunWholeImage(const std::function<void()>& change, bool repaintBeforeArrow);
+    // Accepts the close: the palette lets go of the window, which is freed.
+    void Closed(QCloseEvent* event);
     // Takes a model's image; the window listens to it.
     void Adopt(std::unique_ptr<ImageDocument> model);
     // The model's pixels changed, or its size.

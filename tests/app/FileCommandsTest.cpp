@@ -141,12 +141,15 @@ TEST_F(FileCommandsTest, SaveAsMakesTheCopyTheDocument)
     New("3", "2");
     SaveAs(dir + "/neuve");
     EXPECT_EQ(frm_main->ActiveDessin()->windowTitle(), dir + "/neuve.bmp");
+    // Once it is closed, the other image is the active one again.
     frm_main->ActiveDessin()->close();
-    QFile::remove(dir + "/neuve.bmp");
+    testgui::Settle();
+    EXPECT_EQ(frm_main->ActiveDessin(), document);
+    document->RunCommand(commands::Find(commands::CommandId::Mirroir));
     frm_fe->btn_save->click();
     EXPECT_FALSE(exists(dir + "/Dessin"));
-    EXPECT_TRUE(exists(dir + "/neuve.bmp"));
-    EXPECT_TRUE(frm_main->ActiveDessin()->isVisible());
+    copy.LoadFromFile(dir + "/photo-copie.png");
+    EXPECT_TRUE(testimg::SameBytes(copy, *document->GetBmp()));
 }
 
 TEST_F(FileCommandsTest, AFileNamedRelativelyIsKnownByItsAbsolutePath)

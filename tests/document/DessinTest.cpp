@@ -5,6 +5,7 @@
 #include "effects/Tone.h"
 #include "effects/Waves.h"
 #include "kernels/Tselection.h"
+#include "model/ImageDocument.h"
 #include "platform/Exception.h"
 #include "platform/Screen.h"
 #include "support/FormsFixture.h"
@@ -12,6 +13,7 @@
 #include "tools/Toutil.h"
 
 #include <QFile>
+#include <QPointer>
 #include <QTest>
 #include <QToolButton>
 
@@ -164,11 +166,35 @@ TEST_F(DessinTest, RealMouseEventsAreRoutedInImageCoordinates)
     EXPECT_EQ(tool->calls, (std::vector<Call>{{'C', 10, 10, -1, -1, mbLeft, true},
                                               {'T', 20, 15, 10, 10, mbLeft, true},
                                               {'T', 30, 25, 10, 10, mbLeft, false}}));
-    // Closing only hides the window.
-    document->close();
+}
+
+// A closed window and its image are freed; another open image becomes the
+// active document, or none, and the tool lets go of the image.
+TEST_F(DessinTest, ClosingFreesTheWindowAndItsModel)
+{
+    auto* first = new TDessin(frm_main, 60, 40);
+    auto* second = new TDessin(frm_main, 30, 20);
+    first->show();
+    second->show();
+    frm_main->btn_outil_pinceau->click();
+    second->OnActivate();
+    QPointer<TDessin> window(second);
+    QPointer<ImageDocument> model(second->Model());
+    second->close();
     testgui::Settle();
-    EXPECT_FALSE(document->isVisible());
-    EXPECT_EQ(frm_main->ActiveDessin(), document);
+    EXPECT_TRUE(window.isNull());
+    EXPECT_TRUE(model.isNull());
+    EXPECT_EQ(frm_main->ActiveDessin(), first);
+    EXPECT_EQ(frm_main->GetOutil()->GetBmp(), first->GetBmp());
+
+    first->close();
+    testgui::Settle();
+    EXPECT_EQ(frm_main->ActiveDessin(), nullptr);
+    EXPECT_EQ(frm_main->GetOutil()->GetBmp(), nullptr);
+    // Commands without a document do nothing, as at start-up.
+    frm_main->Negatif1Click(nullptr);
+    frm_main->Enregistrer1Click(nullptr);
+    EXPECT_TRUE(messages.messages.empty());
 }
 
 TEST_F(DessinTest, OpeningANon24BitImageWarnsThenOpensCentred)
