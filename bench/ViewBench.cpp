@@ -52,7 +52,7 @@ TDessin& Document()
 void SizeViewport(TDessin& document)
 {
     const int bar = document.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &document);
-    const QSize content = document.ContentSize();
+    const QSize content = document.Vue()->ContentSize();
     const bool across = content.width() > kView.width(), down = content.height() > kView.height();
     document.setFixedSize(kView.width() + (down || across ? bar : 0), kView.height() + (down || across ? bar : 0));
     QApplication::processEvents();
@@ -63,8 +63,8 @@ void SizeViewport(TDessin& document)
 
 void Centre(TDessin& document)
 {
-    document.HorizontalBar()->setValue(document.HorizontalBar()->maximum() / 2);
-    document.VerticalBar()->setValue(document.VerticalBar()->maximum() / 2);
+    document.Vue()->HorizontalBar()->setValue(document.Vue()->HorizontalBar()->maximum() / 2);
+    document.Vue()->VerticalBar()->setValue(document.Vue()->VerticalBar()->maximum() / 2);
 }
 
 // Repaints the whole viewport at a level (-1: fitted in the viewport).
@@ -72,29 +72,29 @@ void BM_RepaintViewport(benchmark::State& state)
 {
     TDessin& document = Document();
     const int index = int(state.range(0));
-    document.SetZoom(kZoom100);
+    document.Vue()->SetZoom(kZoom100);
     SizeViewport(document);
     if (index < 0)
-        document.FitInWindow();
+        document.Vue()->FitInWindow();
     else
-        document.SetZoom(index);
+        document.Vue()->SetZoom(index);
     SizeViewport(document);
     Centre(document);
-    if (document.Viewport()->size() != kView) {
+    if (document.Vue()->size() != kView) {
         state.SkipWithError("the viewport is not 1600 x 1200");
         return;
     }
-    document.Viewport()->repaint(); // the reduced copies are up to date
+    document.Vue()->repaint(); // the reduced copies are up to date
     for (auto _ : state)
-        document.Viewport()->repaint();
-    state.SetLabel(TDessin::ZoomCaption(document.ZoomIndex()).toStdString());
+        document.Vue()->repaint();
+    state.SetLabel(TDessinVue::ZoomCaption(document.Vue()->ZoomIndex()).toStdString());
 }
 
 // One Ctrl+wheel step, in and out in turn, each with the repaint it calls for.
 void BM_ZoomStep(benchmark::State& state)
 {
     TDessin& document = Document();
-    document.SetZoom(int(state.range(0)));
+    document.Vue()->SetZoom(int(state.range(0)));
     SizeViewport(document);
     Centre(document);
     const QPointF at(800, 600);
@@ -103,11 +103,12 @@ void BM_ZoomStep(benchmark::State& state)
         QWheelEvent wheel(at, document.mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::ControlModifier,
                           Qt::NoScrollPhase, false);
         QApplication::sendEvent(&document, &wheel);
-        document.Viewport()->repaint();
+        document.Vue()->repaint();
         delta = -delta;
     }
-    state.SetLabel((TDessin::ZoomCaption(int(state.range(0))) + " <-> " + TDessin::ZoomCaption(int(state.range(0)) + 1))
-                       .toStdString());
+    state.SetLabel(
+        (TDessinVue::ZoomCaption(int(state.range(0))) + " <-> " + TDessinVue::ZoomCaption(int(state.range(0)) + 1))
+            .toStdString());
 }
 
 // The filled image the reduced copies are made from, made once.
@@ -154,7 +155,7 @@ void BM_ReducedAfterWholeImage(benchmark::State& state)
 void BM_LineMoveAt800(benchmark::State& state)
 {
     TDessin& document = Document();
-    document.SetZoom(kZoom100 + 5);
+    document.Vue()->SetZoom(kZoom100 + 5);
     SizeViewport(document);
     // The same two diagonals as BM_LineMoveAcrossDocument at 100 %.
     document.OnMouseDown(&document, mbLeft, ssLeft, 0, 0);

@@ -63,7 +63,7 @@ TDessin::TDessin(QObject* owner, const QString& fileName) : QWidget(nullptr)
     if (bmp->PixelFormat() != pf24bit)
         ShowMessageBox(QStringLiteral("L'image n'est au format 24 bits."), QStringLiteral("Erreur de format"), MB_OK);
     SetClientSize(bmp->Width(), bmp->Height());
-    if (!zoomAvailable_)
+    if (!viewport_->zoomAvailable_)
         ShowMessageBox(QStringLiteral("Mémoire insuffisante : le zoom n'est pas disponible pour cette image."),
                        QStringLiteral("Zoom"), MB_OK);
     centred_ = true;
@@ -81,7 +81,7 @@ TDessin::TDessin(QObject* owner, std::int32_t width, std::int32_t height) : QWid
     InitForm(owner);
     Adopt(std::make_unique<ImageDocument>(width, height));
     SetClientSize(width, height);
-    if (!zoomAvailable_)
+    if (!viewport_->zoomAvailable_)
         ShowMessageBox(QStringLiteral("Mémoire insuffisante : le zoom n'est pas disponible pour cette image."),
                        QStringLiteral("Zoom"), MB_OK);
     PlaceWindow();
@@ -113,11 +113,11 @@ void TDessin::ShowOver(TBitmap& image)
 void TDessin::ImageResized()
 {
     overlay_->Clear();
-    reduites_.Changed(QRect(0, 0, bmp->Width(), bmp->Height()));
+    viewport_->reduites_.Changed(QRect(0, 0, bmp->Width(), bmp->Height()));
     SetClientSize(bmp->Width(), bmp->Height());
     PlaceWindow();
     OnPaint();
-    UpdateOutline();
+    viewport_->UpdateOutline();
     // The tool borrows the image's new rows and the new mask.
     if (host_ && host_->ActiveDessin() == this)
         OnActivate();
@@ -131,8 +131,7 @@ TDessin::~TDessin()
     // held goes back to the system.
     windowCanvas_.reset();
     overlay_.reset();
-    reduites_.Release();
-    frame_ = QImage();
+    viewport_->Release();
     model_.reset();
     ::malloc_trim(0);
 }
@@ -160,10 +159,9 @@ void TDessin::InitForm(QObject* owner)
     repaintTimer_.setSingleShot(true);
     repaintTimer_.setInterval(0);
     connect(&repaintTimer_, &QTimer::timeout, this, [this] {
-        viewport_->update(ToView(dirty_));
+        viewport_->update(viewport_->ToView(dirty_));
         dirty_ = QRect();
     });
-    connect(&antsTimer_, &QTimer::timeout, this, &TDessin::MarchAnts);
     raiseTimer_.setSingleShot(true);
     raiseTimer_.setInterval(0);
     connect(&raiseTimer_, &QTimer::timeout, this, [this] {
@@ -250,7 +248,7 @@ void TDessin::OnMouseUp(QObject*, TMouseButton button, TShiftState, int x, int y
         model_->EndGesture();
     // Only the selection tool changes the editable rectangle.
     if (dynamic_cast<TSelectRect*>(outil))
-        UpdateOutline();
+        viewport_->UpdateOutline();
 }
 
 bool TDessin::event(QEvent* event)
@@ -262,8 +260,8 @@ bool TDessin::event(QEvent* event)
         raiseTimer_.start();
     // The frame is known only once the window is shown: place it again with it,
     // unless the view was zoomed since (zooming never resizes the window).
-    if ((event->type() == QEvent::Show || event->type() == QEvent::Move) && bmp && isVisible() && !zoomChosen_ &&
-        FrameMargins() != placedFrame_)
+    if ((event->type() == QEvent::Show || event->type() == QEvent::Move) && bmp && isVisible() &&
+        !viewport_->zoomChosen_ && FrameMargins() != placedFrame_)
         PlaceWindow();
     return QWidget::event(event);
 }
@@ -276,7 +274,7 @@ void TDessin::mousePressEvent(QMouseEvent* event)
     // The corner between the scroll bars shows no image.
     if (!viewport_->geometry().contains(event->position().toPoint()))
         return;
-    const QPoint p = ToImage(event->position());
+    const QPoint p = viewport_->ToImage(event->position());
     // A tool that fails (out of memory in a large fill) is reported here.
     Guarded([&] {
         EnsureActive();
@@ -287,7 +285,7 @@ void TDessin::mousePressEvent(QMouseEvent* event)
 
 void TDessin::mouseMoveEvent(QMouseEvent* event)
 {
-    const QPoint p = ToImage(event->position());
+    const QPoint p = viewport_->ToImage(event->position());
     Guarded([&] { OnMouseMove(this, toShift(event->buttons()), p.x(), p.y()); })();
     FlushRepaint();
     if (event->buttons() != Qt::NoButton)
@@ -299,7 +297,7 @@ void TDessin::mouseReleaseEvent(QMouseEvent* event)
     TMouseButton button;
     if (!toButton(event->button(), &button))
         return;
-    const QPoint p = ToImage(event->position());
+    const QPoint p = viewport_->ToImage(event->position());
     Guarded([&] { OnMouseUp(this, button, toShift(event->buttons()), p.x(), p.y()); })();
     FlushRepaint();
 }

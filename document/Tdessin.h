@@ -1,7 +1,7 @@
 #pragma once
 
 #include "commands/CommandTable.h"
-#include "document/TVueReduite.h"
+#include "document/TDessinVue.h"
 #include "platform/Mouse.h"
 #include "platform/TBitmap.h"
 #include "platform/TCanvas.h"
@@ -34,17 +34,6 @@ class TSelection;
 
 // Pixels scrolled by one arrow click and by one line of the wheel.
 constexpr int kDessinScrollStep = 20;
-
-// The view's zoom levels: the image is shown `num` / `den` times its size.
-struct TZoomLevel {
-    int num;
-    int den;
-};
-inline constexpr TZoomLevel kZoomLevels[] = {{1, 16}, {1, 12}, {1, 8},  {1, 6},  {1, 4},  {1, 3},
-                                             {1, 2},  {2, 3},  {1, 1},  {2, 1},  {3, 1},  {4, 1},
-                                             {6, 1},  {8, 1},  {12, 1}, {16, 1}, {24, 1}, {32, 1}};
-inline constexpr int kZoomLevelCount = int(std::size(kZoomLevels));
-inline constexpr int kZoom100 = 8;
 
 // A document window: one image, its selection mask, shown from the top-left
 // of the client area, 1:1 unless the view is zoomed. It makes itself its host's active document
@@ -116,47 +105,10 @@ public:
     int LastX() const { return lastX; }
     int LastY() const { return lastY; }
 
-    // The widget that shows the image, at the top-left of the client area.
-    QWidget* Viewport() const;
-    QScrollBar* HorizontalBar() const { return hbar_; }
-    QScrollBar* VerticalBar() const { return vbar_; }
-    // The scroll bars' values: the point of the zoomed image shown at the
-    // viewport's top-left corner (the image point at 100 %).
-    QPoint ScrollOffset() const;
+    // The view: the widget that shows the image, at the top-left of the
+    // client area, with its zoom and the selection outline.
+    TDessinVue* Vue() const { return viewport_; }
 
-    // The view's zoom (Tdessin_zoom.cpp): an index in kZoomLevels. Ctrl+wheel
-    // zooms one level keeping the image point under the pointer where it is;
-    // Ctrl++, Ctrl+= and Ctrl+- zoom around the view's centre, Ctrl+0 fits the
-    // image in the window, Ctrl+1 shows it at 100 %. The window keeps its place
-    // and size. Each returns false when nothing changed (past the extreme
-    // levels, or no zoom for want of memory).
-    int ZoomIndex() const { return zoom_; }
-    bool ZoomAt(int index, QPointF viewPoint);
-    bool SetZoom(int index);
-    bool FitInWindow();
-    bool ZoomAvailable() const { return zoomAvailable_; }
-    // The level's caption, "100 %", as the overlay shows it.
-    static QString ZoomCaption(int index);
-    // The overlay that shows the level for a moment after each change.
-    QWidget* LevelOverlay() const;
-    // The image pixel under a point of the viewport, and the viewport rectangle
-    // that shows an image rectangle.
-    QPoint ToImage(QPointF viewPoint) const;
-    // The same point in fractions of an image pixel.
-    QPointF ImagePoint(QPointF viewPoint) const;
-    QRect ToView(const QRect& imageRect) const;
-    // The size of the whole image at the current level, in screen pixels.
-    QSize ContentSize() const;
-    // The viewport as it is painted: the image at its level and the selection
-    // outline (never the level overlay).
-    QImage RenderView();
-    // The editable rectangle the view outlines; empty when every pixel is
-    // editable or none is.
-    QRect SelectionOutline() const { return outline_; }
-    // Reads the outline from the mask again (after a selection tool's release).
-    void UpdateOutline();
-    // The reduced copies the view shows below 100 %.
-    const TVueReduite& Reduites() const { return reduites_; }
     // Undo history (Tdessin_historique.cpp). Ctrl+Z undoes, Ctrl+Y and
     // Ctrl+Shift+Z redo; each returns false when there was nothing to do.
     bool Undo();
@@ -214,21 +166,6 @@ private:
     void PlaceWindow();
     QMargins FrameMargins() const;
     void LayoutViewport();
-    void PaintView(QWidget* view, const QRect& area);
-    // Lays out the viewport and paints its `area` into `frame_`.
-    void RenderArea(const QRect& area);
-    void DrawOutline(QPainter& painter) const;
-    // Moves the outline's dashes one step.
-    void MarchAnts();
-    // Sizes the reduced copies for the window canvas; false when they cannot
-    // be allocated.
-    bool AllocateReduites();
-    // The largest level at which the whole image fits `room`; the smallest one
-    // when none does.
-    int FitLevel(QSize room) const;
-    void ShowLevel();
-    // The zoom keys; false for any other key.
-    bool ZoomKey(int key, Qt::KeyboardModifiers mods);
     // Scrolls so that a point dragged outside the viewport comes into view.
     void FollowPointer(QPoint widgetPoint);
     // Pixels shown changed, in the image or drawn over it: the reduced copies
@@ -274,19 +211,7 @@ private:
     bool centred_ = false;
     QMargins placedFrame_;
 
-    int zoom_ = kZoom100;
-    bool zoomAvailable_ = true;
-    bool zoomChosen_ = false; // by the user: placing the window again keeps it
-    QPoint origin_; // where the image starts while smaller than the viewport
-    TVueReduite reduites_;
-    QImage frame_;
-    QLabel* levelOverlay_ = nullptr;
-    QGraphicsOpacityEffect* overlayOpacity_ = nullptr;
-    QPropertyAnimation* overlayFade_ = nullptr;
-    QRect outline_;
-    QTimer antsTimer_;
     QTimer raiseTimer_; // puts the palettes back on top once the window system has shown this one
-    int antsPhase_ = 0;
 };
 
 extern TDessin* Dessin;

@@ -48,7 +48,7 @@ void TDessin::keyPressEvent(QKeyEvent* event)
 {
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     const int key = event->key();
-    if (ZoomKey(key, mods)) {
+    if (viewport_->ZoomKey(key, mods)) {
         event->accept();
         return;
     }

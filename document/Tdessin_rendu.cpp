@@ -24,7 +24,7 @@ constexpr int kAntsMs = 150;
 
 } // namespace
 
-void TDessin::RenderArea(const QRect& area)
+void TDessinVue::RenderArea(const QRect& area)
 {
     if (frame_.width() < area.width() || frame_.height() < area.height())
         frame_ = QImage(std::max(frame_.width(), area.width()), std::max(frame_.height(), area.height()),
@@ -32,7 +32,8 @@ void TDessin::RenderArea(const QRect& area)
     const int stride = int(frame_.bytesPerLine() / 4);
     auto* out = reinterpret_cast<std::uint32_t*>(frame_.bits());
     // The image as shown: its own rows, or rows with what was drawn over it.
-    const TVueReduite::Source image(*overlay_, bmp ? bmp->Width() : 0, bmp ? bmp->Height() : 0);
+    const TVueReduite::Source image(*dessin_->overlay_, dessin_->bmp ? dessin_->bmp->Width() : 0,
+                                    dessin_->bmp ? dessin_->bmp->Height() : 0);
     const QRect content = QRect(origin_ - ScrollOffset(), ContentSize()) & area;
     for (int y = 0; y < area.height(); ++y)
         std::fill_n(out + std::size_t(y) * stride, area.width(), kBackground);
@@ -77,18 +78,32 @@ void TDessin::RenderArea(const QRect& area)
     }
 }
 
-void TDessin::PaintView(QWidget* view, const QRect& area)
+TDessinVue::TDessinVue(TDessin* dessin) : QWidget(dessin), dessin_(dessin)
 {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    connect(&antsTimer_, &QTimer::timeout, this, &TDessinVue::MarchAnts);
+}
+
+void TDessinVue::Release()
+{
+    reduites_.Release();
+    frame_ = QImage();
+}
+
+void TDessinVue::paintEvent(QPaintEvent* event)
+{
+    const QRect area = event->rect();
     RenderArea(area);
-    QPainter painter(view);
+    QPainter painter(this);
     painter.drawImage(area.topLeft(), frame_, QRect(QPoint(0, 0), area.size()));
     painter.setClipRect(area);
     DrawOutline(painter);
 }
 
-QImage TDessin::RenderView()
+QImage TDessinVue::RenderView()
 {
-    const QRect area = viewport_->rect();
+    const QRect area = rect();
     RenderArea(area);
     QImage view = frame_.copy(area);
     QPainter painter(&view);
@@ -96,7 +111,7 @@ QImage TDessin::RenderView()
     return view;
 }
 
-void TDessin::DrawOutline(QPainter& painter) const
+void TDessinVue::DrawOutline(QPainter& painter) const
 {
     // The screen pixels just outside the editable rectangle, white under black
     // dashes that move along the outline.
@@ -115,22 +130,22 @@ void TDessin::DrawOutline(QPainter& painter) const
     painter.drawRect(around);
 }
 
-void TDessin::MarchAnts()
+void TDessinVue::MarchAnts()
 {
     antsPhase_ = (antsPhase_ + 1) % (2 * kDash);
-    viewport_->update(ToView(outline_).adjusted(-1, -1, 1, 1));
+    update(ToView(outline_).adjusted(-1, -1, 1, 1));
 }
 
-void TDessin::UpdateOutline()
+void TDessinVue::UpdateOutline()
 {
     const QRect before = outline_;
-    const QRect bounds = model_ ? model_->SelectionBounds() : QRect();
-    outline_ = bmp && bounds != QRect(0, 0, bmp->Width(), bmp->Height()) ? bounds : QRect();
+    const QRect bounds = dessin_->model_ ? dessin_->model_->SelectionBounds() : QRect();
+    outline_ = dessin_->bmp && bounds != QRect(0, 0, dessin_->bmp->Width(), dessin_->bmp->Height()) ? bounds : QRect();
     if (outline_ == before)
         return;
     if (outline_.isEmpty())
         antsTimer_.stop();
     else if (!antsTimer_.isActive())
         antsTimer_.start(kAntsMs);
-    viewport_->update();
+    update();
 }

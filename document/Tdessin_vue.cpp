@@ -19,15 +19,17 @@
 #include <algorithm>
 #include <cstring>
 
-QWidget* TDessin::Viewport() const { return viewport_; }
+QScrollBar* TDessinVue::HorizontalBar() const { return dessin_->hbar_; }
 
-QPoint TDessin::ScrollOffset() const { return QPoint(hbar_->value(), vbar_->value()); }
+QScrollBar* TDessinVue::VerticalBar() const { return dessin_->vbar_; }
+
+QPoint TDessinVue::ScrollOffset() const { return QPoint(dessin_->hbar_->value(), dessin_->vbar_->value()); }
 
 void TDessin::SetClientSize(int width, int height)
 {
-    zoomAvailable_ = AllocateReduites();
-    if (!zoomAvailable_)
-        zoom_ = kZoom100;
+    viewport_->zoomAvailable_ = viewport_->AllocateReduites();
+    if (!viewport_->zoomAvailable_)
+        viewport_->zoom_ = kZoom100;
     setFixedSize(width, height);
     LayoutViewport();
     update();
@@ -50,14 +52,15 @@ void TDessin::PlaceWindow()
     // An opened image larger than the room opens at the largest level at which
     // it fits, centred in the free area.
     const QSize full = bmp ? QSize(bmp->Width(), bmp->Height()) : QSize();
-    if (centred_ && !zoomChosen_ && zoomAvailable_)
-        zoom_ = full.width() <= room.width() && full.height() <= room.height() ? kZoom100 : FitLevel(room);
-    const QSize image = ContentSize();
+    if (centred_ && !viewport_->zoomChosen_ && viewport_->zoomAvailable_)
+        viewport_->zoom_ =
+            full.width() <= room.width() && full.height() <= room.height() ? kZoom100 : viewport_->FitLevel(room);
+    const QSize image = viewport_->ContentSize();
     if (image.width() <= room.width() && image.height() <= room.height()) {
         setFixedSize(image);
         LayoutViewport();
         const QSize outer = image.grownBy(frame);
-        if (centred_ && zoom_ == kZoom100)
+        if (centred_ && viewport_->zoom_ == kZoom100)
             move(Screen->Width() / 2 - outer.width() / 2, Screen->Height() / 2 - outer.height() / 2);
         else if (centred_)
             move(area.left() + (area.width() - outer.width()) / 2, area.top() + (area.height() - outer.height()) / 2);
@@ -86,7 +89,7 @@ void TDessin::resizeEvent(QResizeEvent*)
 void TDessin::LayoutViewport()
 {
     const QSize client = size();
-    const QSize image = ContentSize();
+    const QSize image = viewport_->ContentSize();
     const int barWidth = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     bool horizontal = image.width() > client.width();
     bool vertical = image.height() > client.height();
@@ -95,7 +98,7 @@ void TDessin::LayoutViewport()
     const QSize view(std::max(1, client.width() - (vertical ? barWidth : 0)),
                      std::max(1, client.height() - (horizontal ? barWidth : 0)));
     // An image smaller than the viewport stands in its middle.
-    origin_ =
+    viewport_->origin_ =
         QPoint(std::max(0, (view.width() - image.width()) / 2), std::max(0, (view.height() - image.height()) / 2));
     viewport_->setGeometry(QRect(QPoint(0, 0), view));
     hbar_->setGeometry(0, view.height(), view.width(), barWidth);
@@ -124,7 +127,7 @@ void TDessin::FollowPointer(QPoint widgetPoint)
 
 void TDessin::ShownChanged(const QRect& rect)
 {
-    reduites_.Changed(rect);
+    viewport_->reduites_.Changed(rect);
     ScheduleUpdate(rect);
 }
 
@@ -142,7 +145,7 @@ void TDessin::FlushRepaint()
     if (dirty_.isEmpty())
         return;
     repaintTimer_.stop();
-    const QRect view = ToView(std::exchange(dirty_, QRect()));
+    const QRect view = viewport_->ToView(std::exchange(dirty_, QRect()));
     if (viewport_->isVisible())
         viewport_->repaint(view);
     else
@@ -157,7 +160,10 @@ void TDessin::RestorePreview()
         ShownChanged(shown);
 }
 
-bool TDessin::AllocateReduites() { return bmp && reduites_.Allocate(bmp->Width(), bmp->Height()); }
+bool TDessinVue::AllocateReduites()
+{
+    return dessin_->bmp && reduites_.Allocate(dessin_->bmp->Width(), dessin_->bmp->Height());
+}
 
 void TDessin::paintEvent(QPaintEvent* event)
 {

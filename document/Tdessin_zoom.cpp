@@ -24,7 +24,7 @@ constexpr int kOverlayMs = 1500;
 
 } // namespace
 
-QString TDessin::ZoomCaption(int index)
+QString TDessinVue::ZoomCaption(int index)
 {
     static const char* const captions[kZoomLevelCount] = {"6,25 %", "8,33 %", "12,5 %", "16,67 %", "25 %",   "33,3 %",
                                                           "50 %",   "66,7 %", "100 %",  "200 %",   "300 %",  "400 %",
@@ -32,29 +32,29 @@ QString TDessin::ZoomCaption(int index)
     return index >= 0 && index < kZoomLevelCount ? QString::fromUtf8(captions[index]) : QString();
 }
 
-QSize TDessin::ContentSize() const
+QSize TDessinVue::ContentSize() const
 {
     // At least one screen pixel per direction, whatever the level.
     const TZoomLevel level = kZoomLevels[zoom_];
-    const QSize image = bmp ? QSize(bmp->Width(), bmp->Height()) : QSize();
+    const QSize image = dessin_->bmp ? QSize(dessin_->bmp->Width(), dessin_->bmp->Height()) : QSize();
     return QSize(int(std::max<std::int64_t>(1, ceilDiv(std::int64_t(image.width()) * level.num, level.den))),
                  int(std::max<std::int64_t>(1, ceilDiv(std::int64_t(image.height()) * level.num, level.den))));
 }
 
-QPointF TDessin::ImagePoint(QPointF viewPoint) const
+QPointF TDessinVue::ImagePoint(QPointF viewPoint) const
 {
     const TZoomLevel level = kZoomLevels[zoom_];
     return (viewPoint - QPointF(origin_) + QPointF(ScrollOffset())) * level.den / level.num;
 }
 
-QPoint TDessin::ToImage(QPointF viewPoint) const
+QPoint TDessinVue::ToImage(QPointF viewPoint) const
 {
     // Screen pixel z of the zoomed image shows image pixel floor(z * den / num).
     const QPointF image = ImagePoint(viewPoint);
     return QPoint(int(std::floor(image.x())), int(std::floor(image.y())));
 }
 
-QRect TDessin::ToView(const QRect& imageRect) const
+QRect TDessinVue::ToView(const QRect& imageRect) const
 {
     if (imageRect.isEmpty())
         return {};
@@ -66,9 +66,9 @@ QRect TDessin::ToView(const QRect& imageRect) const
     return QRect(x0, y0, past(imageRect.right() + 1) - x0, past(imageRect.bottom() + 1) - y0).translated(shift);
 }
 
-int TDessin::FitLevel(QSize room) const
+int TDessinVue::FitLevel(QSize room) const
 {
-    const QSize image = bmp ? QSize(bmp->Width(), bmp->Height()) : QSize();
+    const QSize image = dessin_->bmp ? QSize(dessin_->bmp->Width(), dessin_->bmp->Height()) : QSize();
     for (int index = kZoomLevelCount - 1; index > 0; --index) {
         const TZoomLevel level = kZoomLevels[index];
         if (ceilDiv(std::int64_t(image.width()) * level.num, level.den) <= room.width() &&
@@ -78,38 +78,38 @@ int TDessin::FitLevel(QSize room) const
     return 0;
 }
 
-bool TDessin::ZoomAt(int index, QPointF viewPoint)
+bool TDessinVue::ZoomAt(int index, QPointF viewPoint)
 {
-    if (!bmp || !zoomAvailable_ || index < 0 || index >= kZoomLevelCount || index == zoom_)
+    if (!dessin_->bmp || !zoomAvailable_ || index < 0 || index >= kZoomLevelCount || index == zoom_)
         return false;
     // The image point under `viewPoint`, in fractions of a pixel, stays under it.
     const QPointF image = ImagePoint(viewPoint);
     zoom_ = index;
     zoomChosen_ = true;
-    LayoutViewport();
+    dessin_->LayoutViewport();
     const TZoomLevel after = kZoomLevels[zoom_];
     const QPointF scroll = image * after.num / after.den - viewPoint + QPointF(origin_);
-    hbar_->setValue(int(std::lround(scroll.x())));
-    vbar_->setValue(int(std::lround(scroll.y())));
-    viewport_->update();
+    dessin_->hbar_->setValue(int(std::lround(scroll.x())));
+    dessin_->vbar_->setValue(int(std::lround(scroll.y())));
+    update();
     ShowLevel();
     return true;
 }
 
-bool TDessin::SetZoom(int index) { return ZoomAt(index, QRectF(viewport_->rect()).center()); }
+bool TDessinVue::SetZoom(int index) { return ZoomAt(index, QRectF(rect()).center()); }
 
-bool TDessin::FitInWindow()
+bool TDessinVue::FitInWindow()
 {
     // The whole window, without its scroll bars, is the room.
-    return SetZoom(FitLevel(size()));
+    return SetZoom(FitLevel(dessin_->size()));
 }
 
-QWidget* TDessin::LevelOverlay() const { return levelOverlay_; }
+QWidget* TDessinVue::LevelOverlay() const { return levelOverlay_; }
 
-void TDessin::ShowLevel()
+void TDessinVue::ShowLevel()
 {
     if (!levelOverlay_) {
-        levelOverlay_ = new QLabel(viewport_);
+        levelOverlay_ = new QLabel(this);
         levelOverlay_->setAttribute(Qt::WA_TransparentForMouseEvents);
         levelOverlay_->setStyleSheet(QStringLiteral("QLabel { background: rgba(0, 0, 0, 170); color: white; "
                                                     "padding: 3px 8px; border-radius: 4px; }"));
@@ -132,7 +132,7 @@ void TDessin::ShowLevel()
     overlayFade_->start();
 }
 
-bool TDessin::ZoomKey(int key, Qt::KeyboardModifiers mods)
+bool TDessinVue::ZoomKey(int key, Qt::KeyboardModifiers mods)
 {
     // "+" takes Shift on many keyboards: Ctrl+Shift++ zooms in as well.
     const bool control = mods == Qt::ControlModifier;
@@ -156,7 +156,7 @@ void TDessin::wheelEvent(QWheelEvent* event)
     if (event->modifiers() & Qt::ControlModifier) {
         // One level per event, whatever the wheel's resolution.
         if (delta.y() != 0)
-            ZoomAt(zoom_ + (delta.y() > 0 ? 1 : -1), event->position());
+            viewport_->ZoomAt(viewport_->zoom_ + (delta.y() > 0 ? 1 : -1), event->position());
         event->accept();
         return;
     }

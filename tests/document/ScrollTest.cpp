@@ -65,9 +65,9 @@ TEST_F(ScrollTest, AnImageThatFitsHasNoScrollBarsAndTheDesignedGeometry)
     testgui::Settle();
     EXPECT_EQ(blank->size(), QSize(300, 200));
     EXPECT_EQ(blank->pos(), QPoint(352, 319));
-    EXPECT_EQ(blank->Viewport()->geometry(), QRect(0, 0, 300, 200));
-    EXPECT_FALSE(blank->HorizontalBar()->isVisible());
-    EXPECT_FALSE(blank->VerticalBar()->isVisible());
+    EXPECT_EQ(blank->Vue()->geometry(), QRect(0, 0, 300, 200));
+    EXPECT_FALSE(blank->Vue()->HorizontalBar()->isVisible());
+    EXPECT_FALSE(blank->Vue()->VerticalBar()->isVisible());
 
     // An opened file is centred on the screen by its outer size, frame included.
     const QString path = testimg::TempDir() + "/fits.bmp";
@@ -75,7 +75,7 @@ TEST_F(ScrollTest, AnImageThatFitsHasNoScrollBarsAndTheDesignedGeometry)
     auto* opened = new TDessin(frm_main, path);
     testgui::Settle();
     EXPECT_EQ(opened->size(), QSize(301, 199));
-    EXPECT_FALSE(opened->HorizontalBar()->isVisible());
+    EXPECT_FALSE(opened->Vue()->HorizontalBar()->isVisible());
     const QRect outer = opened->frameGeometry();
     EXPECT_EQ(outer.topLeft(),
               QPoint(Screen->Width() / 2 - outer.width() / 2, Screen->Height() / 2 - outer.height() / 2));
@@ -98,15 +98,15 @@ TEST_F(ScrollTest, ALargerImageGetsAWindowWithinTheFreeAreaAndScrollBars)
         if (document != opened) {
             EXPECT_EQ(outer.topLeft(), FreeArea().topLeft()); // the title bar is on the screen
         }
-        EXPECT_TRUE(document->HorizontalBar()->isVisible());
-        const QSize view = document->Viewport()->size();
-        EXPECT_EQ(document->HorizontalBar()->maximum(), document->GetBmp()->Width() - view.width());
+        EXPECT_TRUE(document->Vue()->HorizontalBar()->isVisible());
+        const QSize view = document->Vue()->size();
+        EXPECT_EQ(document->Vue()->HorizontalBar()->maximum(), document->GetBmp()->Width() - view.width());
         EXPECT_EQ(testimg::Shown(*document->WindowCanvas())->Width(), document->GetBmp()->Width());
     }
-    EXPECT_TRUE(blank->VerticalBar()->isVisible());
-    EXPECT_EQ(blank->VerticalBar()->maximum(), 1600 - blank->Viewport()->height());
-    EXPECT_FALSE(wide->VerticalBar()->isVisible());
-    EXPECT_EQ(wide->Viewport()->height(), 100);
+    EXPECT_TRUE(blank->Vue()->VerticalBar()->isVisible());
+    EXPECT_EQ(blank->Vue()->VerticalBar()->maximum(), 1600 - blank->Vue()->height());
+    EXPECT_FALSE(wide->Vue()->VerticalBar()->isVisible());
+    EXPECT_EQ(wide->Vue()->height(), 100);
 }
 
 TEST_F(ScrollTest, PressesMovesAndReleasesReachTheToolInImageCoordinates)
@@ -115,15 +115,15 @@ TEST_F(ScrollTest, PressesMovesAndReleasesReachTheToolInImageCoordinates)
     auto tool = std::make_unique<PointTool>();
     PointTool* raw = tool.get();
     frm_main->ReplaceTool(std::move(tool));
-    const QPoint last(document->HorizontalBar()->maximum(), document->VerticalBar()->maximum());
+    const QPoint last(document->Vue()->HorizontalBar()->maximum(), document->Vue()->VerticalBar()->maximum());
     for (const QPoint offset : {QPoint(0, 0), QPoint(100, 50), QPoint(37, 0), last}) {
         SCOPED_TRACE(offset.x());
         raw->clics.clear();
         raw->moves.clear();
         raw->releases.clear();
-        document->HorizontalBar()->setValue(offset.x());
-        document->VerticalBar()->setValue(offset.y());
-        ASSERT_EQ(document->ScrollOffset(), offset);
+        document->Vue()->HorizontalBar()->setValue(offset.x());
+        document->Vue()->VerticalBar()->setValue(offset.y());
+        ASSERT_EQ(document->Vue()->ScrollOffset(), offset);
         Drag(document, QPoint(10, 20), QPoint(60, 70));
         QTest::mouseRelease(document, Qt::LeftButton, {}, QPoint(90, 80));
         EXPECT_EQ(raw->clics, (std::vector<Click>{{10 + offset.x(), 20 + offset.y()}}));
@@ -139,12 +139,12 @@ TEST_F(ScrollTest, TheWheelScrollsDownAndShiftWheelAcross)
     QWheelEvent down(at, document->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
                      Qt::NoScrollPhase, false);
     QApplication::sendEvent(document, &down);
-    EXPECT_EQ(document->ScrollOffset().x(), 0);
-    EXPECT_GT(document->ScrollOffset().y(), 0);
+    EXPECT_EQ(document->Vue()->ScrollOffset().x(), 0);
+    EXPECT_GT(document->Vue()->ScrollOffset().y(), 0);
     QWheelEvent across(at, document->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::ShiftModifier,
                        Qt::NoScrollPhase, false);
     QApplication::sendEvent(document, &across);
-    EXPECT_GT(document->ScrollOffset().x(), 0);
+    EXPECT_GT(document->Vue()->ScrollOffset().x(), 0);
 }
 
 TEST_F(ScrollTest, ADragPreviewAndTheLineLandOnTheSameImagePixelsWhenScrolled)
@@ -153,8 +153,8 @@ TEST_F(ScrollTest, ADragPreviewAndTheLineLandOnTheSameImagePixelsWhenScrolled)
     auto* plain = Large();
     frm_main->OnLineClick(nullptr);
     const QPoint offset(300, 200);
-    scrolled->HorizontalBar()->setValue(offset.x());
-    scrolled->VerticalBar()->setValue(offset.y());
+    scrolled->Vue()->HorizontalBar()->setValue(offset.x());
+    scrolled->Vue()->VerticalBar()->setValue(offset.y());
     scrolled->OnActivate();
     Drag(scrolled, QPoint(10, 10), QPoint(250, 97));
     plain->OnActivate();
@@ -178,10 +178,10 @@ TEST_F(ScrollTest, ADragThatLeavesTheViewportScrollsToFollowThePointer)
     auto tool = std::make_unique<PointTool>();
     PointTool* raw = tool.get();
     frm_main->ReplaceTool(std::move(tool));
-    const QSize view = document->Viewport()->size();
+    const QSize view = document->Vue()->size();
     Drag(document, QPoint(10, 10), QPoint(view.width() + 29, view.height() + 9));
     EXPECT_EQ(raw->moves, (std::vector<Click>{{view.width() + 29, view.height() + 9}}));
-    EXPECT_EQ(document->ScrollOffset(), QPoint(30, 10));
+    EXPECT_EQ(document->Vue()->ScrollOffset(), QPoint(30, 10));
     QTest::mouseRelease(document, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(raw->releases, (std::vector<Click>{{35, 15}}));
 }

@@ -24,8 +24,8 @@ QRect FreeArea() { return QGuiApplication::primaryScreen()->availableGeometry();
 // The viewport point at the centre of image pixel p, in fractions of a screen pixel.
 QPointF Centre(const TDessin& document, QPoint p)
 {
-    const TZoomLevel level = kZoomLevels[document.ZoomIndex()];
-    const QRect pixel = document.ToView(QRect(p, QSize(1, 1)));
+    const TZoomLevel level = kZoomLevels[document.Vue()->ZoomIndex()];
+    const QRect pixel = document.Vue()->ToView(QRect(p, QSize(1, 1)));
     const QPointF exact = (QPointF(p) + QPointF(0.5, 0.5)) * level.num / level.den;
     // ToView's corner is the image pixel's corner rounded down.
     return QPointF(pixel.topLeft()) -
@@ -97,18 +97,20 @@ TEST_F(ZoomTest, ThePixelUnderAPointMapsBackAtEveryLevelAndScrollPosition)
     std::mt19937 random(20);
     for (int index = 0; index < kZoomLevelCount; ++index) {
         SCOPED_TRACE(index);
-        document->SetZoom(index);
-        ASSERT_EQ(document->ZoomIndex(), index);
+        document->Vue()->SetZoom(index);
+        ASSERT_EQ(document->Vue()->ZoomIndex(), index);
         for (int trial = 0; trial < 20; ++trial) {
-            document->HorizontalBar()->setValue(int(random() % unsigned(document->HorizontalBar()->maximum() + 1)));
-            document->VerticalBar()->setValue(int(random() % unsigned(document->VerticalBar()->maximum() + 1)));
+            document->Vue()->HorizontalBar()->setValue(
+                int(random() % unsigned(document->Vue()->HorizontalBar()->maximum() + 1)));
+            document->Vue()->VerticalBar()->setValue(
+                int(random() % unsigned(document->Vue()->VerticalBar()->maximum() + 1)));
             const QPoint p(int(random() % 2000), int(random() % 1600));
-            EXPECT_EQ(document->ToImage(Centre(*document, p)), p);
+            EXPECT_EQ(document->Vue()->ToImage(Centre(*document, p)), p);
             // Every screen pixel of the pixel's square (or the one it shares) shows it.
-            const QRect square = document->ToView(QRect(p, QSize(1, 1)));
+            const QRect square = document->Vue()->ToView(QRect(p, QSize(1, 1)));
             if (kZoomLevels[index].den == 1) {
                 EXPECT_EQ(square.size(), QSize(kZoomLevels[index].num, kZoomLevels[index].num));
-                EXPECT_EQ(document->ToImage(QPointF(square.bottomRight()) + QPointF(0.5, 0.5)), p);
+                EXPECT_EQ(document->Vue()->ToImage(QPointF(square.bottomRight()) + QPointF(0.5, 0.5)), p);
             }
         }
     }
@@ -118,20 +120,20 @@ TEST_F(ZoomTest, CtrlWheelKeepsThePointUnderThePointerAndStopsAtTheExtremes)
 {
     auto* document = Shown(2000, 1600);
     const QRect window = document->geometry();
-    document->SetZoom(IndexOf(1, 2));
-    document->HorizontalBar()->setValue(200);
-    document->VerticalBar()->setValue(150);
+    document->Vue()->SetZoom(IndexOf(1, 2));
+    document->Vue()->HorizontalBar()->setValue(200);
+    document->Vue()->VerticalBar()->setValue(150);
     const QPointF pointer(300.5, 200.5);
     // In to 3200 % and out again to 50 %: the image point under the pointer
     // moves by less than half a screen pixel at each step (the scroll bars
     // count whole pixels).
     const auto step = [&](int delta, int expected) {
         SCOPED_TRACE(expected);
-        const QPointF before = document->ImagePoint(pointer);
+        const QPointF before = document->Vue()->ImagePoint(pointer);
         CtrlWheel(document, pointer, delta);
-        ASSERT_EQ(document->ZoomIndex(), expected);
+        ASSERT_EQ(document->Vue()->ZoomIndex(), expected);
         const TZoomLevel level = kZoomLevels[expected];
-        const QPointF drift = document->ImagePoint(pointer) - before;
+        const QPointF drift = document->Vue()->ImagePoint(pointer) - before;
         EXPECT_LE(std::abs(drift.x()), 0.5 * level.den / level.num);
         EXPECT_LE(std::abs(drift.y()), 0.5 * level.den / level.num);
     };
@@ -140,21 +142,21 @@ TEST_F(ZoomTest, CtrlWheelKeepsThePointUnderThePointerAndStopsAtTheExtremes)
     for (int index = kZoomLevelCount - 2; index >= IndexOf(1, 2); --index)
         step(-120, index);
     // From 100 % to 200 % and back the pixel itself stays.
-    document->SetZoom(kZoom100);
-    const QPoint pixel = document->ToImage(pointer);
+    document->Vue()->SetZoom(kZoom100);
+    const QPoint pixel = document->Vue()->ToImage(pointer);
     CtrlWheel(document, pointer, 120);
-    EXPECT_EQ(document->ToImage(pointer), pixel);
+    EXPECT_EQ(document->Vue()->ToImage(pointer), pixel);
     CtrlWheel(document, pointer, -120);
-    EXPECT_EQ(document->ToImage(pointer), pixel);
+    EXPECT_EQ(document->Vue()->ToImage(pointer), pixel);
 
-    EXPECT_TRUE(document->SetZoom(kZoomLevelCount - 1));
+    EXPECT_TRUE(document->Vue()->SetZoom(kZoomLevelCount - 1));
     CtrlWheel(document, pointer, 120);
-    EXPECT_EQ(document->ZoomIndex(), kZoomLevelCount - 1);
-    EXPECT_FALSE(document->SetZoom(kZoomLevelCount));
-    document->SetZoom(0);
-    EXPECT_FALSE(document->SetZoom(-1));
+    EXPECT_EQ(document->Vue()->ZoomIndex(), kZoomLevelCount - 1);
+    EXPECT_FALSE(document->Vue()->SetZoom(kZoomLevelCount));
+    document->Vue()->SetZoom(0);
+    EXPECT_FALSE(document->Vue()->SetZoom(-1));
     CtrlWheel(document, pointer, -120);
-    EXPECT_EQ(document->ZoomIndex(), 0);
+    EXPECT_EQ(document->Vue()->ZoomIndex(), 0);
     EXPECT_EQ(document->geometry(), window);
 }
 
@@ -164,7 +166,7 @@ TEST_F(ZoomTest, TheKeysZoomAroundTheCentreWithoutMovingTheWindowAndShowTheLevel
     auto* document = Opened(*image);
     const QString caption = document->windowTitle();
     const QRect window = document->geometry();
-    const int fit = document->ZoomIndex();
+    const int fit = document->Vue()->ZoomIndex();
     struct Case {
         int key;
         Qt::KeyboardModifiers mods;
@@ -182,24 +184,24 @@ TEST_F(ZoomTest, TheKeysZoomAroundTheCentreWithoutMovingTheWindowAndShowTheLevel
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.index);
-        const QPointF centre = QRectF(document->Viewport()->rect()).center();
-        const QPoint before = document->ToImage(centre);
+        const QPointF centre = QRectF(document->Vue()->rect()).center();
+        const QPoint before = document->Vue()->ToImage(centre);
         QTest::keyClick(document, Qt::Key(c.key), c.mods);
-        EXPECT_EQ(document->ZoomIndex(), c.index);
+        EXPECT_EQ(document->Vue()->ZoomIndex(), c.index);
         EXPECT_EQ(document->geometry(), window);
         EXPECT_EQ(document->windowTitle(), caption);
-        auto* overlay = qobject_cast<QLabel*>(document->LevelOverlay());
+        auto* overlay = qobject_cast<QLabel*>(document->Vue()->LevelOverlay());
         ASSERT_NE(overlay, nullptr);
         EXPECT_TRUE(overlay->isVisible());
-        EXPECT_EQ(overlay->text(), TDessin::ZoomCaption(c.index));
+        EXPECT_EQ(overlay->text(), TDessinVue::ZoomCaption(c.index));
         // Both levels show the whole image's middle when it is larger than the viewport.
-        if (document->ContentSize().width() > document->Viewport()->width()) {
-            EXPECT_NEAR(document->ToImage(centre).x(), before.x(), 2);
-            EXPECT_NEAR(document->ToImage(centre).y(), before.y(), 2);
+        if (document->Vue()->ContentSize().width() > document->Vue()->width()) {
+            EXPECT_NEAR(document->Vue()->ToImage(centre).x(), before.x(), 2);
+            EXPECT_NEAR(document->Vue()->ToImage(centre).y(), before.y(), 2);
         }
     }
-    EXPECT_EQ(TDessin::ZoomCaption(0), QStringLiteral("6,25 %"));
-    EXPECT_EQ(TDessin::ZoomCaption(kZoomLevelCount - 1), QStringLiteral("3200 %"));
+    EXPECT_EQ(TDessinVue::ZoomCaption(0), QStringLiteral("6,25 %"));
+    EXPECT_EQ(TDessinVue::ZoomCaption(kZoomLevelCount - 1), QStringLiteral("3200 %"));
 }
 
 TEST_F(ZoomTest, GesturesGiveTheSameBytesAtEveryLevel)
@@ -229,10 +231,10 @@ TEST_F(ZoomTest, GesturesGiveTheSameBytesAtEveryLevel)
         auto* document = Shown(400, 300);
         document->GetBmp()->Assign(*start);
         document->OnPaint();
-        document->SetZoom(IndexOf(level.num, level.den));
+        document->Vue()->SetZoom(IndexOf(level.num, level.den));
         // Every point of the gestures in the viewport: nothing scrolls during them.
-        document->HorizontalBar()->setValue(0);
-        document->VerticalBar()->setValue(0);
+        document->Vue()->HorizontalBar()->setValue(0);
+        document->Vue()->VerticalBar()->setValue(0);
         frm_main->OnLineClick(nullptr);
         document->OnActivate();
         Gesture(document, line);
@@ -251,19 +253,19 @@ TEST_F(ZoomTest, FromOneHundredPercentEveryScreenPixelShowsItsImagePixel)
     document->OnPaint();
     for (const int num : {1, 4, 8}) {
         SCOPED_TRACE(num);
-        document->SetZoom(IndexOf(num, 1));
-        document->HorizontalBar()->setValue(37);
-        document->VerticalBar()->setValue(21);
-        const QImage view = document->RenderView();
-        ASSERT_EQ(view.size(), document->Viewport()->size());
+        document->Vue()->SetZoom(IndexOf(num, 1));
+        document->Vue()->HorizontalBar()->setValue(37);
+        document->Vue()->VerticalBar()->setValue(21);
+        const QImage view = document->Vue()->RenderView();
+        ASSERT_EQ(view.size(), document->Vue()->size());
         int grid = 0;
         for (int y = 0; y < view.height(); ++y)
             for (int x = 0; x < view.width(); ++x) {
-                const QPoint p = document->ToImage(QPointF(x + 0.5, y + 0.5));
+                const QPoint p = document->Vue()->ToImage(QPointF(x + 0.5, y + 0.5));
                 const std::uint32_t shown = view.pixel(x, y);
                 if (shown != OnScreen(testimg::At(*document->GetBmp(), p.x(), p.y()))) {
                     // From 800 % only the grid, on the first row and column of a square.
-                    const QRect square = document->ToView(QRect(p, QSize(1, 1)));
+                    const QRect square = document->Vue()->ToView(QRect(p, QSize(1, 1)));
                     ASSERT_EQ(num, 8) << x << "," << y;
                     ASSERT_TRUE(x == square.left() || y == square.top()) << x << "," << y;
                     ++grid;
@@ -281,10 +283,10 @@ TEST_F(ZoomTest, BelowOneHundredPercentScreenPixelsAverageTheImage)
     document->OnPaint();
     for (const int den : {2, 4, 8, 16}) {
         SCOPED_TRACE(den);
-        document->SetZoom(IndexOf(1, den));
-        const QRect shown = document->ToView(QRect(0, 0, 64, 48));
+        document->Vue()->SetZoom(IndexOf(1, den));
+        const QRect shown = document->Vue()->ToView(QRect(0, 0, 64, 48));
         ASSERT_EQ(shown.size(), QSize(64 / den, 48 / den));
-        const QImage view = document->RenderView();
+        const QImage view = document->Vue()->RenderView();
         for (int y = shown.top(); y <= shown.bottom(); ++y)
             for (int x = shown.left(); x <= shown.right(); ++x)
                 ASSERT_EQ(view.pixel(x, y), 0xFF808080u) << x << "," << y;
@@ -295,15 +297,15 @@ TEST_F(ZoomTest, BelowOneHundredPercentScreenPixelsAverageTheImage)
 TEST_F(ZoomTest, ABrushStrokeShowsAtOnceAtTwentyFivePercent)
 {
     auto* document = Shown(400, 300);
-    document->SetZoom(IndexOf(1, 4));
-    (void)document->RenderView(); // the reduced copies are up to date
+    document->Vue()->SetZoom(IndexOf(1, 4));
+    (void)document->Vue()->RenderView(); // the reduced copies are up to date
     frm_main->OnClickPinceau(nullptr);
     document->OnActivate();
-    const QRect before = document->ToView(QRect(200, 0, 1, 300));
+    const QRect before = document->Vue()->ToView(QRect(200, 0, 1, 300));
     document->OnMouseDown(document, mbLeft, ssLeft, 200, 20);
     document->OnMouseMove(document, ssLeft, 200, 280);
     document->OnMouseMove(document, ssLeft, 201, 280);
-    const QImage view = document->RenderView();
+    const QImage view = document->Vue()->RenderView();
     EXPECT_NE(view.pixel(before.left(), before.center().y()), 0xFFFFFFFFu);
     EXPECT_EQ(view.pixel(before.left() - 10, before.center().y()), 0xFFFFFFFFu);
 }
@@ -311,26 +313,26 @@ TEST_F(ZoomTest, ABrushStrokeShowsAtOnceAtTwentyFivePercent)
 TEST_F(ZoomTest, ImagesThatFitOpenAtOneHundredPercentLargerOnesFitted)
 {
     auto* fits = Opened(*testimg::Noise(400, 300, 1));
-    EXPECT_EQ(fits->ZoomIndex(), kZoom100);
+    EXPECT_EQ(fits->Vue()->ZoomIndex(), kZoom100);
     EXPECT_EQ(fits->size(), QSize(400, 300));
     const QRect outer = fits->frameGeometry();
     EXPECT_EQ(outer.topLeft(),
               QPoint(Screen->Width() / 2 - outer.width() / 2, Screen->Height() / 2 - outer.height() / 2));
 
     auto* photo = Opened(*testimg::Uniform(6000, 4000, 0x336699));
-    EXPECT_LT(photo->ZoomIndex(), kZoom100);
+    EXPECT_LT(photo->Vue()->ZoomIndex(), kZoom100);
     EXPECT_TRUE(FreeArea().contains(photo->frameGeometry()));
-    EXPECT_FALSE(photo->HorizontalBar()->isVisible());
-    EXPECT_FALSE(photo->VerticalBar()->isVisible());
-    EXPECT_TRUE(photo->Viewport()->rect().contains(photo->ToView(QRect(0, 0, 6000, 4000))));
+    EXPECT_FALSE(photo->Vue()->HorizontalBar()->isVisible());
+    EXPECT_FALSE(photo->Vue()->VerticalBar()->isVisible());
+    EXPECT_TRUE(photo->Vue()->rect().contains(photo->Vue()->ToView(QRect(0, 0, 6000, 4000))));
     // The next level would not fit the free area.
-    const TZoomLevel next = kZoomLevels[photo->ZoomIndex() + 1];
+    const TZoomLevel next = kZoomLevels[photo->Vue()->ZoomIndex() + 1];
     EXPECT_TRUE(6000 * next.num / next.den > FreeArea().width() || 4000 * next.num / next.den > FreeArea().height());
     const QRect window = photo->geometry();
     QTest::keyClick(photo, Qt::Key_1, Qt::ControlModifier);
     EXPECT_EQ(photo->geometry(), window);
-    EXPECT_TRUE(photo->HorizontalBar()->isVisible());
-    EXPECT_EQ(photo->HorizontalBar()->maximum(), 6000 - photo->Viewport()->width());
+    EXPECT_TRUE(photo->Vue()->HorizontalBar()->isVisible());
+    EXPECT_EQ(photo->Vue()->HorizontalBar()->maximum(), 6000 - photo->Vue()->width());
 }
 
 TEST_F(ZoomTest, TinyAndThinImagesZoomAndFit)
@@ -339,14 +341,14 @@ TEST_F(ZoomTest, TinyAndThinImagesZoomAndFit)
         SCOPED_TRACE(size.width());
         auto* document = Opened(*testimg::Uniform(size.width(), size.height(), 0x0000FF));
         for (int index = 0; index < kZoomLevelCount; ++index) {
-            document->SetZoom(index);
-            EXPECT_FALSE(document->Viewport()->rect().isEmpty());
-            EXPECT_FALSE(document->ContentSize().isEmpty());
-            EXPECT_FALSE(document->RenderView().isNull());
+            document->Vue()->SetZoom(index);
+            EXPECT_FALSE(document->Vue()->rect().isEmpty());
+            EXPECT_FALSE(document->Vue()->ContentSize().isEmpty());
+            EXPECT_FALSE(document->Vue()->RenderView().isNull());
         }
-        document->FitInWindow();
-        const QImage view = document->RenderView();
-        const QRect shown = document->ToView(QRect(QPoint(0, 0), size)) & view.rect();
+        document->Vue()->FitInWindow();
+        const QImage view = document->Vue()->RenderView();
+        const QRect shown = document->Vue()->ToView(QRect(QPoint(0, 0), size)) & view.rect();
         ASSERT_FALSE(shown.isEmpty());
         EXPECT_EQ(view.pixel(shown.topLeft()), 0xFFFF0000u);
     }
@@ -362,14 +364,14 @@ TEST_F(ZoomTest, TheSelectionOutlineShowsOnlyInTheView)
     document->OnActivate();
     QTest::mousePress(document, Qt::LeftButton, {}, QPoint(50, 40));
     QTest::mouseRelease(document, Qt::LeftButton, {}, QPoint(150, 120));
-    EXPECT_EQ(document->SelectionOutline(), QRect(50, 40, 100, 80));
+    EXPECT_EQ(document->Vue()->SelectionOutline(), QRect(50, 40, 100, 80));
     for (const int index : {IndexOf(1, 2), kZoom100, IndexOf(3, 1)}) {
         SCOPED_TRACE(index);
-        document->SetZoom(index);
-        document->HorizontalBar()->setValue(0);
-        document->VerticalBar()->setValue(0);
-        const QImage view = document->RenderView();
-        const QRect ring = document->ToView(QRect(50, 40, 100, 80)).adjusted(-1, -1, 0, 0);
+        document->Vue()->SetZoom(index);
+        document->Vue()->HorizontalBar()->setValue(0);
+        document->Vue()->VerticalBar()->setValue(0);
+        const QImage view = document->Vue()->RenderView();
+        const QRect ring = document->Vue()->ToView(QRect(50, 40, 100, 80)).adjusted(-1, -1, 0, 0);
         int black = 0, white = 0;
         for (int y = ring.top(); y <= ring.bottom() + 1; ++y)
             for (const int x : {ring.left(), ring.right() + 1}) {
@@ -389,10 +391,10 @@ TEST_F(ZoomTest, TheSelectionOutlineShowsOnlyInTheView)
     EXPECT_EQ(testimg::ReadFile(after), testimg::ReadFile(saved));
 
     // A single click gives the whole image back: no outline is left.
-    document->SetZoom(kZoom100);
+    document->Vue()->SetZoom(kZoom100);
     QTest::mouseClick(document, Qt::LeftButton, {}, QPoint(10, 10));
-    EXPECT_TRUE(document->SelectionOutline().isEmpty());
-    const QImage view = document->RenderView();
+    EXPECT_TRUE(document->Vue()->SelectionOutline().isEmpty());
+    const QImage view = document->Vue()->RenderView();
     for (int y = 0; y < 300; ++y)
         for (int x = 0; x < 400; ++x)
             ASSERT_EQ(view.pixel(x, y), OnScreen(testimg::At(*start, x, y))) << x << "," << y;
