@@ -1,12 +1,21 @@
 // One forwarded move of the line tool across a 6000 x 4000 document window:
 // the previous preview is taken off the window canvas and the new one drawn.
+// And the memory of six photos opened, then closed.
 #include "LineHost.h"
 #include "document/Tdessin.h"
 #include "tools/Tformes.h"
 
+#include "platform/TBitmap.h"
+
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPointer>
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <memory>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -29,3 +38,64 @@ void BM_LineMoveAcrossDocument(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_LineMoveAcrossDocument)->Unit(benchmark::kMicrosecond);
+
+namespace {
+
+long residentKiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLong() * (::sysconf(_SC_PAGESIZE) / 1024) : 0;
+}
+
+// Six 6000 x 4000 photos (JPEG, quality 90) opened in windows, then closed:
+// the memory each one takes, and what is left once all are closed.
+void BM_SixPhotosOpenedThenClosed(benchmark::State& state)
+{
+    benchhost::App();
+    const int width = 6000, height = 4000;
+    const QString folder = QDir::tempPath() + QStringLiteral("/velmora-bench-photos");
+    QDir().mkpath(folder);
+    QStringList photos;
+    {
+        TBitmap photo;
+        photo.SetSize(width, height);
+        for (int y = 0; y < height; ++y) {
+            std::uint8_t* row = photo.ScanLine(y);
+            for (int x = 0; x < width; ++x) {
+                row[3 * x] = std::uint8_t(x / 24 + (x * y) % 7);
+                row[3 * x + 1] = std::uint8_t(y / 16 + (x ^ y) % 5);
+                row[3 * x + 2] = std::uint8_t((x + y) / 40);
+            }
+        }
+        for (int i = 0; i < 6; ++i) {
+            photos << QStringLiteral("%1/photo%2.jpg").arg(folder).arg(i);
+            if (!QFile::exists(photos.back()))
+                photo.SaveToFile(photos.back(), ImageFormat::Jpeg, 90);
+        }
+    }
+    ::malloc_trim(0);
+    benchhost::LineHost host;
+    for (auto _ : state) {
+        const long start = residentKiB();
+        std::vector<QPointer<TDessin>> windows;
+        for (const QString& photo : photos)
+            windows.emplace_back(new TDessin(&host, photo));
+        QApplication::processEvents();
+        const long open = residentKiB();
+        for (const QPointer<TDessin>& window : windows)
+            window->close();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QApplication::processEvents();
+        const long closed = residentKiB();
+        state.counters["MiB_each_open"] = double(open - start) / 6 / 1024;
+        state.counters["MiB_after_close"] = double(closed - start) / 1024;
+        state.counters["pixels_MiB_each"] = double(width) * height * 3 / (1 << 20);
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_SixPhotosOpenedThenClosed)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -23,7 +23,7 @@ public:
     void RaisePalettes() override { }
     void DocumentClosed(TDessin*) override { }
 
-    std::unique_ptr<TLine> tool = std::make_unique<TLine>(nullptr, nullptr);
+    std::unique_ptr<TOutil> tool = std::make_unique<TLine>(nullptr, nullptr);
     TDessin* active = nullptr;
 };
 

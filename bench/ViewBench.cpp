@@ -5,6 +5,7 @@
 #include "document/TVueReduite.h"
 #include "document/Tdessin.h"
 #include "tools/Tformes.h"
+#include "tools/Tpinceau.h"
 
 #include <QApplication>
 #include <QScrollBar>
@@ -31,13 +32,18 @@ void Fill(TBitmap& image)
     }
 }
 
-// The one document every benchmark shares, shown with a viewport of kView.
-TDessin& Document()
+benchhost::LineHost& Host()
 {
     benchhost::App();
     static benchhost::LineHost host;
+    return host;
+}
+
+// The one document every benchmark shares, shown with a viewport of kView.
+TDessin& Document()
+{
     static TDessin* document = [] {
-        auto* made = new TDessin(&host, kWidth, kHeight);
+        auto* made = new TDessin(&Host(), kWidth, kHeight);
         Fill(*made->GetBmp());
         made->OnPaint();
         made->OnActivate();
@@ -167,6 +173,37 @@ void BM_LineMoveAt800(benchmark::State& state)
     document.OnMouseUp(&document, mbLeft, 0, 0, 0);
 }
 
+// A brush press at 100 %, from the mouse event to the pixels on the screen:
+// the press plots into the image and the window repaints that rectangle
+// before the event handler returns.
+void BM_BrushPressToScreen(benchmark::State& state)
+{
+    TDessin& document = Document();
+    document.Vue()->SetZoom(kZoom100);
+    SizeViewport(document);
+    Centre(document);
+    benchhost::LineHost& host = Host();
+    std::unique_ptr<TOutil> line = std::move(host.tool);
+    host.tool = std::make_unique<TPinceau>(nullptr, nullptr);
+    document.OnActivate();
+    const QPointF centre = QRectF(document.Vue()->rect()).center();
+    int step = 0;
+    for (auto _ : state) {
+        const QPointF at = centre + QPointF(step % 50, step / 50 % 50);
+        ++step;
+        QMouseEvent press(QEvent::MouseButtonPress, at, document.mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(&document, &press);
+        state.PauseTiming();
+        QMouseEvent release(QEvent::MouseButtonRelease, at, document.mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
+        QApplication::sendEvent(&document, &release);
+        state.ResumeTiming();
+    }
+    host.tool = std::move(line);
+    document.OnActivate();
+}
+
 } // namespace
 
 BENCHMARK(BM_RepaintViewport)
@@ -180,3 +217,4 @@ BENCHMARK(BM_ZoomStep)->Arg(4)->Arg(6)->Arg(kZoom100)->Arg(kZoom100 + 3)->Unit(b
 BENCHMARK(BM_ReducedAfterBrushMove)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReducedAfterWholeImage)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LineMoveAt800)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BrushPressToScreen)->Unit(benchmark::kMicrosecond);

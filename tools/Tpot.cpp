@@ -173,9 +173,11 @@ void TPot::Fill(int x, int y, TColor c, TColor target, TCanvas* canvas)
                 if (run == 0 || (end & 63) != 0)
                     break;
             }
+            // The bitmap first: a window that shows it then keeps nothing of
+            // its own for these pixels.
+            image->FillSpan(col, row, end - col, c);
             if (canvas)
                 canvas->FillSpan(col, row, end - col, c);
-            image->FillSpan(col, row, end - col, c);
             col = end;
         }
     }
