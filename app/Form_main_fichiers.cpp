@@ -4,6 +4,7 @@
 
 #include "dialogs/Form_nouveau.h"
 #include "document/Tdessin.h"
+#include "model/ImageDocument.h"
 #include "tools/Toutil.h"
 #include "ui/Application.h"
 
@@ -195,7 +196,7 @@ void Tfrm_main::Enregistrer1Click(QObject*)
     // last saved under. Its ending names the format: a photo opened from a
     // JPEG is saved as a JPEG.
     const ImageFormat format = FormatForName(dessin->FileName());
-    dessin->GetBmp()->SaveToFile(dessin->FileName(), format, kDefaultQuality);
+    dessin->Model()->SaveAs(dessin->FileName(), format, kDefaultQuality);
     dessin->MarkSaved(dessin->FileName(), format);
 }
 
@@ -273,7 +274,7 @@ void Tfrm_main::SavePictureDialog1CanClose(QObject*, bool& canClose)
     }
     if (!dessin || !dessin->GetBmp())
         return;
-    dessin->GetBmp()->SaveToFile(fileName, format, kDefaultQuality);
+    dessin->Model()->SaveAs(fileName, format, kDefaultQuality);
     // The copy becomes the document: the next "Enregistrer" writes it, not the
     // file the user kept.
     dessin->MarkSaved(fileName, format);

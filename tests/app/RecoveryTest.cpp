@@ -3,6 +3,7 @@
 #include "document/Recovery.h"
 #include "app/Startup.h"
 #include "document/Tdessin.h"
+#include "model/ImageDocument.h"
 #include "support/FormsFixture.h"
 #include "support/Images.h"
 
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QThread>
@@ -280,4 +282,31 @@ TEST_F(RecoveryTest, ARelativeNameIsResolvedOrLeadsToANameBeingAsked)
         restored->DropChanges();
         restored->close();
     }
+}
+
+// A window closed while its copy is being taken: the copy is dropped, never
+// taken from the freed image, and no file of it is left.
+TEST_F(RecoveryTest, ClosingDuringACopyLeavesNoCopy)
+{
+    TRecovery recovery(folder);
+    recovery.SetInterval(0);
+    TDessin* d = Opened();
+    d->InverseColor();
+    recovery.Poll();
+    recovery.Poll(); // the copy starts, a slice at a time
+    ASSERT_TRUE(recovery.Busy());
+    QPointer<ImageDocument> model(d->Model());
+    testgui::WhenModal(
+        [](QWidget* modal) {
+            for (QAbstractButton* button : static_cast<QMessageBox*>(modal)->buttons())
+                if (button->text() == QStringLiteral("Ne pas enregistrer"))
+                    button->click();
+        },
+        1000);
+    d->close();
+    testgui::Settle();
+    ASSERT_TRUE(model.isNull());
+    recovery.WaitIdle();
+    recovery.Poll();
+    EXPECT_EQ(filesIn(recovery.SessionFolder()), QStringList());
 }
