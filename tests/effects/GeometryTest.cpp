@@ -203,6 +203,29 @@ TEST(Rotate, CornersTakeTheFillAndAnImageOfTheFillStaysUniform)
     }
 }
 
+// A bright dot on black lands where turning its centre clockwise about the
+// image's centre puts it, in the result's centre.
+TEST(Rotate, TurnsClockwiseAboutTheCentre)
+{
+    const int w = 40, h = 24, px = 30, py = 5;
+    const auto dot = testimg::Make(w, h, [](int x, int y) { return x == px && y == py ? clWhite : clBlack; });
+    for (const double degrees : {30.0, -50.0, 120.0}) {
+        const QImage result = effects::Rotate(*dot, degrees, clBlack);
+        const double a = degrees * std::numbers::pi / 180;
+        const double dx = px + 0.5 - w / 2.0;
+        const double dy = py + 0.5 - h / 2.0;
+        const double tx = result.width() / 2.0 + dx * std::cos(a) - dy * std::sin(a) - 0.5;
+        const double ty = result.height() / 2.0 + dx * std::sin(a) + dy * std::cos(a) - 0.5;
+        QPoint brightest;
+        for (int y = 0; y < result.height(); ++y)
+            for (int x = 0; x < result.width(); ++x)
+                if (qGray(result.pixel(x, y)) > qGray(result.pixel(brightest)))
+                    brightest = QPoint(x, y);
+        EXPECT_LE(std::abs(brightest.x() - tx), 0.5) << degrees;
+        EXPECT_LE(std::abs(brightest.y() - ty), 0.5) << degrees;
+    }
+}
+
 // The program's rotation against its plain loop in double precision.
 TEST(Rotate, AgreesWithThePlainLoopWithinOneLevel)
 {

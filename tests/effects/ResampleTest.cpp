@@ -63,6 +63,8 @@ const Case kCases[] = {{37, 26, 10, 7}, {20, 14, 10, 7}, {9, 6, 18, 12}, {5, 7, 
 
 } // namespace
 
+// At most one level apart, and that rarely: float sums and double ones round
+// differently only next to a half.
 TEST(Resize, EachFilterIsTheTextbookResamplerWithinOneLevel)
 {
     for (const Case& c : kCases)
@@ -70,14 +72,18 @@ TEST(Resize, EachFilterIsTheTextbookResamplerWithinOneLevel)
             const auto source = testimg::Noise(c.fromWidth, c.fromHeight, std::uint32_t(c.width));
             const QImage result = effects::Resize(*source, c.width, c.height, filter);
             ASSERT_EQ(result.size(), QSize(c.width, c.height));
+            int apart = 0;
             for (int y = 0; y < c.height; ++y)
                 for (int x = 0; x < c.width; ++x)
-                    for (int ch = 0; ch < 3; ++ch)
-                        ASSERT_LE(std::abs(result.constScanLine(y)[3 * x + ch] -
-                                           textbook(*source, c.width, c.height, filter, x, y, ch)),
-                                  1)
-                            << c.fromWidth << "x" << c.fromHeight << " to " << c.width << "x" << c.height << " filter "
-                            << int(filter) << " at " << x << "," << y;
+                    for (int ch = 0; ch < 3; ++ch) {
+                        const int d = std::abs(result.constScanLine(y)[3 * x + ch] -
+                                               textbook(*source, c.width, c.height, filter, x, y, ch));
+                        ASSERT_LE(d, 1) << c.fromWidth << "x" << c.fromHeight << " to " << c.width << "x" << c.height
+                                        << " filter " << int(filter) << " at " << x << "," << y;
+                        apart += d;
+                    }
+            EXPECT_LE(apart, 1 + c.width * c.height * 3 / 100)
+                << c.fromWidth << "x" << c.fromHeight << " filter " << int(filter);
         }
 }
 
