@@ -10,15 +10,13 @@
 // row as above, and result row y is
 //   byte i = sum over k of down[y].weights[k] x float row (down[y].first + k) value i.
 // The float rows a band of result rows needs are kept in a ring, each made once.
+#include "effects/Bands.h"
 #include "effects/Geometry.h"
 #include "effects/Resample.h"
 #include "platform/HugePages.h"
 
-#include <QThread>
 #include <algorithm>
 #include <emmintrin.h>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace effects {
@@ -234,17 +232,6 @@ void band(const Job& job, Work& work, int top, int bottom)
         horizontalFirstBand(job, work, top, bottom);
 }
 
-// Bands of result rows, one a thread: enough work for each to be worth a thread.
-int bandsFor(const Job& job)
-{
-    double taps = 0;
-    for (const int count : job.down.count)
-        taps += count;
-    const double work = taps * job.bitmap->Width() + double(job.result->height()) * double(job.across.weights.size());
-    const int worth = int(std::min(work / 2e5, 1e6));
-    return std::max(1, std::min({QThread::idealThreadCount(), worth, job.result->height()}));
-}
-
 } // namespace
 
 QImage Resize(const TBitmap& bitmap, int width, int height, ResampleFilter filter)
@@ -263,23 +250,17 @@ QImage Resize(const TBitmap& bitmap, int width, int height, ResampleFilter filte
                   lineOf(across),
                   lineOf(down),
                   resample::VerticalFirst(bitmap.Width(), bitmap.Height(), across, down)};
-    const int bands = bandsFor(job);
+    // A band for every 200,000 taps at least.
+    double taps = 0;
+    for (const int count : job.down.count)
+        taps += count;
+    const int bands =
+        bands::Count(height, taps * bitmap.Width() + double(height) * double(job.across.weights.size()), 2e5);
     std::vector<Work> work(static_cast<std::size_t>(bands));
     for (Work& w : work)
         if (!prepare(job, w))
             return QImage();
-    const auto top = [&](int b) { return int(qint64(height) * b / bands); };
-    std::vector<std::thread> threads;
-    for (int b = 1; b < bands; ++b) {
-        try {
-            threads.emplace_back(band, std::cref(job), std::ref(work[std::size_t(b)]), top(b), top(b + 1));
-        } catch (const std::system_error&) {
-            band(job, work[std::size_t(b)], top(b), top(b + 1)); // no thread to be had: here
-        }
-    }
-    band(job, work[0], 0, top(1));
-    for (std::thread& t : threads)
-        t.join();
+    bands::Run(height, bands, [&](int b, int top, int bottom) { band(job, work[std::size_t(b)], top, bottom); });
     return result;
 }
 

@@ -14,14 +14,13 @@
 // are paired with the next row's and multiplied and added pairwise
 // (_mm_madd_epi16), which gives the 12 column sums of the 4 x 4 block in three
 // registers; these are then weighted across in float.
+#include "effects/Bands.h"
 #include "effects/Geometry.h"
 #include "effects/RotateMap.h"
 
-#include <QThread>
 #include <algorithm>
+#include <cmath>
 #include <emmintrin.h>
-#include <system_error>
-#include <thread>
 #include <vector>
 #include <xmmintrin.h>
 
@@ -40,20 +39,12 @@ struct Job {
     qsizetype stride;
 };
 
-int floorToInt(double v)
-{
-    const int t = int(v);
-    return t - (double(t) > v);
-}
-
 // The positions and weights of up to kChunk pixels of a row, worked out
 // together, four pixels at a time.
 constexpr int kChunk = 64;
 struct Chunk {
-    int ix[kChunk];
-    int iy[kChunk];
-    alignas(16) float fx[kChunk];
-    alignas(16) float fy[kChunk];
+    alignas(16) int ix[kChunk];
+    alignas(16) int iy[kChunk];
     alignas(16) float across[kChunk][4]; // over kOne
     alignas(16) std::int32_t down01[kChunk]; // the first two vertical weights, 16 bits each
     alignas(16) std::int32_t down23[kChunk];
@@ -61,12 +52,12 @@ struct Chunk {
 
 // Keys' cubic (a = -0.5) within one pixel and between one and two, as in
 // rotation::CubicWeights.
-__m128 nearWeight(__m128 d)
+inline __m128 nearWeight(__m128 d)
 {
     return _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_mul_ps(_mm_set1_ps(1.5f), d), _mm_set1_ps(2.5f)), _mm_mul_ps(d, d)),
                       _mm_set1_ps(1.0f));
 }
-__m128 farWeight(__m128 d)
+inline __m128 farWeight(__m128 d)
 {
     const __m128 t = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(-0.5f), d), _mm_set1_ps(2.5f));
     return _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_mul_ps(t, d), _mm_set1_ps(4.0f)), d), _mm_set1_ps(2.0f));
@@ -74,7 +65,7 @@ __m128 farWeight(__m128 d)
 
 // The weights of pixels 1 + f, f, 1 - f and 2 - f away, for four fractions f:
 // w[k] holds weight k of each.
-void cubicWeights(__m128 f, __m128 w[4])
+inline void cubicWeights(__m128 f, __m128 w[4])
 {
     const __m128 one = _mm_set1_ps(1.0f);
     w[0] = farWeight(_mm_add_ps(one, f));
@@ -83,20 +74,51 @@ void cubicWeights(__m128 f, __m128 w[4])
     w[3] = farWeight(_mm_sub_ps(_mm_set1_ps(2.0f), f));
 }
 
-void weigh(Chunk& chunk, int count)
+// Positions in 32.32 fixed point: the integer part is the pixel, the
+// fraction the weights'. Stepping along a chunk by whole multiples of the step
+// drifts by less than 2^-26 pixel.
+constexpr double kFixed = 4294967296.0; // 2^32
+
+// The pixels and fractions of four positions held as 64-bit fixed-point numbers.
+void split(__m128i first2, __m128i last2, __m128i& pixel, __m128& fraction)
 {
-    for (int i = count; i % 4 != 0; ++i)
-        chunk.fx[i] = chunk.fy[i] = 0;
+    const __m128 a = _mm_castsi128_ps(first2);
+    const __m128 b = _mm_castsi128_ps(last2);
+    pixel = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    // The low halves are unsigned: one bit less makes them positive.
+    const __m128i low = _mm_srli_epi32(_mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))), 1);
+    fraction = _mm_mul_ps(_mm_cvtepi32_ps(low), _mm_set1_ps(1.0f / 2147483648.0f));
+}
+
+// Positions and weights of `count` pixels from (sx, sy), stepping by (dx, dy).
+void weigh(Chunk& chunk, int count, double sx, double sy, double dx, double dy)
+{
+    const auto fixed = [](double v) { return qint64(std::llround(v * kFixed)); };
+    const qint64 stepX = fixed(dx);
+    const qint64 stepY = fixed(dy);
+    __m128i x01 = _mm_set_epi64x(fixed(sx) + stepX, fixed(sx));
+    __m128i x23 = _mm_add_epi64(x01, _mm_set1_epi64x(2 * stepX));
+    __m128i y01 = _mm_set_epi64x(fixed(sy) + stepY, fixed(sy));
+    __m128i y23 = _mm_add_epi64(y01, _mm_set1_epi64x(2 * stepY));
+    const __m128i fourX = _mm_set1_epi64x(4 * stepX);
+    const __m128i fourY = _mm_set1_epi64x(4 * stepY);
     const __m128 unit = _mm_set1_ps(float(kOne));
+    const __m128 perUnit = _mm_set1_ps(1.0f / float(kOne));
     const __m128i low = _mm_set1_epi32(0xFFFF);
     for (int i = 0; i < count; i += 4) {
+        __m128i pixel;
+        __m128 fraction;
         __m128 w[4];
-        cubicWeights(_mm_load_ps(chunk.fx + i), w);
+        split(x01, x23, pixel, fraction);
+        _mm_store_si128(reinterpret_cast<__m128i*>(chunk.ix + i), pixel);
+        cubicWeights(fraction, w);
         _MM_TRANSPOSE4_PS(w[0], w[1], w[2], w[3]);
         for (int k = 0; k < 4; ++k)
-            _mm_store_ps(chunk.across[i + k], _mm_div_ps(w[k], unit));
+            _mm_store_ps(chunk.across[i + k], _mm_mul_ps(w[k], perUnit));
 
-        cubicWeights(_mm_load_ps(chunk.fy + i), w);
+        split(y01, y23, pixel, fraction);
+        _mm_store_si128(reinterpret_cast<__m128i*>(chunk.iy + i), pixel);
+        cubicWeights(fraction, w);
         __m128i q[4];
         for (int k = 0; k < 4; ++k)
             q[k] = _mm_cvtps_epi32(_mm_mul_ps(w[k], unit));
@@ -107,6 +129,10 @@ void weigh(Chunk& chunk, int count)
                         _mm_or_si128(_mm_slli_epi32(q[1], 16), _mm_and_si128(q[0], low)));
         _mm_store_si128(reinterpret_cast<__m128i*>(chunk.down23 + i),
                         _mm_or_si128(_mm_slli_epi32(q[3], 16), _mm_and_si128(q[2], low)));
+        x01 = _mm_add_epi64(x01, fourX);
+        x23 = _mm_add_epi64(x23, fourX);
+        y01 = _mm_add_epi64(y01, fourY);
+        y23 = _mm_add_epi64(y23, fourY);
     }
 }
 
@@ -168,15 +194,7 @@ void band(const Job& job, int top, int bottom)
             for (int y = y0; y < std::min(bottom, y0 + kChunk); ++y) {
                 const double rowX = map.x0 + y * map.sin;
                 const double rowY = map.y0 + y * map.cos;
-                for (int i = 0; i < count; ++i) {
-                    const double sx = rowX + (x0 + i) * map.cos;
-                    const double sy = rowY - (x0 + i) * map.sin;
-                    chunk.ix[i] = floorToInt(sx);
-                    chunk.iy[i] = floorToInt(sy);
-                    chunk.fx[i] = float(sx - chunk.ix[i]);
-                    chunk.fy[i] = float(sy - chunk.iy[i]);
-                }
-                weigh(chunk, count);
+                weigh(chunk, count, rowX + x0 * map.cos, rowY - x0 * map.sin, map.cos, -map.sin);
                 std::uint8_t* out = job.bits + y * job.stride + 3 * qsizetype(x0);
                 for (int i = 0; i < count; ++i, out += 3) {
                     const int ix = chunk.ix[i];
@@ -211,21 +229,8 @@ QImage Rotate(const TBitmap& bitmap, double degrees, TColor fill)
                   {GetBValue(fill), GetGValue(fill), GetRValue(fill)},
                   result.bits(),
                   result.bytesPerLine()};
-    // Threads for images of more than a few thousand pixels.
-    const int bands = std::max(1, std::min({QThread::idealThreadCount(), size.height(),
-                                            int(std::min<qint64>(qint64(size.width()) * size.height() / 4096, 64))}));
-    const auto top = [&](int b) { return int(qint64(size.height()) * b / bands); };
-    std::vector<std::thread> threads;
-    for (int b = 1; b < bands; ++b) {
-        try {
-            threads.emplace_back(band, std::cref(job), top(b), top(b + 1));
-        } catch (const std::system_error&) {
-            band(job, top(b), top(b + 1)); // no thread to be had: here
-        }
-    }
-    band(job, 0, top(1));
-    for (std::thread& t : threads)
-        t.join();
+    const int bands = bands::Count(size.height(), double(size.width()) * size.height(), 4096);
+    bands::Run(size.height(), bands, [&job](int, int top, int bottom) { band(job, top, bottom); });
     return result;
 }
 

@@ -141,10 +141,12 @@ TEST(Turns, MoveEveryPixelAsTheIndexLoops)
         EXPECT_TRUE(sameImage(effects::TurnHalf(*source),
                               indexLoop(*source, w, h, [w, h](int x, int y) { return QPoint(w - 1 - x, h - 1 - y); })));
     }
-    // Wider than a strip of the quarter turns.
-    const auto wide = testimg::Noise(3, 131, 4);
-    EXPECT_TRUE(sameImage(effects::TurnClockwise(*wide),
-                          indexLoop(*wide, 131, 3, [](int x, int y) { return QPoint(y, 130 - x); })));
+    // Many tiles, the last ones cut.
+    const auto tiled = testimg::Noise(130, 131, 4);
+    EXPECT_TRUE(sameImage(effects::TurnClockwise(*tiled),
+                          indexLoop(*tiled, 131, 130, [](int x, int y) { return QPoint(y, 130 - x); })));
+    EXPECT_TRUE(sameImage(effects::TurnCounterClockwise(*tiled),
+                          indexLoop(*tiled, 131, 130, [](int x, int y) { return QPoint(129 - y, x); })));
 }
 
 TEST(Rotate, MultiplesOfNinetyDegreesAreTheExactTurns)
