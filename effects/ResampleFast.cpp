@@ -161,21 +161,26 @@ struct Job {
 struct Work {
     LargeBuffer<float> first; // the float row between both passes, or the ring
     LargeBuffer<float> second; // the result row in floats
-    std::vector<const void*> rows;
+    std::vector<const std::uint8_t*> byteRows; // the rows of one result row's sum
+    std::vector<const float*> floatRows;
 };
 
 std::size_t firstFloats(const Job& job)
 {
     const std::size_t source = 3 * std::size_t(job.bitmap->Width()) + 1;
     const std::size_t across = 3 * job.across.first.size() + 1;
-    return job.verticalFirst ? source : std::max(source, job.down.most * across + source);
+    // Horizontally first: the ring, then the source row in floats.
+    return job.verticalFirst ? source : job.down.most * across + source;
 }
 
 bool prepare(const Job& job, Work& work)
 {
     work.first = AllocateLargeArray<float>(firstFloats(job));
     work.second = AllocateLargeArray<float>(3 * std::size_t(job.result->width()) + 1);
-    work.rows.resize(job.down.most);
+    if (job.verticalFirst)
+        work.byteRows.resize(job.down.most);
+    else
+        work.floatRows.resize(job.down.most);
     return work.first && work.second;
 }
 
@@ -186,7 +191,7 @@ void verticalFirstBand(const Job& job, Work& work, int top, int bottom)
     float* column = work.first.get();
     float* row = work.second.get();
     column[sourceValues] = 0;
-    auto** rows = reinterpret_cast<const std::uint8_t**>(work.rows.data());
+    const std::uint8_t** rows = work.byteRows.data();
     for (int y = top; y < bottom; ++y) {
         const int taps = job.down.count[std::size_t(y)];
         for (int k = 0; k < taps; ++k)
@@ -207,7 +212,7 @@ void horizontalFirstBand(const Job& job, Work& work, int top, int bottom)
     float* source = ring + kept * (resultValues + 1);
     source[sourceValues] = 0;
     float* row = work.second.get();
-    auto** rows = reinterpret_cast<const float**>(work.rows.data());
+    const float** rows = work.floatRows.data();
     int made = -1; // the last source row in the ring
     for (int y = top; y < bottom; ++y) {
         const int first = job.down.first[std::size_t(y)];
