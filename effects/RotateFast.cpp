@@ -79,7 +79,7 @@ inline void cubicWeights(__m128 f, __m128 w[4])
     w[3] = farWeight(_mm_sub_ps(_mm_set1_ps(2.0f), f));
 }
 
-// Positions in 32.32 fixed point: the integer part is the pixel, the
+// Positions in 32.32 fixed point: the high 32 bits are the pixel, the
 // fraction the weights'. Stepping along a chunk by whole multiples of the step
 // drifts by less than 2^-26 pixel.
 constexpr double kFixed = 4294967296.0; // 2^32
