@@ -23,7 +23,10 @@ if [ ! -f "$builddir/CMakeCache.txt" ]; then
   cmake -S . -B "$builddir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF \
     -DVELMORA_SANITIZE=OFF -DVELMORA_FUZZ=OFF >/dev/null
 fi
-cmake --build "$builddir" -j"$jobs" --target velmora velmora-cli velmora_help
+# cpack installs what is built without building the whole folder first (the
+# test programs of build/, say): the package's own targets are built here.
+cmake -S . -B "$builddir" -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
+cmake --build "$builddir" -j"$jobs" --target velmora velmora-cli velmora_help velmora_packaging_files
 rm -f "$builddir"/velmora_*.deb
 (cd "$builddir" && cpack -G DEB)
 [ -f "$deb" ] || { echo "ÉCHEC : $deb n'a pas été construit" >&2; exit 1; }

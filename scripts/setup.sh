@@ -7,7 +7,7 @@
 set -euo pipefail
 
 packages=(
-  g++ make cmake pkg-config
+  g++ make ninja-build cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   libjpeg62-turbo-dev
   libgtest-dev libbenchmark-dev
