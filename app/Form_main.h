@@ -149,6 +149,8 @@ private:
     void ShowCurrentTool(QToolButton* button);
     // Fills `values` from the command's dialog; false when it was cancelled.
     bool AskValues(const commands::Command& command, commands::Values& values);
+    // The dialogs of the changes of size and orientation, for the active image.
+    bool AskValues(const commands::Command& command, QSize imageSize, commands::Values& values) override;
 
     std::unique_ptr<TOutil> outil;
     // Counts the tools made, so that a button knows whether it made one.

@@ -4,6 +4,7 @@
 
 #include "dialogs/Fomr_cl.h"
 #include "dialogs/Form_rvb.h"
+#include "dialogs/Form_taille.h"
 #include "document/Tdessin.h"
 #include "filters/Tfiltre.h"
 #include "platform/Screen.h"
@@ -66,6 +67,7 @@ bool Tfrm_main::AskValues(const commands::Command& command, commands::Values& va
         dialog.ShowModal();
         break;
     }
+    default: return false;
     }
     const int count = command.ValueCount();
     for (int i = 0; i < count; ++i) {
@@ -73,5 +75,20 @@ bool Tfrm_main::AskValues(const commands::Command& command, commands::Values& va
             return false;
         values[size_t(i)] = v[i];
     }
+    return true;
+}
+
+bool Tfrm_main::AskValues(const commands::Command& command, QSize imageSize, commands::Values& values)
+{
+    std::unique_ptr<TTailleDialog> dialog;
+    switch (command.dialog) {
+    case commands::ValueDialog::Resize: dialog = std::make_unique<Tfrm_redimensionner>(this, imageSize); break;
+    case commands::ValueDialog::Canvas: dialog = std::make_unique<Tfrm_toile>(this, imageSize, Couleur2()); break;
+    case commands::ValueDialog::Angle: dialog = std::make_unique<Tfrm_rotation>(this, imageSize); break;
+    default: return AskValues(command, values);
+    }
+    if (dialog->ShowModal() != QDialog::Accepted)
+        return false;
+    values = dialog->Values();
     return true;
 }

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
 #include <benchmark/benchmark.h>
@@ -99,3 +100,56 @@ void BM_SixPhotosOpenedThenClosed(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_SixPhotosOpenedThenClosed)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+namespace {
+
+// A change of size or orientation of a 6000 x 4000 photo in its window, from
+// the key to the window laid out again, then its undo: each timed alone.
+struct Reshape {
+    commands::CommandId id;
+    commands::Values values;
+};
+
+const Reshape kReshapes[] = {
+    {commands::CommandId::Redimensionner, {1600, 1067, 0}}, // Lanczos
+    {commands::CommandId::Redimensionner, {3000, 2000, 0}},
+    {commands::CommandId::Rotation, {9000}},
+    {commands::CommandId::Rogner, {1000, 500, 5000, 3500}},
+    {commands::CommandId::Toile, {6400, 4400, 4, 0xFFFFFF}},
+    {commands::CommandId::Rotation, {1700}},
+};
+
+void BM_ReshapeInWindow(benchmark::State& state)
+{
+    benchhost::App();
+    const int width = 6000, height = 4000;
+    benchhost::LineHost host;
+    TDessin document(&host, width, height);
+    TBitmap& image = *document.GetBmp();
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = image.ScanLine(y);
+        for (int x = 0; x < 3 * width; ++x)
+            row[x] = std::uint8_t((x / 7 + y / 5 + (x * y) % 11) & 0xFF);
+    }
+    const Reshape& reshape = kReshapes[state.range(0)];
+    const bool undo = state.range(1) != 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        document.Reshape(reshape.id, reshape.values);
+        const qint64 reshaped = timer.nsecsElapsed();
+        timer.restart();
+        document.Undo();
+        const qint64 undone = timer.nsecsElapsed();
+        state.SetIterationTime(double(undo ? undone : reshaped) / 1e9);
+    }
+}
+
+} // namespace
+
+// Arguments: the change (resize to 1600 and to 3000, quarter turn, crop,
+// canvas size, 17 degrees), then 0 for the change, 1 for its undo.
+BENCHMARK(BM_ReshapeInWindow)
+    ->ArgsProduct({{0, 1, 2, 3, 4, 5}, {0, 1}})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);

@@ -1,5 +1,8 @@
 #include "Arguments.h"
 
+#include <algorithm>
+#include <cctype>
+#include <initializer_list>
 #include <limits>
 
 namespace cli {
@@ -21,47 +24,163 @@ QString heading(commands::SelectionRule rule)
         return QStringLiteral("Effets, sur toute l'image (la sélection n'y change rien)");
     case commands::SelectionRule::ThroughMask: return QStringLiteral("Filtres, seulement dans la sélection");
     case commands::SelectionRule::SetsMask: return QStringLiteral("Sélection (au départ, toute l'image)");
+    case commands::SelectionRule::Reshapes:
+        return QStringLiteral("Taille et orientation (ensuite, toute l'image est modifiable)");
     }
     return QString();
 }
 
-// Digits only, with a leading minus sign where `kind` allows one; the value
-// must lie in the kind's range.
-int parseValue(const QString& text, ValueKind kind, const commands::Command& operation)
+// What each kind of value must be, as the refusals say it.
+QString expected(ValueKind kind)
 {
-    const bool signedValue = kind == ValueKind::Coordinate;
-    const long long low = signedValue ? std::numeric_limits<int>::min() : 0;
-    const long long high = signedValue ? std::numeric_limits<int>::max() : 255;
-    const QString range =
-        signedValue ? QStringLiteral("un entier (éventuellement négatif)") : QStringLiteral("un entier de 0 à 255");
-    const auto refuse = [&](const QString& why) {
-        throw UsageError(
-            QStringLiteral("%1 pour « %2 » : %3 attendu.").arg(why, QLatin1String(operation.cliName), range));
-    };
+    switch (kind) {
+    case ValueKind::Coordinate: return QStringLiteral("un entier (éventuellement négatif) attendu");
+    case ValueKind::Size:
+        return QStringLiteral("une taille attendue, en pixels (de 1 à %1), en pourcentage (« 50% », de 0,01 % à "
+                              "1000 %) ou 0 pour garder les proportions")
+            .arg(kMaxBitmapSide);
+    case ValueKind::Pixels: return QStringLiteral("un nombre de pixels de 1 à %1 attendu").arg(kMaxBitmapSide);
+    case ValueKind::Filter: return QStringLiteral("filtre attendu : lanczos, bicubique, bilineaire ou proche");
+    case ValueKind::Anchor:
+        return QStringLiteral("ancre attendue : haut-gauche, haut, haut-droite, gauche, centre, droite, bas-gauche, "
+                              "bas ou bas-droite");
+    case ValueKind::Colour: return QStringLiteral("couleur attendue en hexadécimal, RRGGBB (« FF8000 »)");
+    case ValueKind::Angle: return QStringLiteral("un angle de -360 à 360 degrés attendu, deux décimales au plus");
+    default: return QStringLiteral("un entier de 0 à 255 attendu");
+    }
+}
 
+enum class Number { Read, NotANumber, OutOfRange };
+
+// A number written with digits, an optional minus sign where `signedValue`,
+// and up to `decimals` decimals after a point or a comma, in units of
+// 10^-decimals; out of range when its magnitude passes `limit`.
+Number readNumber(const QString& text, bool signedValue, int decimals, long long limit, long long* value)
+{
     qsizetype at = 0;
     const bool negative = signedValue && text.startsWith(QLatin1Char('-'));
     if (negative)
         at = 1;
-    if (at == text.size())
-        refuse(text.isEmpty() ? QStringLiteral("valeur vide")
-                              : QStringLiteral("%1 n'est pas un nombre").arg(quoted(text)));
     long long magnitude = 0;
-    bool tooLarge = false;
+    int digits = 0;
+    int fraction = -1; // digits after the point, once there is one
     for (; at < text.size(); ++at) {
         const QChar c = text[at];
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            refuse(QStringLiteral("%1 n'est pas un nombre").arg(quoted(text)));
-        // Past this bound the value is out of range anyway; stop growing it.
-        if (magnitude <= high + 1)
+        if ((c == QLatin1Char('.') || c == QLatin1Char(',')) && decimals > 0 && fraction < 0 && digits > 0) {
+            fraction = 0;
+            continue;
+        }
+        if (c < QLatin1Char('0') || c > QLatin1Char('9') || fraction == decimals)
+            return Number::NotANumber;
+        ++digits;
+        if (fraction >= 0)
+            ++fraction;
+        // Past the limit the value is refused anyway; stop growing it.
+        if (magnitude <= limit)
             magnitude = magnitude * 10 + (c.unicode() - '0');
-        else
-            tooLarge = true;
     }
-    const long long value = negative ? -magnitude : magnitude;
-    if (tooLarge || value < low || value > high)
-        refuse(QStringLiteral("%1 est hors limites").arg(text));
-    return int(value);
+    if (digits == 0 || fraction == 0)
+        return Number::NotANumber;
+    for (int k = std::max(fraction, 0); k < decimals; ++k)
+        magnitude = std::min(magnitude, limit + 1) * 10;
+    if (magnitude > limit)
+        return Number::OutOfRange;
+    *value = negative ? -magnitude : magnitude;
+    return Number::Read;
+}
+
+// The word's place in `words`, or -1.
+int wordIndex(const QString& text, std::initializer_list<const char*> words)
+{
+    int index = 0;
+    for (const char* word : words) {
+        if (text == QLatin1String(word))
+            return index;
+        ++index;
+    }
+    return -1;
+}
+
+// One value of `kind`, as CommandTable.h says it is held.
+int parseValue(const QString& text, ValueKind kind, const commands::Command& operation)
+{
+    const auto refuse = [&](const QString& why) {
+        throw UsageError(
+            QStringLiteral("%1 pour « %2 » : %3.").arg(why, QLatin1String(operation.cliName), expected(kind)));
+    };
+    const auto number = [&](bool signedValue, int decimals, long long low, long long high,
+                            const QString& digits = QString()) {
+        long long value = 0;
+        const Number read =
+            readNumber(digits.isNull() ? text : digits, signedValue, decimals, std::max(-low, high), &value);
+        if (read == Number::NotANumber)
+            refuse(text.isEmpty() ? QStringLiteral("valeur vide")
+                                  : QStringLiteral("%1 n'est pas un nombre").arg(quoted(text)));
+        if (read == Number::OutOfRange || value < low || value > high)
+            refuse(QStringLiteral("%1 est hors limites").arg(text));
+        return int(value);
+    };
+    const auto word = [&](std::initializer_list<const char*> words) {
+        const int index = wordIndex(text, words);
+        if (index < 0)
+            refuse(text.isEmpty() ? QStringLiteral("valeur vide")
+                                  : QStringLiteral("%1 n'est pas reconnu").arg(quoted(text)));
+        return index;
+    };
+    switch (kind) {
+    case ValueKind::Coordinate:
+        return number(true, 0, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+    case ValueKind::Size:
+        if (text.endsWith(QLatin1Char('%'))) {
+            const int percent = number(false, 2, 0, commands::kMaxPercent, text.chopped(1));
+            if (percent == 0)
+                refuse(QStringLiteral("%1 est hors limites").arg(text));
+            return percent | commands::kPercent;
+        }
+        return number(false, 0, 0, kMaxBitmapSide);
+    case ValueKind::Pixels: return number(false, 0, 1, kMaxBitmapSide);
+    case ValueKind::Filter: return word({"lanczos", "bicubique", "bilineaire", "proche"});
+    case ValueKind::Anchor:
+        return word(
+            {"haut-gauche", "haut", "haut-droite", "gauche", "centre", "droite", "bas-gauche", "bas", "bas-droite"});
+    case ValueKind::Colour: {
+        const auto hexDigit = [](QChar c) { return c.unicode() < 128 && std::isxdigit(c.unicode()); };
+        if (text.size() != 6 || !std::all_of(text.begin(), text.end(), hexDigit))
+            refuse(text.isEmpty() ? QStringLiteral("valeur vide")
+                                  : QStringLiteral("%1 n'est pas une couleur").arg(quoted(text)));
+        return text.toInt(nullptr, 16);
+    }
+    case ValueKind::Angle: return number(true, 2, -36000, 36000);
+    default: return number(false, 0, 0, 255);
+    }
+}
+
+// What one operation's values must be together.
+void checkTogether(const Step& step)
+{
+    const commands::Command& operation = *step.operation;
+    const commands::Values& v = step.values;
+    const QString name = QLatin1String(operation.cliName);
+    if (operation.id == commands::CommandId::Redimensionner && v[0] == 0 && v[1] == 0)
+        throw UsageError(
+            QStringLiteral("« %1 » : la largeur et la hauteur ne peuvent pas valoir 0 toutes les deux.").arg(name));
+    if (operation.id == commands::CommandId::Rogner) {
+        if (v[0] == v[2] || v[1] == v[3])
+            throw UsageError(QStringLiteral("« %1 » : le rectangle de (%2, %3) à (%4, %5) est vide.")
+                                 .arg(name)
+                                 .arg(v[0])
+                                 .arg(v[1])
+                                 .arg(v[2])
+                                 .arg(v[3]));
+        if (std::min({v[0], v[1], v[2], v[3]}) < 0 || std::max(v[0], v[2]) > kMaxBitmapSide ||
+            std::max(v[1], v[3]) > kMaxBitmapSide)
+            throw UsageError(QStringLiteral("« %1 » : le rectangle de (%2, %3) à (%4, %5) sort de toute image.")
+                                 .arg(name)
+                                 .arg(v[0])
+                                 .arg(v[1])
+                                 .arg(v[2])
+                                 .arg(v[3]));
+    }
 }
 
 } // namespace
@@ -81,10 +200,11 @@ std::vector<Step> ParseSteps(const QStringList& words)
                 throw UsageError(QStringLiteral("« %1 » attend %2 valeurs (%3), %4 donnée(s).")
                                      .arg(QLatin1String(operation->cliName))
                                      .arg(count)
-                                     .arg(QLatin1String(operation->valueNames))
+                                     .arg(QString::fromUtf8(operation->valueNames))
                                      .arg(k));
-            step.values[size_t(k)] = parseValue(words[i++], operation->valueKind, *operation);
+            step.values[size_t(k)] = parseValue(words[i++], operation->valueKinds[size_t(k)], *operation);
         }
+        checkTogether(step);
         steps.push_back(step);
     }
     return steps;
@@ -180,8 +300,8 @@ QString UsageText()
         previous = &command;
         QString usage = QLatin1String(command.cliName);
         if (command.ValueCount() > 0)
-            usage += QLatin1Char(' ') + QLatin1String(command.valueNames);
-        text += QStringLiteral("  %1  %2\n").arg(usage, -22).arg(QString::fromUtf8(command.help));
+            usage += QLatin1Char(' ') + QString::fromUtf8(command.valueNames);
+        text += QStringLiteral("  %1  %2\n").arg(usage, -25).arg(QString::fromUtf8(command.help));
     }
 
     text += QStringLiteral("\n"
@@ -192,6 +312,23 @@ QString UsageText()
                            "modifiable, sans la colonne X1 ni la ligne Y1 ; comme dans l'éditeur,\n"
                            "toute l'image reste modifiable si X1 = X0, si Y1 = Y0 ou si (X1, Y1) est\n"
                            "hors de l'image.\n"
+                           "\n"
+                           "Les opérations de taille et d'orientation changent l'image entière ; ensuite,\n"
+                           "toute l'image est modifiable. « rogner » garde le rectangle de « selection »,\n"
+                           "qui doit être dans l'image ; il ne change rien s'il la couvre entière.\n"
+                           "« autorogner » retire les lignes et les colonnes du bord dont tous les pixels\n"
+                           "ont exactement la couleur du pixel en haut à gauche. L et H de\n"
+                           "« redimensionner » : des pixels ou un pourcentage (« 50% ») ; 0 pour l'un\n"
+                           "garde les proportions. FILTRE : lanczos (photos), bicubique, bilineaire ou\n"
+                           "proche (pixel art). Une photo JPEG que sa première opération réduit au moins\n"
+                           "au quart est lue directement à une taille réduite, au moins double du résultat\n"
+                           "(au plus 2 niveaux d'écart avec la lecture entière).\n"
+                           "L et H de « toile » : des pixels ; ANCRE : haut-gauche, haut, haut-droite,\n"
+                           "gauche, centre, droite, bas-gauche, bas ou bas-droite ; COULEUR, celle de la\n"
+                           "zone ajoutée : RRGGBB en hexadécimal. DEGRÉS : de -360 à 360, deux décimales\n"
+                           "au plus ; 90, 180 et 270 tournent exactement, les autres angles agrandissent\n"
+                           "l'image pour la contenir, coins blancs. Un résultat de plus de 32767 pixels\n"
+                           "de côté ou de 1 Gio est refusé (code 2).\n"
                            "\n"
                            "Exemples :\n"
                            "  velmora-cli photo.bmp photo-aquarelle.bmp selection 10 10 200 150 aquarelle\n"
@@ -220,6 +357,7 @@ QString UsageText()
                            "Sur un terminal, une ligne montre l'avancement.\n"
                            "\n"
                            "  velmora-cli --dossier sortie --taches 4 photos/*.jpg -- contraste 160 128\n"
+                           "  velmora-cli --dossier vignettes photos/*.jpg -- redimensionner 1600 0 lanczos\n"
                            "\n"
                            "Codes de retour : 0 réussite, 1 fichier illisible ou impossible à écrire\n"
                            "(par lots : au moins un fichier en erreur), 2 erreur dans la ligne de commande\n"

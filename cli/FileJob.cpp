@@ -1,8 +1,10 @@
 #include "FileJob.h"
 
+#include "effects/Resample.h"
 #include "model/ImageDocument.h"
 #include "platform/Exception.h"
 #include "platform/ImageFile.h"
+#include "platform/JpegFile.h"
 
 #include <QFileInfo>
 #include <cstdio>
@@ -41,7 +43,25 @@ void ProcessFile(const QString& input, const QString& output, std::optional<Imag
             QStringLiteral("impossible d'enregistrer l'image dans « %1 » : ce n'est pas un fichier ordinaire.")
                 .arg(output));
 
-    ImageDocument document(input);
+    // A JPEG that the first operation shrinks to half or less is decoded at a
+    // reduced size, still at least the result's; the resize then starts from
+    // there, to the size computed from the full picture.
+    std::vector<Step> work = steps;
+    std::function<int(QSize)> reduce;
+    if (!work.empty() && work.front().operation->id == commands::CommandId::Redimensionner &&
+        work.front().values[2] != int(effects::ResampleFilter::Nearest)) {
+        commands::Values& values = work.front().values;
+        reduce = [&values](QSize full) {
+            const QSize target = commands::SizeFromValues(full, values[0], values[1]);
+            const int reduction = JpegReductionFor(full, target);
+            if (reduction > 1) {
+                values[0] = target.width();
+                values[1] = target.height();
+            }
+            return reduction;
+        };
+    }
+    ImageDocument document(input, reduce);
     document.KeepNoHistory();
     TBitmap& image = document.Image();
     if (!format && image.FileFormat() == ImageFormat::Gif)
@@ -52,7 +72,7 @@ void ProcessFile(const QString& input, const QString& output, std::optional<Imag
         warn(
             QStringLiteral("attention : « %1 » n'est pas une image 24 bits ; elle est traitée en 24 bits.").arg(input));
 
-    for (const Step& step : steps)
+    for (const Step& step : work)
         Apply(document, step);
 
     image.SetPixelFormat(pf24bit);

@@ -88,13 +88,21 @@ int main(int argc, char** argv)
     }
 
     QString message;
+    // A size change that this image does not allow is the command line's
+    // fault too.
+    bool valuesRefused = false;
     if (cli::Guarded(
             [&] {
-                cli::ProcessFile(command.input, command.output, FormatForName(command.output), command.quality,
-                                 command.steps, PrintError);
+                try {
+                    cli::ProcessFile(command.input, command.output, FormatForName(command.output), command.quality,
+                                     command.steps, PrintError);
+                } catch (const commands::ValueError&) {
+                    valuesRefused = true;
+                    throw;
+                }
             },
             &message))
         return 0;
     PrintError(message);
-    return kFileError;
+    return valuesRefused ? cli::kUsageError : kFileError;
 }

@@ -1,16 +1,21 @@
 #include "commands/CommandTable.h"
 
 #include "effects/Circles.h"
+#include "effects/Geometry.h"
 #include "effects/Mirror.h"
+#include "effects/Resample.h"
 #include "effects/Tone.h"
 #include "effects/Waves.h"
 #include "filters/Tfiltre.h"
 #include "kernels/Tselection.h"
 #include "platform/TBitmap.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <iterator>
+#include <new>
 
 namespace commands {
 namespace {
@@ -68,6 +73,85 @@ Made selectAll(TBitmap&, TSelection* mask, const Values&)
 {
     mask->SelectAll();
     return nullptr;
+}
+
+// A size change's result: refused with its reason when over the bitmaps'
+// limits, std::bad_alloc when the kernel could not get its memory.
+void checkResultSize(qint64 width, qint64 height)
+{
+    if (!effects::ResultSizeAllowed(width, height))
+        throw ValueError(QStringLiteral("le résultat ferait %1 x %2 pixels : au plus %3 pixels de côté et 1 Gio "
+                                        "d'image.")
+                             .arg(width)
+                             .arg(height)
+                             .arg(kMaxBitmapSide));
+}
+
+QImage made(QImage result)
+{
+    if (result.isNull())
+        throw std::bad_alloc();
+    return result;
+}
+
+QRect whole(const TBitmap& image) { return QRect(0, 0, image.Width(), image.Height()); }
+
+// The rectangle between (X0, Y0) and (X1, Y1), as the selection tool makes
+// it: without column X1 and row Y1 when they are the larger ones. It must
+// lie in the image.
+QImage crop(const TBitmap& image, const TSelection&, const Values& v, TColor)
+{
+    const QRect rect(QPoint(std::min(v[0], v[2]), std::min(v[1], v[3])),
+                     QPoint(std::max(v[0], v[2]) - 1, std::max(v[1], v[3]) - 1));
+    if (rect.isEmpty() || !whole(image).contains(rect))
+        throw ValueError(QStringLiteral("le rectangle de (%1, %2) à (%3, %4) n'est pas dans l'image (%5 x %6 pixels).")
+                             .arg(v[0])
+                             .arg(v[1])
+                             .arg(v[2])
+                             .arg(v[3])
+                             .arg(image.Width())
+                             .arg(image.Height()));
+    if (rect == whole(image))
+        return QImage();
+    return made(effects::Crop(image, rect));
+}
+
+QImage autocrop(const TBitmap& image, const TSelection&, const Values&, TColor)
+{
+    const QRect kept = effects::AutocropBounds(image);
+    if (kept.isEmpty() || kept == whole(image))
+        return QImage();
+    return made(effects::Crop(image, kept));
+}
+
+QImage resize(const TBitmap& image, const TSelection&, const Values& v, TColor)
+{
+    const QSize size = SizeFromValues(QSize(image.Width(), image.Height()), v[0], v[1]);
+    checkResultSize(size.width(), size.height());
+    if (size == whole(image).size())
+        return QImage();
+    return made(effects::Resize(image, size.width(), size.height(), effects::ResampleFilter(v[2])));
+}
+
+// The colour is RRGGBB as written: red in the high byte.
+QImage canvasSize(const TBitmap& image, const TSelection&, const Values& v, TColor)
+{
+    checkResultSize(v[0], v[1]);
+    if (QSize(v[0], v[1]) == whole(image).size())
+        return QImage();
+    const TColor fill = RGBColor(std::uint8_t(v[3] >> 16), std::uint8_t(v[3] >> 8), std::uint8_t(v[3]));
+    return made(effects::CanvasSize(image, v[0], v[1], v[2], fill));
+}
+
+// The angle in hundredths of a degree, clockwise.
+QImage rotate(const TBitmap& image, const TSelection&, const Values& v, TColor background)
+{
+    if (v[0] % 36000 == 0)
+        return QImage();
+    const double degrees = v[0] / 100.0;
+    const QSize size = effects::RotatedSize(image.Width(), image.Height(), degrees);
+    checkResultSize(size.width(), size.height());
+    return made(effects::Rotate(image, degrees, background));
 }
 
 using enum CommandId;
@@ -147,7 +231,7 @@ constexpr Command kCommands[] = {
      .dialog = ValueDialog::Rgb,
      .cliName = "couleurs",
      .valueNames = "R V B",
-     .valueKind = ValueKind::Byte,
+     .valueKinds = {ValueKind::Byte, ValueKind::Byte, ValueKind::Byte},
      .help = "gains de rouge, vert et bleu (« Couleurs RVB »)",
      .run = adjustColor},
     {.id = Contraste,
@@ -156,7 +240,7 @@ constexpr Command kCommands[] = {
      .dialog = ValueDialog::Contrast,
      .cliName = "contraste",
      .valueNames = "C L",
-     .valueKind = ValueKind::Byte,
+     .valueKinds = {ValueKind::Byte, ValueKind::Byte},
      .help = "contraste puis luminosité (« Contraste »)",
      .run = adjustContrast},
     {.id = Flou,
@@ -223,7 +307,7 @@ constexpr Command kCommands[] = {
     {.id = Selection,
      .cliName = "selection",
      .valueNames = "X0 Y0 X1 Y1",
-     .valueKind = ValueKind::Coordinate,
+     .valueKinds = {ValueKind::Coordinate, ValueKind::Coordinate, ValueKind::Coordinate, ValueKind::Coordinate},
      .help = "l'outil de sélection tiré de (X0, Y0) à (X1, Y1)",
      .selection = SetsMask,
      .run = selectRectangle},
@@ -232,6 +316,43 @@ constexpr Command kCommands[] = {
      .help = "toute l'image redevient modifiable",
      .selection = SetsMask,
      .run = selectAll},
+    // In the editor, Ctrl+Shift+X crops to the selection.
+    {.id = Rogner,
+     .cliName = "rogner",
+     .valueNames = "X0 Y0 X1 Y1",
+     .valueKinds = {ValueKind::Coordinate, ValueKind::Coordinate, ValueKind::Coordinate, ValueKind::Coordinate},
+     .help = "garde le rectangle de (X0, Y0) à (X1, Y1)",
+     .selection = Reshapes,
+     .reshape = crop},
+    {.id = Autorogner,
+     .cliName = "autorogner",
+     .help = "retire les bords de la couleur du coin haut gauche",
+     .selection = Reshapes,
+     .reshape = autocrop},
+    {.id = Redimensionner,
+     .dialog = ValueDialog::Resize,
+     .cliName = "redimensionner",
+     .valueNames = "L H FILTRE",
+     .valueKinds = {ValueKind::Size, ValueKind::Size, ValueKind::Filter},
+     .help = "nouvelle largeur et hauteur, calculées par FILTRE",
+     .selection = Reshapes,
+     .reshape = resize},
+    {.id = Toile,
+     .dialog = ValueDialog::Canvas,
+     .cliName = "toile",
+     .valueNames = "L H ANCRE COULEUR",
+     .valueKinds = {ValueKind::Pixels, ValueKind::Pixels, ValueKind::Anchor, ValueKind::Colour},
+     .help = "zone de dessin L x H, l'image placée à ANCRE",
+     .selection = Reshapes,
+     .reshape = canvasSize},
+    {.id = Rotation,
+     .dialog = ValueDialog::Angle,
+     .cliName = "rotation",
+     .valueNames = "DEGRÉS",
+     .valueKinds = {ValueKind::Angle},
+     .help = "tourne l'image dans le sens horaire",
+     .selection = Reshapes,
+     .reshape = rotate},
 };
 
 // Find reads a row by its place.
@@ -255,6 +376,41 @@ int Command::ValueCount() const
     for (const char c : names)
         count += c == ' ';
     return count;
+}
+
+QSize SizeFromValues(QSize from, int width, int height)
+{
+    // Exact in 64 bits: a side of at most 32767 pixels times at most 100000
+    // hundredths of a percent.
+    const auto ofSide = [](qint64 side, int value) -> qint64 {
+        if (!(value & kPercent))
+            return value;
+        return std::max<qint64>(1, (side * (value & ~kPercent) + 5000) / 10000);
+    };
+    qint64 w = ofSide(from.width(), width);
+    qint64 h = ofSide(from.height(), height);
+    if (w == 0 && h == 0)
+        return from;
+    // The other side in proportion, rounded to nearest.
+    if (w == 0)
+        w = std::max<qint64>(1, (qint64(from.width()) * h * 2 + from.height()) / (2 * qint64(from.height())));
+    else if (h == 0)
+        h = std::max<qint64>(1, (qint64(from.height()) * w * 2 + from.width()) / (2 * qint64(from.width())));
+    // Sizes past int are clamped: over the limits all the same.
+    return QSize(int(std::min<qint64>(w, kPercent - 1)), int(std::min<qint64>(h, kPercent - 1)));
+}
+
+bool ResultAllowed(QSize size) { return effects::ResultSizeAllowed(size.width(), size.height()); }
+
+QSize ReshapedSize(CommandId id, QSize from, const Values& v)
+{
+    switch (id) {
+    case Rogner: return QSize(std::abs(v[2] - v[0]), std::abs(v[3] - v[1]));
+    case Redimensionner: return SizeFromValues(from, v[0], v[1]);
+    case Toile: return QSize(v[0], v[1]);
+    case Rotation: return effects::RotatedSize(from.width(), from.height(), v[0] / 100.0);
+    default: return from;
+    }
 }
 
 std::span<const Command> AllCommands() { return kCommands; }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "commands/CommandTable.h"
 #include "platform/TColor.h"
 
+#include <QSize>
 #include <QStringList>
 
 class TDessin;
@@ -29,6 +31,9 @@ public:
     // True once the user chose to quit without saving: closing windows then
     // asks nothing more.
     virtual bool Quitting() const { return false; }
+    // Asks the values of `command` in its dialog, for an image of `imageSize`;
+    // false when cancelled.
+    virtual bool AskValues(const commands::Command&, QSize, commands::Values&) { return false; }
     // Puts the palettes back above a document window that was just shown or
     // raised: without a window manager nothing else keeps them on top.
     virtual void RaisePalettes() = 0;

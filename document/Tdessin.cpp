@@ -114,8 +114,18 @@ void TDessin::ImageResized()
 {
     overlay_->Clear();
     viewport_->reduites_.Changed(QRect(0, 0, bmp->Width(), bmp->Height()));
+    const int zoom = viewport_->zoom_;
     SetClientSize(bmp->Width(), bmp->Height());
-    PlaceWindow();
+    // The view keeps its level while the whole image still fits the free
+    // area at it, and takes the largest level that fits otherwise.
+    if (viewport_->zoomAvailable_) {
+        viewport_->zoom_ = zoom;
+        const QSize room = FreeArea().size().shrunkBy(FrameMargins());
+        const QSize shown = viewport_->ContentSize();
+        if (shown.width() > room.width() || shown.height() > room.height())
+            viewport_->zoom_ = viewport_->FitLevel(room);
+    }
+    PlaceWindow(false);
     OnPaint();
     viewport_->UpdateOutline();
     // The tool borrows the image's new rows and the new mask.

@@ -80,7 +80,9 @@ public:
 
     // Runs a command of the table on the image with its values, under the
     // hourglass, as one undo step, and repaints. Returns what the command
-    // returns: the filter object of a filter, null otherwise.
+    // returns: the filter object of a filter, null otherwise. A change of
+    // size or orientation fills with the right-button colour what its values
+    // give no colour.
     std::unique_ptr<TFiltre> RunCommand(const commands::Command& command, const commands::Values& values = {});
     // Whole-image effects; each shows the hourglass while it runs and repaints.
     void Mirror();
@@ -98,6 +100,17 @@ public:
     void DoubleVague();
     void Cercle1();
     void Cercle2();
+
+    // Changes of size and orientation, each one undo step after which the
+    // whole image is editable; each returns false when nothing changed (the
+    // values leave the image as it is, the dialog was cancelled). Keys:
+    // Ctrl+Shift+X crops to the selection (nothing when all is selected),
+    // Ctrl+U autocrops, Ctrl+H, Ctrl+G and Ctrl+J turn a quarter clockwise, a
+    // quarter counter-clockwise and a half, Ctrl+R, Ctrl+Shift+R and
+    // Ctrl+Shift+H open the resize, canvas size and rotation dialogs.
+    bool Reshape(commands::CommandId id, const commands::Values& values = {});
+    bool CropToSelection();
+    bool AskAndReshape(commands::CommandId id);
 
     // The local image files (by their ending) among dragged or dropped ones.
     static QStringList DroppedImages(const QMimeData* data);
@@ -154,6 +167,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // The keys of the changes of size and orientation; false for any other.
+    bool ReshapeKey(int key, Qt::KeyboardModifiers mods);
     void InitForm(QObject* owner);
     friend class TDessinVue;
 
@@ -163,7 +178,10 @@ private:
     // it is (new images), or at the free area's top-left when it is too large.
     // An opened file too large for the free area is shown at the largest zoom
     // level that fits it, centred in the free area; a new image stays at 100 %.
-    void PlaceWindow();
+    // `chooseZoom` false keeps the level as it is (a change of size chose it).
+    void PlaceWindow(bool chooseZoom = true);
+    // The screen's free area, panels and docks left out.
+    QRect FreeArea() const;
     QMargins FrameMargins() const;
     void LayoutViewport();
     // Scrolls so that a point dragged outside the viewport comes into view.

@@ -2,6 +2,8 @@
 // come the hourglass, the undo step, the arrow and the repaint around it.
 #include "document/Tdessin.h"
 
+#include "document/DocumentHost.h"
+
 #include "effects/Tone.h"
 #include "filters/Tfiltre.h"
 #include "model/ImageDocument.h"
@@ -31,6 +33,22 @@ void TDessin::RunWholeImage(const std::function<void()>& change, bool repaintBef
 
 std::unique_ptr<TFiltre> TDessin::RunCommand(const commands::Command& command, const commands::Values& values)
 {
+    if (command.reshape) {
+        if (!model_)
+            return nullptr;
+        // What a tool showed over the old image goes with it.
+        RestorePreview();
+        const TColor background = host_ ? host_->Couleur2() : clWhite;
+        Screen->SetCursor(crHourGlass);
+        try {
+            model_->Run(command, values, background);
+        } catch (...) {
+            Screen->SetCursor(crArrow);
+            throw;
+        }
+        Screen->SetCursor(crArrow);
+        return nullptr;
+    }
     std::unique_ptr<TFiltre> made;
     RunWholeImage([&] { made = command.run(*bmp, &model_->Mask(), values); }, command.repaintBeforeArrow);
     return made;
@@ -76,4 +94,32 @@ void TDessin::DoubleVague()
         VagueX();
         VagueY();
     });
+}
+
+bool TDessin::Reshape(commands::CommandId id, const commands::Values& values)
+{
+    if (!model_)
+        return false;
+    const QSize before(bmp->Width(), bmp->Height());
+    const std::uint64_t state = model_->ChangeState();
+    RunCommand(commands::Find(id), values);
+    return model_->ChangeState() != state || QSize(bmp->Width(), bmp->Height()) != before;
+}
+
+bool TDessin::CropToSelection()
+{
+    const QRect kept = model_ ? model_->SelectionBounds() : QRect();
+    if (kept.isEmpty())
+        return false;
+    return Reshape(CommandId::Rogner, {kept.left(), kept.top(), kept.right() + 1, kept.bottom() + 1});
+}
+
+bool TDessin::AskAndReshape(commands::CommandId id)
+{
+    if (!model_ || !host_)
+        return false;
+    commands::Values values{};
+    if (!host_->AskValues(commands::Find(id), QSize(bmp->Width(), bmp->Height()), values))
+        return false;
+    return Reshape(id, values);
 }

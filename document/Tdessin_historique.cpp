@@ -44,6 +44,32 @@ void TDessin::MarkRecovered(const QString& fileName, const QString& caption)
     setWindowTitle(!caption.isEmpty() ? caption : fileName.isEmpty() ? QStringLiteral("Dessin") : fileName);
 }
 
+bool TDessin::ReshapeKey(int key, Qt::KeyboardModifiers mods)
+{
+    using commands::CommandId;
+    const bool control = mods == Qt::ControlModifier;
+    const bool controlShift = mods == (Qt::ControlModifier | Qt::ShiftModifier);
+    if (control && key == Qt::Key_U)
+        Reshape(CommandId::Autorogner);
+    else if (control && key == Qt::Key_H)
+        Reshape(CommandId::Rotation, {9000});
+    else if (control && key == Qt::Key_G)
+        Reshape(CommandId::Rotation, {-9000});
+    else if (control && key == Qt::Key_J)
+        Reshape(CommandId::Rotation, {18000});
+    else if (control && key == Qt::Key_R)
+        AskAndReshape(CommandId::Redimensionner);
+    else if (controlShift && key == Qt::Key_X)
+        CropToSelection();
+    else if (controlShift && key == Qt::Key_R)
+        AskAndReshape(CommandId::Toile);
+    else if (controlShift && key == Qt::Key_H)
+        AskAndReshape(CommandId::Rotation);
+    else
+        return false;
+    return true;
+}
+
 void TDessin::keyPressEvent(QKeyEvent* event)
 {
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
@@ -63,7 +89,7 @@ void TDessin::keyPressEvent(QKeyEvent* event)
         PasteFromClipboard();
     } else if (key == Qt::Key_V && mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
         PasteAsNewImage();
-    } else {
+    } else if (!ReshapeKey(key, mods)) {
         QWidget::keyPressEvent(event);
         return;
     }

@@ -42,17 +42,22 @@ QMargins TDessin::FrameMargins() const
     return window ? window->frameMargins() : QMargins();
 }
 
-void TDessin::PlaceWindow()
+QRect TDessin::FreeArea() const
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, Screen->Width(), Screen->Height());
+}
+
+void TDessin::PlaceWindow(bool chooseZoom)
 {
     const QMargins frame = FrameMargins();
     placedFrame_ = frame;
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, Screen->Width(), Screen->Height());
+    const QRect area = FreeArea();
     const QSize room = area.size().shrunkBy(frame);
     // An opened image larger than the room opens at the largest level at which
     // it fits, centred in the free area.
     const QSize full = bmp ? QSize(bmp->Width(), bmp->Height()) : QSize();
-    if (centred_ && !viewport_->zoomChosen_ && viewport_->zoomAvailable_)
+    if (chooseZoom && centred_ && !viewport_->zoomChosen_ && viewport_->zoomAvailable_)
         viewport_->zoom_ =
             full.width() <= room.width() && full.height() <= room.height() ? kZoom100 : viewport_->FitLevel(room);
     const QSize image = viewport_->ContentSize();

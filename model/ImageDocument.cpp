@@ -16,12 +16,12 @@ ImageDocument::ImageDocument(int width, int height) : image_(std::make_unique<TB
     Watch();
 }
 
-ImageDocument::ImageDocument(const QString& fileName)
+ImageDocument::ImageDocument(const QString& fileName, const std::function<int(QSize)>& reduce)
     : image_(std::make_unique<TBitmap>()),
       fileName_(fileName.isEmpty() ? fileName : QFileInfo(fileName).absoluteFilePath())
 {
     // Messages name the file as it was given.
-    image_->LoadFromFile(fileName);
+    image_->LoadFromFile(fileName, reduce);
     Watch();
 }
 
@@ -53,8 +53,18 @@ THistorique* ImageDocument::MakeHistory()
     return history_.get();
 }
 
-std::unique_ptr<TFiltre> ImageDocument::Run(const commands::Command& command, const commands::Values& values)
+std::unique_ptr<TFiltre> ImageDocument::Run(const commands::Command& command, const commands::Values& values,
+                                            TColor background)
 {
+    if (command.reshape) {
+        EndGesture();
+        QImage reshaped = command.reshape(*image_, *mask_, values, background);
+        if (!reshaped.isNull()) {
+            auto mask = std::make_unique<TSelection>(reshaped.width(), reshaped.height());
+            ChangeSize(std::move(reshaped), std::move(mask));
+        }
+        return nullptr;
+    }
     std::unique_ptr<TFiltre> made;
     Change([&] { made = command.run(*image_, mask_.get(), values); });
     return made;

@@ -30,7 +30,9 @@ public:
     // An image read from a file, known by its absolute path (a relative name
     // is taken from the current folder, symbolic links kept as named). Throws
     // ERasterError when the file cannot be read.
-    explicit ImageDocument(const QString& fileName);
+    // A JPEG is decoded at the reduction that `reduce` chooses (see
+    // TBitmap::LoadFromFile), when given.
+    explicit ImageDocument(const QString& fileName, const std::function<int(QSize)>& reduce = {});
     // A picture (24 bits, Format_BGR888): a recovery copy.
     explicit ImageDocument(const QImage& picture);
     ~ImageDocument() override;
@@ -48,8 +50,12 @@ public:
     int Height() const { return image_->Height(); }
 
     // Runs a command of the table with its values as one undo step; returns
-    // what the command returns (a filter's object, to be destroyed).
-    std::unique_ptr<TFiltre> Run(const commands::Command& command, const commands::Values& values = {});
+    // what the command returns (a filter's object, to be destroyed). A change
+    // of size or orientation fills with `background` what its values give no
+    // colour, and afterwards every pixel is editable; it throws as the
+    // command's Reshape does, the image unchanged.
+    std::unique_ptr<TFiltre> Run(const commands::Command& command, const commands::Values& values = {},
+                                 TColor background = clWhite);
     // Any other change of the whole image, as one undo step. Nested changes
     // count as one.
     void Change(const std::function<void()>& change);

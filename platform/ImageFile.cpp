@@ -185,11 +185,12 @@ void refuseTooLarge(QSize size, const QString& fileName)
 // libjpeg decodes a JPEG straight into the document's 24-bit image, its values
 // as stored; a profile other than sRGB is kept, one that cannot be read is
 // left out with the warning.
-ReadPicture decodeJpeg(QIODevice& device, const QString& fileName)
+ReadPicture decodeJpeg(QIODevice& device, const QString& fileName, const JpegReduction& reduce)
 {
     ReadPicture result;
     bool hasProfile = false;
-    result.image = ReadJpeg(device, fileName, 1, &hasProfile);
+    result.image =
+        reduce ? ReadJpeg(device, fileName, reduce, &hasProfile) : ReadJpeg(device, fileName, 1, &hasProfile);
     if (!SameAsSrgb(result.image.colorSpace()))
         result.profile = result.image.colorSpace();
     const bool unreadable = hasProfile && !result.image.colorSpace().isValid();
@@ -200,7 +201,8 @@ ReadPicture decodeJpeg(QIODevice& device, const QString& fileName)
 }
 
 // Decodes a PNG, JPEG, GIF, WebP or TIFF file from `device`.
-ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& fileName)
+ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& fileName,
+                         const JpegReduction& reduce = {})
 {
     // A claimed size over the bitmaps' limit is refused before decoding; the
     // plugins' own allocation limit is set just above that limit for the
@@ -217,7 +219,7 @@ ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& f
         damaged(fileName);
     device.seek(0);
     if (format == ImageFormat::Jpeg)
-        return decodeJpeg(device, fileName);
+        return decodeJpeg(device, fileName, reduce);
     const QByteArray head = device.peek(10);
     const auto le16 = [&head](int at) { return int(std::uint8_t(head[at])) | int(std::uint8_t(head[at + 1])) << 8; };
     const QSize screen = head.size() == 10 ? QSize(le16(6), le16(8)) : QSize();
@@ -266,7 +268,7 @@ ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& f
 
 } // namespace
 
-ReadPicture ReadImageFile(const QString& fileName)
+ReadPicture ReadImageFile(const QString& fileName, const JpegReduction& reduce)
 {
     const QByteArray path = QFile::encodeName(fileName);
     // Only a regular file is opened: a pipe would block, a device never ends.
@@ -300,7 +302,7 @@ ReadPicture ReadImageFile(const QString& fileName)
         result.image = ReadBmp(fd, qint64(status.st_size), fileName, &result.depth);
         return result;
     }
-    return decodeWithQt(file, format, fileName);
+    return decodeWithQt(file, format, fileName, reduce);
 }
 
 ReadPicture DecodeImage(const QByteArray& bytes, const QString& fileName)

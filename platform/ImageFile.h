@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/AtomicFile.h"
+#include "platform/JpegFile.h"
 #include "platform/TBitmap.h"
 
 #include <QByteArray>
@@ -30,7 +31,8 @@ struct ReadPicture {
 // profile it names. The claimed size is checked before anything is decoded.
 // Throws ERasterError with a French message for a missing, unreadable,
 // truncated, hostile or unknown file.
-ReadPicture ReadImageFile(const QString& fileName);
+// A JPEG is decoded at the reduction that `reduce` chooses, when given.
+ReadPicture ReadImageFile(const QString& fileName, const JpegReduction& reduce = {});
 
 // The same for a file already in memory (`fileName` only names it in messages).
 ReadPicture DecodeImage(const QByteArray& bytes, const QString& fileName);

@@ -186,10 +186,15 @@ void readHeader(Decoder& decoder)
         cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK ? JCS_CMYK : JCS_EXT_BGR;
     cinfo.dct_method = JDCT_ISLOW;
     cinfo.do_fancy_upsampling = TRUE;
+    jpeg_read_icc_profile(&cinfo, &decoder.icc, &decoder.iccLength);
+}
+
+void scaleOutput(Decoder& decoder)
+{
+    jpeg_decompress_struct& cinfo = decoder.cinfo;
     cinfo.scale_num = 1;
     cinfo.scale_denom = unsigned(decoder.reduction);
     jpeg_calc_output_dimensions(&cinfo);
-    jpeg_read_icc_profile(&cinfo, &decoder.icc, &decoder.iccLength);
 }
 
 void decodeRows(Decoder& decoder)
@@ -322,12 +327,28 @@ QImage oriented(const QImage& picture, int orientation)
 
 } // namespace
 
+int JpegReductionFor(QSize fullSize, QSize target)
+{
+    if (target.isEmpty())
+        return 1;
+    for (const int reduction : {8, 4, 2})
+        if ((fullSize.width() + reduction - 1) / reduction >= 2 * qint64(target.width()) &&
+            (fullSize.height() + reduction - 1) / reduction >= 2 * qint64(target.height()))
+            return reduction;
+    return 1;
+}
+
 QImage ReadJpeg(QIODevice& device, const QString& fileName, int reduction, bool* hasProfile)
 {
     Q_ASSERT(reduction == 1 || reduction == 2 || reduction == 4 || reduction == 8);
+    return ReadJpeg(
+        device, fileName, [reduction](QSize) { return reduction; }, hasProfile);
+}
+
+QImage ReadJpeg(QIODevice& device, const QString& fileName, const JpegReduction& reduction, bool* hasProfile)
+{
     const auto decoder = std::make_unique<Decoder>();
     decoder->device = &device;
-    decoder->reduction = reduction;
     decoder->cinfo.client_data = decoder.get();
     decoder->cinfo.err = jpeg_std_error(&decoder->errors);
     decoder->errors.error_exit = errorExit;
@@ -354,6 +375,12 @@ QImage ReadJpeg(QIODevice& device, const QString& fileName, int reduction, bool*
     }
     // The saved segments last only until the decoding ends.
     const int orientation = exifOrientation(cinfo.marker_list);
+    // Orientations 5 to 8 turn the picture a quarter.
+    const QSize stored(int(cinfo.image_width), int(cinfo.image_height));
+    const int chosen = reduction(orientation >= 5 ? stored.transposed() : stored);
+    decoder->reduction = chosen == 2 || chosen == 4 || chosen == 8 ? chosen : 1;
+    if (!guarded(*decoder, scaleOutput))
+        refuse(*decoder, fileName, decoder->failure);
     QImage picture = NewBitmapImage(int(cinfo.output_width), int(cinfo.output_height));
     if (picture.isNull())
         refuse(*decoder, fileName, Failure::Memory);

@@ -2,7 +2,9 @@
 
 #include <QIODevice>
 #include <QImage>
+#include <QSize>
 #include <QString>
+#include <functional>
 
 // Decodes the JPEG in `device`, from its start, with libjpeg into the
 // document's 24-bit image (QImage::Format_BGR888, each row padded with zero
@@ -19,3 +21,14 @@
 // damaged (any sign of damaged compressed data, however small), truncated,
 // too large, of a kind libjpeg does not decode, or too large for the memory.
 QImage ReadJpeg(QIODevice& device, const QString& fileName, int reduction = 1, bool* hasProfile = nullptr);
+
+// Chooses the reduction (1, 2, 4 or 8) once the picture's full size is known,
+// its orientation applied.
+using JpegReduction = std::function<int(QSize fullSize)>;
+QImage ReadJpeg(QIODevice& device, const QString& fileName, const JpegReduction& reduction, bool* hasProfile = nullptr);
+
+// The largest reduction whose picture (each side divided, rounded up) is
+// still at least twice `target` both ways, for a picture of `fullSize` to be
+// resized to `target`: the resize that follows still does the smoothing, and
+// its result stays within 2 levels of the full picture's. 1 when none is.
+int JpegReductionFor(QSize fullSize, QSize target);

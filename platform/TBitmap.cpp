@@ -86,10 +86,10 @@ TCanvas* TBitmap::Canvas()
     return canvas_.get();
 }
 
-void TBitmap::LoadFromFile(const QString& fileName)
+void TBitmap::LoadFromFile(const QString& fileName, const std::function<int(QSize)>& reduce)
 {
     // The decoded image becomes the bitmap's storage as it is, without a copy.
-    ReadPicture picture = ReadImageFile(fileName);
+    ReadPicture picture = ReadImageFile(fileName, reduce);
     const int w = picture.image.width();
     const int h = picture.image.height();
     Adopt(std::move(picture.image), w, h);

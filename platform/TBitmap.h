@@ -5,8 +5,10 @@
 
 #include <QColorSpace>
 #include <QImage>
+#include <QSize>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class TCanvas;
@@ -109,7 +111,9 @@ public:
     // PNG, JPEG, GIF, WebP and TIFF files are read too, recognised by their
     // content; the format reports pfCustom when something was lost on the way
     // to 24 bits.
-    void LoadFromFile(const QString& fileName);
+    // A JPEG is decoded at the reduction that `reduce` chooses for its full
+    // size (1, 2, 4 or 8; see JpegFile.h), when given.
+    void LoadFromFile(const QString& fileName, const std::function<int(QSize)>& reduce = {});
     // Writes an uncompressed 24-bit BMP. Throws ERasterError when the file cannot
     // be written; an existing file is then left as it was.
     void SaveToFile(const QString& fileName) const;

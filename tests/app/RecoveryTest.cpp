@@ -123,6 +123,13 @@ TEST_F(RecoveryTest, ACopyFollowsTheUnsavedChangesOnly)
     Copy(recovery);
     EXPECT_EQ(recovery.CopiesWritten(), 2);
     EXPECT_TRUE(testimg::SameBytes(*loaded(copy), *d->GetBmp()));
+    // A change of size too: the copy has the new size.
+    d->Reshape(commands::CommandId::Rotation, {9000});
+    Copy(recovery);
+    EXPECT_EQ(recovery.CopiesWritten(), 3);
+    EXPECT_EQ(loaded(copy)->Width(), 30);
+    EXPECT_TRUE(testimg::SameBytes(*loaded(copy), *d->GetBmp()));
+    d->Undo();
 
     // Undone back to the saved image, then saved: the copy goes each time.
     d->Undo();

@@ -196,7 +196,7 @@ TEST(CliBatch, BadCommandLinesTouchNoFile)
          "option « --remplacer » après les fichiers"},
         {"gif format", {"--dossier", "{out}", "--format", "gif", "{a}", "--"}, "format « gif » inconnu"},
         {"bad quality", {"--dossier", "{out}", "--qualite", "0", "{a}", "--"}, "qualité « 0 » hors limites"},
-        {"unknown operation", {"--dossier", "{out}", "{a}", "--", "rotation"}, "opération inconnue « rotation »."},
+        {"unknown operation", {"--dossier", "{out}", "{a}", "--", "pivoter"}, "opération inconnue « pivoter »."},
         {"missing value", {"--dossier", "{out}", "{a}", "--", "contraste", "1"}, "« contraste » attend 2 valeurs"},
         {"missing folder",
          {"--dossier", "{out}/nulle-part", "{a}", "--"},

@@ -133,13 +133,16 @@ TEST(CliOperations, EachOperationOfTheTableGivesItsPlainLoop)
         {"selection", {"selection", "10", "5", "20", "15", "blur"}, blurIn({10, 5, 20, 15})},
         {"tout", {"selection", "10", "5", "20", "15", "tout", "blur"}, kBlur},
     };
-    // Every command of the table is reached from the command line here.
+    // Every command of the table is reached from the command line here, but
+    // the changes of size and orientation (ReshapeTest.cpp).
     std::set<std::string> reached;
     for (const Case& c : cases)
         for (const QString& word : c.operations)
             reached.insert(word.toStdString());
     for (const commands::Command& command : commands::AllCommands())
-        EXPECT_TRUE(reached.count(command.cliName)) << command.cliName;
+        if (command.selection != commands::SelectionRule::Reshapes) {
+            EXPECT_TRUE(reached.count(command.cliName)) << command.cliName;
+        }
 
     for (const Case& c : cases)
         expectSameAsPlainLoops(*input, c);
