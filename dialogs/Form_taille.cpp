@@ -28,7 +28,9 @@ constexpr int kMaxTyped = 999999;
 QString sizeText(QSize size)
 {
     const QLocale french(QLocale::French, QLocale::France);
-    const double mebibytes = double(size.height()) * double((3 * qint64(size.width()) + 3) / 4 * 4) / (1 << 20);
+    // Rows are padded to 4 bytes.
+    const qint64 stride = (3 * qint64(size.width()) + 3) / 4 * 4;
+    const double mebibytes = double(size.height() * stride) / (1 << 20);
     return QStringLiteral("Nouvelle taille : %1 x %2 pixels, %3 Mio")
         .arg(size.width())
         .arg(size.height())
