@@ -26,6 +26,7 @@ QString heading(commands::SelectionRule rule)
     case commands::SelectionRule::SetsMask: return QStringLiteral("Sélection (au départ, toute l'image)");
     case commands::SelectionRule::Reshapes:
         return QStringLiteral("Taille et orientation (ensuite, toute l'image est modifiable)");
+    case commands::SelectionRule::Fills: return QStringLiteral("Remplissage, seulement dans la sélection");
     }
     return QString();
 }
@@ -328,7 +329,8 @@ QString UsageText()
                            "zone ajoutée : RRGGBB en hexadécimal. DEGRÉS : de -360 à 360, deux décimales\n"
                            "au plus ; 90, 180 et 270 tournent exactement, les autres angles agrandissent\n"
                            "l'image pour la contenir, coins blancs. Un résultat de plus de 32767 pixels\n"
-                           "de côté ou de 1 Gio est refusé (code 2).\n"
+                           "de côté ou de 1 Gio est refusé (code 2). COULEUR de « remplir » : RRGGBB ;\n"
+                           "après « selection », seul le rectangle est rempli.\n"
                            "\n"
                            "Exemples :\n"
                            "  velmora-cli photo.bmp photo-aquarelle.bmp selection 10 10 200 150 aquarelle\n"

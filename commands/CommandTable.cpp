@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <new>
 
@@ -152,6 +153,23 @@ QImage rotate(const TBitmap& image, const TSelection&, const Values& v, TColor b
     const QSize size = effects::RotatedSize(image.Width(), image.Height(), degrees);
     checkResultSize(size.width(), size.height());
     return made(effects::Rotate(image, degrees, background));
+}
+
+// The pixels the mask leaves editable take the colour RRGGBB, within the
+// mask's bounds only.
+Made fill(TBitmap& image, TSelection* mask, const Values& v)
+{
+    const QRect bounds = mask->Bounds();
+    const std::uint8_t pixel[3] = {std::uint8_t(v[0]), std::uint8_t(v[0] >> 8), std::uint8_t(v[0] >> 16)};
+    std::uint8_t* const* allowed = mask->ReadRows();
+    for (int y = bounds.top(); y <= bounds.bottom(); ++y) {
+        std::uint8_t* row = image.ScanLine(y);
+        const std::uint8_t* editable = allowed[y];
+        for (int x = bounds.left(); x <= bounds.right(); ++x)
+            if (editable[x])
+                std::memcpy(row + 3 * x, pixel, 3);
+    }
+    return nullptr;
 }
 
 using enum CommandId;
@@ -353,6 +371,14 @@ constexpr Command kCommands[] = {
      .help = "tourne l'image dans le sens horaire",
      .selection = Reshapes,
      .reshape = rotate},
+    // In the editor, Suppr and Backspace fill with the right-button colour.
+    {.id = Remplir,
+     .cliName = "remplir",
+     .valueNames = "COULEUR",
+     .valueKinds = {ValueKind::Colour},
+     .help = "les pixels sélectionnés prennent la COULEUR",
+     .selection = Fills,
+     .run = fill},
 };
 
 // Find reads a row by its place.

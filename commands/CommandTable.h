@@ -45,6 +45,7 @@ enum class CommandId {
     Redimensionner,
     Toile,
     Rotation,
+    Remplir,
 };
 
 // What the selection mask means to a command.
@@ -53,6 +54,7 @@ enum class SelectionRule {
     ThroughMask, // a filter: only the pixels the mask leaves editable change
     SetsMask, // the selection tool: the mask changes, never a pixel
     Reshapes, // a new size or orientation: afterwards every pixel is editable
+    Fills, // the pixels the mask leaves editable take one colour; only their rows are kept for undo
 };
 
 // Where the editor takes a command's values from.

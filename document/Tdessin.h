@@ -143,7 +143,7 @@ public:
     // both are), and it counts as changed.
     void MarkRecovered(const QString& fileName, const QString& caption = QString());
 
-    // The clipboard (Tdessin_presse.cpp), by keys only: Ctrl+C copies the
+    // The clipboard and the selection (Tdessin_presse.cpp), by keys only: Ctrl+C copies the
     // selected rectangle (the whole image when everything is editable),
     // Ctrl+V pastes at its top-left corner, clipped to the image and written
     // only where the mask allows, as one undo step; Ctrl+Shift+V opens the
@@ -152,6 +152,13 @@ public:
     bool CopyToClipboard();
     bool PasteFromClipboard();
     bool PasteAsNewImage();
+    // Suppr (or Backspace): the selected pixels, through the mask, take the
+    // right-button colour, as one undo step; Ctrl+X copies them first.
+    // Ctrl+A makes the whole image editable again. Each returns false when
+    // there was nothing to do.
+    bool DeleteSelection();
+    bool CutToClipboard();
+    bool SelectWholeImage();
 
 protected:
     bool event(QEvent* event) override;

@@ -89,6 +89,12 @@ void TDessin::keyPressEvent(QKeyEvent* event)
         PasteFromClipboard();
     } else if (key == Qt::Key_V && mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
         PasteAsNewImage();
+    } else if ((key == Qt::Key_Delete || key == Qt::Key_Backspace) && mods == Qt::NoModifier) {
+        DeleteSelection();
+    } else if (key == Qt::Key_X && mods == Qt::ControlModifier) {
+        CutToClipboard();
+    } else if (key == Qt::Key_A && mods == Qt::ControlModifier) {
+        SelectWholeImage();
     } else if (!ReshapeKey(key, mods)) {
         QWidget::keyPressEvent(event);
         return;

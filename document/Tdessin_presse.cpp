@@ -2,6 +2,9 @@
 // "Copier", "Coller" and "Couper" stay as they are.
 #include "document/Tdessin.h"
 
+#include "document/DocumentHost.h"
+#include "document/TDessinVue.h"
+
 #include "model/ImageDocument.h"
 #include "platform/ImageFile.h"
 
@@ -58,5 +61,29 @@ bool TDessin::PasteAsNewImage()
     document->Model()->Paste(picture, QPoint(0, 0));
     document->OnPaint();
     document->show();
+    return true;
+}
+
+bool TDessin::DeleteSelection()
+{
+    if (!model_ || model_->SelectionBounds().isEmpty())
+        return false;
+    const TColor fill = host_ ? host_->Couleur2() : clWhite;
+    // The table's colour is RRGGBB as written: red in the high byte.
+    const int rgb = GetRValue(fill) << 16 | GetGValue(fill) << 8 | GetBValue(fill);
+    RestorePreview();
+    model_->Run(commands::Find(commands::CommandId::Remplir), {rgb});
+    OnPaint();
+    return true;
+}
+
+bool TDessin::CutToClipboard() { return CopyToClipboard() && DeleteSelection(); }
+
+bool TDessin::SelectWholeImage()
+{
+    if (!model_)
+        return false;
+    model_->SelectAll();
+    viewport_->UpdateOutline();
     return true;
 }

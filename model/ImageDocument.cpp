@@ -65,6 +65,18 @@ std::unique_ptr<TFiltre> ImageDocument::Run(const commands::Command& command, co
         }
         return nullptr;
     }
+    if (command.selection == commands::SelectionRule::Fills) {
+        // Only the rows the mask reaches change: only they are kept for undo.
+        const QRect bounds = mask_->Bounds();
+        if (bounds.isEmpty())
+            return nullptr;
+        BeginGesture();
+        image_->WillWriteRows(bounds.top(), bounds.bottom());
+        command.run(*image_, mask_.get(), values);
+        EndGesture();
+        emit Changed(bounds);
+        return nullptr;
+    }
     std::unique_ptr<TFiltre> made;
     Change([&] { made = command.run(*image_, mask_.get(), values); });
     return made;

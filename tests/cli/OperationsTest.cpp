@@ -61,6 +61,20 @@ Edit contrast(int c, int l)
     };
 }
 
+// The pixels of `area` (clipped to the image) take `colour`.
+Edit fillIn(Area area, TColor colour)
+{
+    return [area, colour](TBitmap& image) {
+        for (int y = std::max(area.top, 0); y < std::min(area.bottom, image.Height()); ++y)
+            for (int x = std::max(area.left, 0); x < std::min(area.right, image.Width()); ++x) {
+                std::uint8_t* pixel = image.ScanLine(y) + 3 * x;
+                pixel[0] = GetBValue(colour);
+                pixel[1] = GetGValue(colour);
+                pixel[2] = GetRValue(colour);
+            }
+    };
+}
+
 Edit chain(std::vector<Edit> edits)
 {
     return [edits](TBitmap& image) {
@@ -132,6 +146,10 @@ TEST(CliOperations, EachOperationOfTheTableGivesItsPlainLoop)
         // pixels it leaves editable.
         {"selection", {"selection", "10", "5", "20", "15", "blur"}, blurIn({10, 5, 20, 15})},
         {"tout", {"selection", "10", "5", "20", "15", "tout", "blur"}, kBlur},
+        {"remplir",
+         {"selection", "10", "5", "20", "15", "remplir", "FF8001"},
+         fillIn({10, 5, 20, 15}, RGBColor(0xFF, 0x80, 0x01))},
+        {"remplir everything", {"remplir", "0a0B0c"}, fillIn(kWhole, RGBColor(0x0A, 0x0B, 0x0C))},
     };
     // Every command of the table is reached from the command line here, but
     // the changes of size and orientation (ReshapeTest.cpp).
