@@ -4,6 +4,7 @@
 
 #include "document/DocumentHost.h"
 #include "document/TDessinVue.h"
+#include "filters/Tfiltre.h"
 
 #include "model/ImageDocument.h"
 #include "platform/ImageFile.h"

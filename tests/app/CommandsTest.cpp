@@ -281,13 +281,14 @@ TEST_F(CommandsTest, ImagesFromNon24BitFilesTakeEveryCommand)
 // Every row of the command table has its place: a button of the effects
 // palette with the row's hint, a menu item with its caption where it has one;
 // the selection rows are the selection tool's work in the editor, and the
-// changes of size and orientation come by keys.
+// changes of size and orientation and the fill come by keys.
 TEST_F(CommandsTest, EveryRowOfTheCommandTableHasItsButtonAndMenuItem)
 {
     size_t onThePalette = 0;
     for (const commands::Command& row : commands::AllCommands()) {
         SCOPED_TRACE(row.cliName);
-        if (row.selection == commands::SelectionRule::SetsMask || row.selection == commands::SelectionRule::Reshapes) {
+        if (row.selection == commands::SelectionRule::SetsMask || row.selection == commands::SelectionRule::Reshapes ||
+            row.selection == commands::SelectionRule::Fills) {
             EXPECT_EQ(row.button, nullptr);
             EXPECT_EQ(row.menuItem, nullptr);
             continue;

@@ -43,6 +43,9 @@ TEST(CliHelp, EitherOptionPrintsTheFrenchUsageWithEveryOperation)
                        "  toile L H ANCRE COULEUR    zone de dessin L x H, l'image placée à ANCRE\n"
                        "  rotation DEGRÉS            tourne l'image dans le sens horaire\n"
                        "\n"
+                       "Remplissage, seulement dans la sélection :\n"
+                       "  remplir COULEUR            les pixels sélectionnés prennent la COULEUR\n"
+                       "\n"
                        "Les valeurs R V B, C et L sont celles des boîtes « Couleurs RVB » et\n");
     for (const QString option : {"--aide", "--help"}) {
         SCOPED_TRACE(option.toStdString());

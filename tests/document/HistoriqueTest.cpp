@@ -418,7 +418,12 @@ TEST_F(QuitAndSave, QuittingWithoutSavingAsksOnceAndEndsTheProgram)
             1000);
     });
     QTimer::singleShot(0, frm_main, [] { frm_main->close(); });
-    QTimer::singleShot(5000, frm_main, [] { QCoreApplication::exit(1); }); // a program that does not end
+    // A program that does not end; the guard goes with the test, so that it
+    // cannot end a later test's dialog.
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    guard.start(5000);
     EXPECT_EQ(QApplication::exec(), 0);
     ASSERT_EQ(questions.size(), 1);
     EXPECT_TRUE(questions[0].startsWith(QStringLiteral("2 images ne sont pas enregistrées.")));
