@@ -4,6 +4,7 @@
 
 #include "dialogs/Form_entree.h"
 #include "document/Tdessin.h"
+#include "model/ImageDocument.h"
 #include "platform/TFont.h"
 #include "tools/Tformes.h"
 #include "tools/Tpinceau.h"
@@ -27,6 +28,10 @@ TColor fromQColor(const QColor& c)
 
 void Tfrm_main::ReplaceTool(std::unique_ptr<TOutil> tool)
 {
+    // A piece floating over the active image is set down: the new tool
+    // works on the image as it shows.
+    if (dessin && dessin->Model())
+        dessin->Model()->SetDown();
     // The old tool goes first; the new one has no image and no mask, and the
     // default colours, until a document window is activated.
     outil.reset();

@@ -2,7 +2,9 @@
 // the previous preview is taken off the window canvas and the new one drawn.
 // And the memory of six photos opened, then closed.
 #include "LineHost.h"
+#include "document/TDessinVue.h"
 #include "document/Tdessin.h"
+#include "model/ImageDocument.h"
 #include "tools/Tformes.h"
 
 #include "platform/TBitmap.h"
@@ -156,3 +158,52 @@ BENCHMARK(BM_ReshapeInWindow)
     ->Iterations(10)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+
+namespace {
+
+// A 2000 x 2000 piece floating over a 6000 x 4000 image in a 1600 x 1200
+// viewport: a drag's move repainted (the whole view, more than a move
+// repaints) at 25 % and 100 %; the piece set down; Suppr on a 3000 x 2000
+// selection. Each timed alone.
+void BM_FloatingPiece(benchmark::State& state)
+{
+    benchhost::App();
+    const int width = 6000, height = 4000;
+    benchhost::LineHost host;
+    TDessin document(&host, width, height);
+    document.setFixedSize(1600, 1200);
+    ImageDocument& model = *document.Model();
+    const int what = int(state.range(0));
+    if (what <= 1)
+        document.Vue()->SetZoom(what == 0 ? kZoom100 - 4 : kZoom100); // 25 % or 100 %
+    QImage piece(2000, 2000, QImage::Format_BGR888);
+    piece.fill(Qt::darkCyan);
+    int step = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        if (what <= 1) {
+            if (!model.Floating())
+                model.Float(piece, QPoint(100, 100));
+            timer.start();
+            model.MoveFloating(QPoint(100 + step % 7, 100 + step % 5));
+            benchmark::DoNotOptimize(document.Vue()->RenderView());
+        } else if (what == 2) {
+            model.Float(piece, QPoint(100 + step % 7, 100));
+            timer.start();
+            model.SetDown();
+        } else {
+            model.SelectRectangle(1000, 1000, 4000, 3000);
+            timer.start();
+            document.DeleteSelection();
+        }
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        if (what >= 2)
+            document.Undo();
+        ++step;
+    }
+}
+
+} // namespace
+
+// Arguments: 0 a move at 25 %, 1 at 100 %, 2 setting down, 3 Suppr.
+BENCHMARK(BM_FloatingPiece)->DenseRange(0, 3)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -155,19 +155,41 @@ QImage rotate(const TBitmap& image, const TSelection&, const Values& v, TColor b
     return made(effects::Rotate(image, degrees, background));
 }
 
+// `count` pixels from `to` take `pixel`: the first written, then copied in
+// doubling blocks.
+void fillPixels(std::uint8_t* to, std::size_t count, const std::uint8_t (&pixel)[3])
+{
+    if (count == 0)
+        return;
+    std::memcpy(to, pixel, 3);
+    std::size_t done = 1;
+    while (done < count) {
+        const std::size_t now = std::min(done, count - done);
+        std::memcpy(to + 3 * done, to, 3 * now);
+        done += now;
+    }
+}
+
 // The pixels the mask leaves editable take the colour RRGGBB, within the
-// mask's bounds only.
+// mask's bounds only, one run of editable pixels at a time.
 Made fill(TBitmap& image, TSelection* mask, const Values& v)
 {
     const QRect bounds = mask->Bounds();
     const std::uint8_t pixel[3] = {std::uint8_t(v[0]), std::uint8_t(v[0] >> 8), std::uint8_t(v[0] >> 16)};
     std::uint8_t* const* allowed = mask->ReadRows();
+    const std::size_t width = std::size_t(bounds.width());
     for (int y = bounds.top(); y <= bounds.bottom(); ++y) {
-        std::uint8_t* row = image.ScanLine(y);
-        const std::uint8_t* editable = allowed[y];
-        for (int x = bounds.left(); x <= bounds.right(); ++x)
-            if (editable[x])
-                std::memcpy(row + 3 * x, pixel, 3);
+        std::uint8_t* row = image.ScanLine(y) + 3 * qsizetype(bounds.left());
+        const std::uint8_t* editable = allowed[y] + bounds.left();
+        std::size_t x = 0;
+        while (x < width) {
+            while (x < width && !editable[x])
+                ++x;
+            const void* end = std::memchr(editable + x, 0, width - x);
+            const std::size_t past = end ? std::size_t(static_cast<const std::uint8_t*>(end) - editable) : width;
+            fillPixels(row + 3 * x, past - x, pixel);
+            x = past;
+        }
     }
     return nullptr;
 }

@@ -85,6 +85,8 @@ private:
 
     // Lays out the viewport and paints its `area` into `frame_`.
     void RenderArea(const QRect& area);
+    // Paints the floating piece and the hole it left over `area` of `frame_`.
+    void RenderFloating(const QRect& area);
     void DrawOutline(QPainter& painter) const;
     // Moves the outline's dashes one step.
     void MarchAnts();

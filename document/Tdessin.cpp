@@ -99,6 +99,10 @@ void TDessin::Adopt(std::unique_ptr<ImageDocument> model)
     setAttribute(Qt::WA_DeleteOnClose);
     connect(model_.get(), &ImageDocument::Changed, this, &TDessin::ImageChanged);
     connect(model_.get(), &ImageDocument::Resized, this, &TDessin::ImageResized);
+    connect(model_.get(), &ImageDocument::FloatingChanged, this, [this](const QRect& rect) {
+        ScheduleUpdate(rect);
+        viewport_->UpdateOutline();
+    });
 }
 
 void TDessin::ImageChanged(const QRect& rect) { ShownChanged(rect); }
@@ -285,6 +289,10 @@ void TDessin::mousePressEvent(QMouseEvent* event)
     if (!viewport_->geometry().contains(event->position().toPoint()))
         return;
     const QPoint p = viewport_->ToImage(event->position());
+    if (PressFloating(p, event->modifiers())) {
+        FlushRepaint();
+        return;
+    }
     // A tool that fails (out of memory in a large fill) is reported here.
     Guarded([&] {
         EnsureActive();
@@ -296,6 +304,12 @@ void TDessin::mousePressEvent(QMouseEvent* event)
 void TDessin::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint p = viewport_->ToImage(event->position());
+    if (dragging_) {
+        model_->MoveFloating(p - dragGrip_);
+        FlushRepaint();
+        FollowPointer(event->position().toPoint());
+        return;
+    }
     Guarded([&] { OnMouseMove(this, toShift(event->buttons()), p.x(), p.y()); })();
     FlushRepaint();
     if (event->buttons() != Qt::NoButton)
@@ -307,6 +321,10 @@ void TDessin::mouseReleaseEvent(QMouseEvent* event)
     TMouseButton button;
     if (!toButton(event->button(), &button))
         return;
+    if (dragging_) {
+        dragging_ = false;
+        return;
+    }
     const QPoint p = viewport_->ToImage(event->position());
     Guarded([&] { OnMouseUp(this, button, toShift(event->buttons()), p.x(), p.y()); })();
     FlushRepaint();
@@ -316,6 +334,8 @@ void TDessin::closeEvent(QCloseEvent* event)
 {
     // Closing only hides the window; it stays the active document if it was.
     // Once hidden it may be out of reach, so changes are saved or dropped first.
+    if (model_)
+        model_->SetDown();
     if (!host_ || host_->Quitting() || !IsModified()) {
         Closed(event);
         return;
@@ -368,4 +388,28 @@ void TDessin::dropEvent(QDropEvent* event)
         return;
     event->acceptProposedAction();
     host_->OpenFiles(files);
+}
+
+bool TDessin::PressFloating(QPoint p, Qt::KeyboardModifiers mods)
+{
+    if (!model_)
+        return false;
+    // Ctrl with the selection tool, inside the selected rectangle: its pixels
+    // are lifted and carried.
+    const QRect selected = model_->SelectionBounds();
+    if (!model_->Floating() && mods == Qt::ControlModifier && host_ && dynamic_cast<TSelectRect*>(host_->GetOutil()) &&
+        selected != QRect(0, 0, bmp->Width(), bmp->Height()) && selected.contains(p)) {
+        model_->Lift(host_->Couleur2());
+    }
+    if (!model_->Floating())
+        return false;
+    if (model_->FloatingRect().contains(p)) {
+        dragging_ = true;
+        dragGrip_ = p - model_->FloatingAt();
+    } else {
+        // A press outside sets the piece down, and does nothing else.
+        model_->SetDown();
+        OnPaint();
+    }
+    return true;
 }

@@ -145,8 +145,11 @@ public:
 
     // The clipboard and the selection (Tdessin_presse.cpp), by keys only: Ctrl+C copies the
     // selected rectangle (the whole image when everything is editable),
-    // Ctrl+V pastes at its top-left corner, clipped to the image and written
-    // only where the mask allows, as one undo step; Ctrl+Shift+V opens the
+    // Ctrl+V shows the clipboard's picture as a floating piece at its top-left
+    // corner (at the top-left of the part in view when everything is
+    // editable), which a drag starting on it or the arrow keys (Shift: 10
+    // pixels) move, Entrée or a press elsewhere set down (clipped to the
+    // image, only where the mask allows, one undo step) and Échap drops; Ctrl+Shift+V opens the
     // clipboard's image as a new image. Each returns false when there was
     // nothing to copy or no image on the clipboard.
     bool CopyToClipboard();
@@ -176,6 +179,14 @@ protected:
 private:
     // The keys of the changes of size and orientation; false for any other.
     bool ReshapeKey(int key, Qt::KeyboardModifiers mods);
+    // The keys of a floating piece (arrows, Entrée, Échap); false for any
+    // other, or when no piece floats.
+    bool FloatingKey(int key, Qt::KeyboardModifiers mods);
+    // A press at image point `p`: starts dragging the floating piece when it
+    // lands on it (after lifting the selected pixels with Ctrl and the
+    // selection tool), sets the piece down when it lands elsewhere. False
+    // when no piece floats: the press goes to the tool.
+    bool PressFloating(QPoint p, Qt::KeyboardModifiers mods);
     void InitForm(QObject* owner);
     friend class TDessinVue;
 
@@ -234,6 +245,8 @@ private:
     QScrollBar* hbar_ = nullptr;
     QScrollBar* vbar_ = nullptr;
     bool centred_ = false;
+    bool dragging_ = false; // the floating piece follows the mouse
+    QPoint dragGrip_; // where the piece was taken, from its top-left corner
     QMargins placedFrame_;
 
     QTimer raiseTimer_; // puts the palettes back on top once the window system has shown this one

@@ -44,6 +44,31 @@ void TDessin::MarkRecovered(const QString& fileName, const QString& caption)
     setWindowTitle(!caption.isEmpty() ? caption : fileName.isEmpty() ? QStringLiteral("Dessin") : fileName);
 }
 
+bool TDessin::FloatingKey(int key, Qt::KeyboardModifiers mods)
+{
+    if (!model_ || !model_->Floating())
+        return false;
+    const int step = mods == Qt::ShiftModifier ? 10 : 1;
+    const bool plain = mods == Qt::NoModifier || mods == Qt::ShiftModifier;
+    const QPoint at = model_->FloatingAt();
+    if (plain && key == Qt::Key_Left)
+        model_->MoveFloating(at - QPoint(step, 0));
+    else if (plain && key == Qt::Key_Right)
+        model_->MoveFloating(at + QPoint(step, 0));
+    else if (plain && key == Qt::Key_Up)
+        model_->MoveFloating(at - QPoint(0, step));
+    else if (plain && key == Qt::Key_Down)
+        model_->MoveFloating(at + QPoint(0, step));
+    else if (mods == Qt::NoModifier && (key == Qt::Key_Return || key == Qt::Key_Enter))
+        model_->SetDown();
+    else if (mods == Qt::NoModifier && key == Qt::Key_Escape)
+        model_->DropFloating();
+    else
+        return false;
+    FlushRepaint();
+    return true;
+}
+
 bool TDessin::ReshapeKey(int key, Qt::KeyboardModifiers mods)
 {
     using commands::CommandId;
@@ -74,6 +99,10 @@ void TDessin::keyPressEvent(QKeyEvent* event)
 {
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     const int key = event->key();
+    if (FloatingKey(key, mods)) {
+        event->accept();
+        return;
+    }
     if (viewport_->ZoomKey(key, mods)) {
         event->accept();
         return;

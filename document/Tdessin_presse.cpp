@@ -7,6 +7,7 @@
 #include "filters/Tfiltre.h"
 
 #include "model/ImageDocument.h"
+#include "platform/Exception.h"
 #include "platform/ImageFile.h"
 
 #include <QClipboard>
@@ -31,8 +32,14 @@ namespace {
 QImage clipboardPicture()
 {
     const QImage picture = QGuiApplication::clipboard()->image();
-    if (picture.isNull() || !BitmapSizeAllowed(picture.width(), picture.height()))
+    if (picture.isNull())
         return {};
+    if (!BitmapSizeAllowed(picture.width(), picture.height()))
+        throw ERasterError(QStringLiteral("L'image du presse-papiers est trop grande (%1 x %2 pixels ; au plus %3 "
+                                          "pixels de côté et 1 Gio d'image).")
+                               .arg(picture.width())
+                               .arg(picture.height())
+                               .arg(kMaxBitmapSide));
     return ToBitmapImage(picture);
 }
 
@@ -45,9 +52,18 @@ bool TDessin::PasteFromClipboard()
     const QImage picture = clipboardPicture();
     if (picture.isNull())
         return false;
+    // At the selection's corner; with everything editable, at the corner of
+    // the part in view.
     const QRect area = model_->SelectionBounds();
-    model_->Paste(picture, area.isEmpty() ? QPoint(0, 0) : area.topLeft());
-    OnPaint();
+    const bool everything = area == QRect(0, 0, bmp->Width(), bmp->Height());
+    const QPoint inView = viewport_->ToImage(QPointF(viewport_->origin_));
+    const QPoint at =
+        everything ? QPoint(std::clamp(inView.x(), 0, bmp->Width() - 1), std::clamp(inView.y(), 0, bmp->Height() - 1))
+        : area.isEmpty() ? QPoint(0, 0)
+                         : area.topLeft();
+    RestorePreview();
+    model_->Float(picture, at);
+    FlushRepaint();
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "document/Tdessin.h"
 
 #include "document/TDessinVue.h"
+#include "kernels/Tselection.h"
 #include "model/ImageDocument.h"
 
 #include <QPainter>
@@ -46,6 +47,7 @@ void TDessinVue::RenderArea(const QRect& area)
     if (level.den > 1) {
         reduites_.Update(image);
         reduites_.Render(image, level.num, level.den, z0.x(), z0.y(), content.width(), content.height(), first, stride);
+        RenderFloating(area);
         return;
     }
     // n x n screen pixels per image pixel: one screen row is built per image
@@ -75,6 +77,56 @@ void TDessinVue::RenderArea(const QRect& area)
             builtRow = iy;
         }
         std::memcpy(line, row.data(), row.size() * sizeof(std::uint32_t));
+    }
+    RenderFloating(area);
+}
+
+void TDessinVue::RenderFloating(const QRect& area)
+{
+    const ImageDocument* model = dessin_->model_.get();
+    if (!model || !model->Floating())
+        return;
+    // Each screen pixel shows the image pixel under its centre: the hole a
+    // lifted piece leaves (where the mask allows), then the piece over it.
+    const QRect image(0, 0, dessin_->bmp->Width(), dessin_->bmp->Height());
+    const QImage& piece = model->FloatingPicture();
+    const QRect pieceRect = model->FloatingRect() & image;
+    const QRect hole = model->LiftedFrom();
+    const TColor holeColour = model->HoleColour();
+    const std::uint32_t holePixel = 0xFF000000u | std::uint32_t(GetRValue(holeColour)) << 16 |
+                                    std::uint32_t(GetGValue(holeColour)) << 8 | GetBValue(holeColour);
+    std::uint8_t* const* mask = dessin_->model_->Mask().ReadRows();
+    const QRect covered = (ToView(pieceRect) | ToView(hole)) & area;
+    if (covered.isEmpty())
+        return;
+    const TZoomLevel level = kZoomLevels[zoom_];
+    const QPoint shift = origin_ - ScrollOffset();
+    const int stride = int(frame_.bytesPerLine() / 4);
+    auto* out = reinterpret_cast<std::uint32_t*>(frame_.bits());
+    // Columns first: the image column under each screen column.
+    std::vector<int> columns(std::size_t(covered.width()));
+    for (int x = 0; x < covered.width(); ++x)
+        columns[std::size_t(x)] =
+            int((2 * std::int64_t(covered.left() + x - shift.x()) + 1) * level.den / (2 * std::int64_t(level.num)));
+    for (int y = covered.top(); y <= covered.bottom(); ++y) {
+        const int iy = int((2 * std::int64_t(y - shift.y()) + 1) * level.den / (2 * std::int64_t(level.num)));
+        if (iy < 0 || iy >= image.height())
+            continue;
+        std::uint32_t* line = out + std::size_t(y - area.top()) * stride - area.left();
+        const bool inHole = iy >= hole.top() && iy <= hole.bottom();
+        const bool inPiece = iy >= pieceRect.top() && iy <= pieceRect.bottom();
+        const std::uint8_t* from = inPiece ? piece.constScanLine(iy - model->FloatingAt().y()) : nullptr;
+        for (int x = 0; x < covered.width(); ++x) {
+            const int ix = columns[std::size_t(x)];
+            if (ix < 0 || ix >= image.width())
+                continue;
+            if (inPiece && ix >= pieceRect.left() && ix <= pieceRect.right()) {
+                const std::uint8_t* p = from + 3 * qsizetype(ix - model->FloatingAt().x());
+                line[covered.left() + x] = 0xFF000000u | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+            } else if (inHole && ix >= hole.left() && ix <= hole.right() && mask[iy][ix]) {
+                line[covered.left() + x] = holePixel;
+            }
+        }
     }
 }
 
@@ -139,13 +191,18 @@ void TDessinVue::MarchAnts()
 void TDessinVue::UpdateOutline()
 {
     const QRect before = outline_;
-    const QRect bounds = dessin_->model_ ? dessin_->model_->SelectionBounds() : QRect();
+    const ImageDocument* model = dessin_->model_.get();
+    const QRect bounds = model ? model->SelectionBounds() : QRect();
     outline_ = dessin_->bmp && bounds != QRect(0, 0, dessin_->bmp->Width(), dessin_->bmp->Height()) ? bounds : QRect();
+    // A floating piece is outlined instead, wherever it goes.
+    if (model && model->Floating())
+        outline_ = model->FloatingRect();
     if (outline_ == before)
         return;
     if (outline_.isEmpty())
         antsTimer_.stop();
     else if (!antsTimer_.isActive())
         antsTimer_.start(kAntsMs);
-    update();
+    // The old outline goes, the new one comes.
+    update(ToView(before | outline_).adjusted(-1, -1, 1, 1));
 }

@@ -21,6 +21,8 @@ TSelection::~TSelection() = default;
 
 std::uint8_t** TSelection::GetRows()
 {
+    // The rows may be written from now on: the bounds are read again.
+    boundsKnown_ = false;
     if (!bytes_) {
         const size_t count = size_t(width) * size_t(height);
         bytes_ = std::make_unique<std::uint8_t[]>(std::max<size_t>(count, 1));
@@ -58,12 +60,17 @@ void TSelection::SelectRectangle(int anchorX, int anchorY, int x, int y)
     for (int row = top; row < bottom; ++row)
         if (right > left)
             std::memset(written[row] + left, 1, size_t(right - left));
+    bounds_ = right > left && bottom > top ? QRect(left, top, right - left, bottom - top) : QRect();
+    boundsKnown_ = true;
 }
 
 QRect TSelection::Bounds() const
 {
     if (Everything())
         return width > 0 && height > 0 ? QRect(0, 0, width, height) : QRect();
+    // Known since the selection tool's rectangle was written.
+    if (boundsKnown_)
+        return bounds_;
     int left = width, right = -1, top = -1, bottom = -1;
     for (int y = 0; y < height; ++y) {
         const std::uint8_t* row = rows[y];

@@ -58,5 +58,9 @@ private:
     // every row is the shared row of ones.
     std::unique_ptr<std::uint8_t[]> bytes_;
     std::unique_ptr<std::uint8_t[]> shared_;
+    // The rectangle SelectRectangle wrote, until the rows are handed out for
+    // writing again.
+    QRect bounds_;
+    bool boundsKnown_ = false;
     std::unique_ptr<std::uint8_t*[]> table_;
 };

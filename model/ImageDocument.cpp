@@ -8,6 +8,7 @@
 
 #include <QFileInfo>
 #include <cstring>
+#include <new>
 
 ImageDocument::ImageDocument(int width, int height) : image_(std::make_unique<TBitmap>())
 {
@@ -56,6 +57,8 @@ THistorique* ImageDocument::MakeHistory()
 std::unique_ptr<TFiltre> ImageDocument::Run(const commands::Command& command, const commands::Values& values,
                                             TColor background)
 {
+    // A command works on the image with its piece in place.
+    SetDown();
     if (command.reshape) {
         EndGesture();
         QImage reshaped = command.reshape(*image_, *mask_, values, background);
@@ -145,8 +148,109 @@ void ImageDocument::ChangeSize(QImage image, std::unique_ptr<TSelection> mask)
     emit Resized();
 }
 
+void ImageDocument::Float(QImage picture, QPoint at)
+{
+    SetDown();
+    if (picture.isNull())
+        return;
+    floating_ = std::move(picture);
+    floatingAt_ = at;
+    liftedFrom_ = QRect();
+    emit FloatingChanged(FloatingRect());
+}
+
+bool ImageDocument::Lift(TColor hole)
+{
+    SetDown();
+    const QRect selected = SelectionBounds();
+    if (selected.isEmpty())
+        return false;
+    floating_ = image_->Image().copy(selected);
+    if (floating_.isNull())
+        throw std::bad_alloc();
+    floatingAt_ = selected.topLeft();
+    liftedFrom_ = selected;
+    hole_ = hole;
+    emit FloatingChanged(selected);
+    return true;
+}
+
+void ImageDocument::MoveFloating(QPoint at)
+{
+    if (!Floating() || at == floatingAt_)
+        return;
+    const QRect before = FloatingRect();
+    floatingAt_ = at;
+    emit FloatingChanged(before | FloatingRect());
+}
+
+void ImageDocument::DropFloating()
+{
+    if (!Floating())
+        return;
+    const QRect shown = FloatingRect() | liftedFrom_;
+    floating_ = QImage();
+    liftedFrom_ = QRect();
+    emit FloatingChanged(shown);
+}
+
+void ImageDocument::SetDown()
+{
+    if (!Floating())
+        return;
+    const QImage piece = std::move(floating_);
+    floating_ = QImage();
+    const QRect lifted = liftedFrom_;
+    liftedFrom_ = QRect();
+    const QRect target = QRect(floatingAt_, piece.size()) & Whole();
+    std::uint8_t* const* mask = mask_->ReadRows();
+    BeginGesture();
+    if (!lifted.isEmpty()) {
+        // The hole first, through the mask; then the piece, whole.
+        image_->WillWriteRows(lifted.top(), lifted.bottom());
+        const std::uint8_t pixel[3] = {GetBValue(hole_), GetGValue(hole_), GetRValue(hole_)};
+        for (int y = lifted.top(); y <= lifted.bottom(); ++y) {
+            std::uint8_t* row = image_->ScanLine(y);
+            for (int x = lifted.left(); x <= lifted.right(); ++x)
+                if (mask[y][x])
+                    std::memcpy(row + 3 * x, pixel, 3);
+        }
+    }
+    if (!target.isEmpty()) {
+        image_->WillWriteRows(target.top(), target.bottom());
+        for (int y = target.top(); y <= target.bottom(); ++y) {
+            const std::uint8_t* from =
+                piece.constScanLine(y - floatingAt_.y()) + 3 * qsizetype(target.left() - floatingAt_.x());
+            std::uint8_t* to = image_->ScanLine(y) + 3 * qsizetype(target.left());
+            if (!lifted.isEmpty() || mask_->Everything()) {
+                std::memcpy(to, from, 3 * std::size_t(target.width()));
+                continue;
+            }
+            // Run by run of editable pixels.
+            const std::uint8_t* allowed = mask[y] + target.left();
+            const std::size_t width = std::size_t(target.width());
+            std::size_t x = 0;
+            while (x < width) {
+                while (x < width && !allowed[x])
+                    ++x;
+                const void* end = std::memchr(allowed + x, 0, width - x);
+                const std::size_t past = end ? std::size_t(static_cast<const std::uint8_t*>(end) - allowed) : width;
+                std::memcpy(to + 3 * x, from + 3 * x, 3 * (past - x));
+                x = past;
+            }
+        }
+    }
+    EndGesture();
+    // A lifted piece takes the selection with it.
+    if (!lifted.isEmpty() && !target.isEmpty())
+        mask_->SelectRectangle(target.left(), target.top(), target.right() + 1, target.bottom() + 1);
+    emit FloatingChanged(QRect(floatingAt_, piece.size()) | lifted);
+    emit Changed(target | lifted);
+}
+
 bool ImageDocument::Undo()
 {
+    SetDown();
     const QSize before(Width(), Height());
     if (!history_ || !history_->Undo())
         return false;
@@ -159,6 +263,7 @@ bool ImageDocument::Undo()
 
 bool ImageDocument::Redo()
 {
+    SetDown();
     const QSize before(Width(), Height());
     if (!history_ || !history_->Redo())
         return false;
@@ -180,6 +285,7 @@ QRect ImageDocument::SelectionBounds() const { return mask_->Bounds(); }
 
 bool ImageDocument::Modified()
 {
+    SetDown();
     if (!history_)
         return false;
     // A gesture whose release never came (the text tool's dialog takes it) ends here.
@@ -189,6 +295,7 @@ bool ImageDocument::Modified()
 
 void ImageDocument::SaveAs(const QString& fileName, ImageFormat format, int quality)
 {
+    SetDown();
     image_->SaveToFile(fileName, format, quality);
     MarkSaved(fileName, format);
 }

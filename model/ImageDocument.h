@@ -70,7 +70,32 @@ public:
     // A change of the image's size: `image` (24 bits) and `mask` become the
     // document's, as one undo step that gives the previous ones back.
     void ChangeSize(QImage image, std::unique_ptr<TSelection> mask);
-    // Each returns false when there is nothing to undo or redo.
+    // A floating piece: a picture shown over the image at `at`, not part of
+    // it until set down; the image, its saves and its recovery copies never
+    // hold an unplaced piece. Float() sets down any piece already floating.
+    void Float(QImage picture, QPoint at);
+    // Lifts the selected rectangle's pixels into a floating piece; the place
+    // they leave takes `hole` when the piece is set down, and the selection
+    // goes with the piece. False when nothing is selected.
+    bool Lift(TColor hole);
+    bool Floating() const { return !floating_.isNull(); }
+    const QImage& FloatingPicture() const { return floating_; }
+    QPoint FloatingAt() const { return floatingAt_; }
+    QRect FloatingRect() const { return QRect(floatingAt_, floating_.size()); }
+    // The rectangle a lifted piece left, and its colour; empty for a paste.
+    QRect LiftedFrom() const { return liftedFrom_; }
+    TColor HoleColour() const { return hole_; }
+    void MoveFloating(QPoint at);
+    // Writes the piece into the image, clipped to it, as one undo step: a
+    // paste only where the mask allows, a lifted piece whole (its hole
+    // filled through the mask first) with the selection moved onto it.
+    // Nothing when no piece floats.
+    void SetDown();
+    // The piece goes; the image is as it was.
+    void DropFloating();
+
+    // Each returns false when there is nothing to undo or redo. A floating
+    // piece is set down first.
     bool Undo();
     bool Redo();
     // Null until the first change.
@@ -85,9 +110,11 @@ public:
 
     // The file: empty for an image that never had one.
     const QString& FileName() const { return fileName_; }
-    // Changed since created, opened or last saved.
+    // Changed since created, opened or last saved; a floating piece is set
+    // down first.
     bool Modified();
-    // Writes the image to `fileName` in `format`; throws ERasterError and
+    // Sets down a floating piece, then writes the image to `fileName` in
+    // `format`; throws ERasterError and
     // changes nothing on failure. Then the file is the document's: the image
     // is its saved state.
     void SaveAs(const QString& fileName, ImageFormat format, int quality);
@@ -104,6 +131,9 @@ public:
 signals:
     // Pixels of the image changed, in image coordinates.
     void Changed(const QRect& rect);
+    // What is shown over the image changed there: the floating piece moved,
+    // came or went.
+    void FloatingChanged(const QRect& rect);
     // The image's size changed, and with it the mask.
     void Resized();
 
@@ -117,4 +147,8 @@ private:
     std::unique_ptr<THistorique> history_;
     bool keepHistory_ = true;
     QString fileName_;
+    QImage floating_;
+    QPoint floatingAt_;
+    QRect liftedFrom_;
+    TColor hole_ = clWhite;
 };

@@ -172,7 +172,9 @@ TEST_F(ExchangeTest, CopyAndPasteGoThroughTheClipboardWithinTheSelection)
     // Pasted into a 12 x 6 white image: clipped at its edges, one undo step.
     testimg::Uniform(12, 6, clWhite)->SaveToFile(dir + "/b.bmp");
     TDessin* target = Open(dir + "/b.bmp");
+    // The piece floats at the corner in view until Entrée sets it down.
     QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(target, Qt::Key_Return);
     EXPECT_TRUE(testimg::SameBytes(
         *target->GetBmp(), *testimg::Make(12, 6, [&](int x, int y) { return testimg::At(*source->GetBmp(), x, y); })));
     EXPECT_TRUE(target->IsModified());
@@ -192,6 +194,7 @@ TEST_F(ExchangeTest, CopyAndPasteGoThroughTheClipboardWithinTheSelection)
         for (int x = 0; x < 12; ++x)
             target->GetSelection()->GetRows()[y][x] = x >= 10 && y >= 4 && !(x == 11 && y == 5);
     QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(target, Qt::Key_Return);
     const auto expected = testimg::Make(12, 6, [&](int x, int y) {
         const bool inside = x >= 10 && y >= 4 && !(x == 11 && y == 5);
         return inside ? testimg::At(*source->GetBmp(), x - 10 + 3, y - 4 + 2) : clWhite;
@@ -217,6 +220,7 @@ TEST_F(ExchangeTest, CopyAndPasteGoThroughTheClipboardWithinTheSelection)
         for (int x = 0; x < 12; ++x)
             target->GetSelection()->GetRows()[y][x] = 1;
     QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(target, Qt::Key_Return);
     EXPECT_EQ(testimg::At(*target->GetBmp(), 1, 1), RGBColor(0x12, 0x34, 0x56));
 
     // A clipboard without an image does nothing.
