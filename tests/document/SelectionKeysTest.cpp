@@ -192,6 +192,29 @@ TEST_F(SelectionKeysTest, APasteGoesToTheSelectionsCornerAndThroughTheMask)
     document->DropChanges();
 }
 
+TEST_F(SelectionKeysTest, APieceLargerThanTheImageIsClippedAndOneOverTheLimitsIsRefused)
+{
+    const auto noise = testimg::Noise(20, 10, 15);
+    const auto large = testimg::Noise(50, 30, 16);
+    QGuiApplication::clipboard()->setImage(large->Image());
+    TDessin* document = Shown(*noise);
+    QTest::keyClick(document, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(document, Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_EQ(document->Model()->FloatingRect(), QRect(-10, 0, 50, 30));
+    QTest::keyClick(document, Qt::Key_Return);
+    EXPECT_TRUE(testimg::SameBytes(
+        *document->GetBmp(), *testimg::Make(20, 10, [&](int x, int y) { return testimg::At(*large, x + 10, y); })));
+
+    QGuiApplication::clipboard()->setImage(QImage(40000, 2, QImage::Format_RGB32));
+    const auto before = testimg::Copy(*document->GetBmp());
+    QTest::keyClick(document, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_FALSE(document->Model()->Floating());
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_TRUE(messages.messages[0].text.startsWith(QStringLiteral("L'image du presse-papiers est trop grande")));
+    EXPECT_TRUE(testimg::SameBytes(*document->GetBmp(), *before));
+    document->DropChanges();
+}
+
 TEST_F(SelectionKeysTest, ACtrlDragOfTheSelectionToolCarriesTheSelectedPixels)
 {
     const auto noise = testimg::Noise(40, 30, 14);
