@@ -18,11 +18,13 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextBrowser>
 #include <QToolButton>
@@ -35,6 +37,15 @@ void typeAndAccept(QWidget* modal, const QString& name)
 {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     ASSERT_NE(dialog, nullptr);
+    // The dialog reads its folder on a thread of its own and then selects the
+    // file it proposes, which writes the name field: the name is typed after
+    // that, however slowly the folder comes.
+    if (auto* files = dialog->findChild<QFileSystemModel*>()) {
+        QSignalSpy loaded(files, &QFileSystemModel::directoryLoaded);
+        if (files->rowCount(files->index(dialog->directory().absolutePath())) == 0)
+            loaded.wait(10000);
+        QCoreApplication::processEvents();
+    }
     dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(name);
     // The save dialog asks before replacing a file: answer yes.
     testgui::WhenModal(
