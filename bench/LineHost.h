@@ -32,8 +32,9 @@ inline QApplication& App()
     static int argc = 1;
     static char name[] = "velmora_bench";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: at exit, after Qt's own globals, it would crash.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 } // namespace benchhost

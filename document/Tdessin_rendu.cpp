@@ -55,8 +55,16 @@ void TDessinVue::RenderArea(const QRect& area)
     // column of every image pixel are the grid.
     const int n = level.num;
     const bool grid = n >= kGridFrom;
+    // Under a floating piece the image does not show: those screen pixels are
+    // left to RenderFloating (content-relative; empty without a piece).
+    const ImageDocument* model = dessin_->model_.get();
+    const QRect cover = !grid && model && model->Floating()
+                            ? (ToView(model->FloatingRect() & QRect(0, 0, image.width(), image.height())) & content)
+                                  .translated(-content.topLeft())
+                            : QRect();
     std::vector<std::uint32_t> row(std::size_t(content.width()));
     int builtRow = -1;
+    bool builtAround = false; // only the columns around the piece were built
     for (int y = 0; y < content.height(); ++y) {
         std::uint32_t* line = first + std::size_t(y) * stride;
         const int zy = z0.y() + y;
@@ -65,9 +73,14 @@ void TDessinVue::RenderArea(const QRect& area)
             continue;
         }
         const int iy = zy / n;
-        if (iy != builtRow) {
+        const bool covered = y >= cover.top() && y <= cover.bottom();
+        if (iy != builtRow || (builtAround && !covered)) {
             const std::uint8_t* src = image.Row(iy);
             for (int x = 0; x < content.width(); ++x) {
+                if (covered && x == cover.left()) {
+                    x = cover.right();
+                    continue;
+                }
                 const int zx = z0.x() + x;
                 const std::uint8_t* p = src + 3 * (zx / n);
                 row[std::size_t(x)] = grid && zx % n == 0
@@ -75,8 +88,15 @@ void TDessinVue::RenderArea(const QRect& area)
                                           : 0xFF000000u | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
             }
             builtRow = iy;
+            builtAround = covered;
         }
-        std::memcpy(line, row.data(), row.size() * sizeof(std::uint32_t));
+        if (covered) {
+            std::memcpy(line, row.data(), std::size_t(cover.left()) * sizeof(std::uint32_t));
+            std::memcpy(line + cover.right() + 1, row.data() + cover.right() + 1,
+                        std::size_t(content.width() - cover.right() - 1) * sizeof(std::uint32_t));
+        } else {
+            std::memcpy(line, row.data(), row.size() * sizeof(std::uint32_t));
+        }
     }
     RenderFloating(area);
 }
@@ -103,6 +123,28 @@ void TDessinVue::RenderFloating(const QRect& area)
     const QPoint shift = origin_ - ScrollOffset();
     const int stride = int(frame_.bytesPerLine() / 4);
     auto* out = reinterpret_cast<std::uint32_t*>(frame_.bits());
+    if (level.den == 1 && hole.isEmpty()) {
+        // At 100 % and above, each piece pixel covers n x n screen pixels:
+        // a row of the piece is read straight along.
+        const int n = level.num;
+        const QRect shown = ToView(pieceRect) & area;
+        for (int y = shown.top(); y <= shown.bottom(); ++y) {
+            const int iy = (y - shift.y()) / n;
+            const int zx = shown.left() - shift.x();
+            const std::uint8_t* p =
+                piece.constScanLine(iy - model->FloatingAt().y()) + 3 * qsizetype(zx / n - model->FloatingAt().x());
+            int phase = zx % n;
+            std::uint32_t* line = out + std::size_t(y - area.top()) * stride + (shown.left() - area.left());
+            for (int x = 0; x < shown.width(); ++x) {
+                line[x] = 0xFF000000u | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+                if (++phase == n) {
+                    phase = 0;
+                    p += 3;
+                }
+            }
+        }
+        return;
+    }
     // Columns first: the image column under each screen column.
     std::vector<int> columns(std::size_t(covered.width()));
     for (int x = 0; x < covered.width(); ++x)
