@@ -2,10 +2,12 @@
 
 #include "dialogs/PaletteCommands.h"
 #include "document/DocumentHost.h"
+#include "document/Tdessin.h"
 #include "tools/ToolHost.h"
 #include "ui/ColorWell.h"
 
 #include <QFont>
+#include <QPointer>
 #include <QWidget>
 #include <memory>
 
@@ -157,7 +159,8 @@ private:
     unsigned toolsMade_ = 0;
     QButtonGroup* toolButtons_ = nullptr;
     QToolButton* currentToolButton_ = nullptr;
-    TDessin* dessin = nullptr;
+    // Null once that window is gone, however it went.
+    QPointer<TDessin> dessin;
     bool quitting_ = false;
     // The filter object of the last filter command. It refers to that run's
     // copy of the image, which is gone: it is never applied again, only

@@ -177,6 +177,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Every key of a document window; false for any other.
+    bool DocumentKey(int key, Qt::KeyboardModifiers mods);
     // The keys of the changes of size and orientation; false for any other.
     bool ReshapeKey(int key, Qt::KeyboardModifiers mods);
     // The keys of a floating piece (arrows, Entrée, Échap); false for any

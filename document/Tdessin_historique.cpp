@@ -2,6 +2,7 @@
 // changed since saved.
 #include "document/Tdessin.h"
 #include "model/ImageDocument.h"
+#include "ui/Application.h"
 
 #include <QKeyEvent>
 
@@ -95,18 +96,10 @@ bool TDessin::ReshapeKey(int key, Qt::KeyboardModifiers mods)
     return true;
 }
 
-void TDessin::keyPressEvent(QKeyEvent* event)
+bool TDessin::DocumentKey(int key, Qt::KeyboardModifiers mods)
 {
-    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
-    const int key = event->key();
-    if (FloatingKey(key, mods)) {
-        event->accept();
-        return;
-    }
-    if (viewport_->ZoomKey(key, mods)) {
-        event->accept();
-        return;
-    }
+    if (FloatingKey(key, mods) || viewport_->ZoomKey(key, mods))
+        return true;
     if (key == Qt::Key_Z && mods == Qt::ControlModifier) {
         Undo();
     } else if ((key == Qt::Key_Y && mods == Qt::ControlModifier) ||
@@ -124,7 +117,20 @@ void TDessin::keyPressEvent(QKeyEvent* event)
         CutToClipboard();
     } else if (key == Qt::Key_A && mods == Qt::ControlModifier) {
         SelectWholeImage();
-    } else if (!ReshapeKey(key, mods)) {
+    } else {
+        return ReshapeKey(key, mods);
+    }
+    return true;
+}
+
+void TDessin::keyPressEvent(QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    // A key's work that fails (a picture too large, no memory for a resize)
+    // is reported here, not unwound through Qt.
+    bool handled = true;
+    Guarded([&] { handled = DocumentKey(event->key(), mods); })();
+    if (!handled) {
         QWidget::keyPressEvent(event);
         return;
     }
