@@ -142,7 +142,7 @@ private:
     void BuildMenus();
     void BuildDialogs();
     // Form_main_fichiers.cpp: the dialogs' type lists, and Ctrl+N, Ctrl+O,
-    // Ctrl+S and Ctrl+Shift+S in every window of the program.
+    // Ctrl+S, Ctrl+Shift+S and Ctrl+Q in every window of the program.
     void SetFileFilters();
     void BuildFileShortcuts();
     // Runs the colour dialog and sets the clicked well (even after Cancel).

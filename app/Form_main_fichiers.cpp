@@ -77,6 +77,10 @@ void Tfrm_main::BuildFileShortcuts()
         shortcut->setContext(Qt::ApplicationShortcut);
         connect(shortcut, &QShortcut::activated, this, Guarded([this, handler = handler] { (this->*handler)(this); }));
     }
+    // Ctrl+Q closes the palette as its close box does: the quit question.
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    quit->setContext(Qt::ApplicationShortcut);
+    connect(quit, &QShortcut::activated, this, [this] { close(); });
 }
 
 void Tfrm_main::Nouveau1Click(QObject*)

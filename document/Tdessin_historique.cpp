@@ -117,6 +117,9 @@ bool TDessin::DocumentKey(int key, Qt::KeyboardModifiers mods)
         CutToClipboard();
     } else if (key == Qt::Key_A && mods == Qt::ControlModifier) {
         SelectWholeImage();
+    } else if (key == Qt::Key_W && mods == Qt::ControlModifier) {
+        // As the close box: the question when the image changed.
+        close();
     } else {
         return ReshapeKey(key, mods);
     }

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -334,4 +335,44 @@ echo done
         return testimg::At(*photo, x, y);
     });
     EXPECT_TRUE(testimg::SameBytes(saved, *expected)) << output.toStdString();
+}
+
+TEST_F(ExchangeTest, CtrlWAndCtrlQCloseAsTheCloseBoxesDoWithTheirQuestions)
+{
+    const QString path = dir + "/w.png";
+    testimg::Noise(5, 5, 4)->SaveToFile(path, ImageFormat::Png, kDefaultQuality);
+    TDessin* document = Open(path);
+    document->InverseColor();
+    document->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(document));
+    // Each question is answered by going back: nothing closes.
+    QStringList asked;
+    const auto answer = [&asked](const QString& button) {
+        testgui::WhenModal([&asked, button](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            asked << box->text();
+            for (QAbstractButton* b : box->buttons())
+                if (b->text() == button)
+                    b->click();
+        });
+    };
+    answer(QStringLiteral("Annuler"));
+    QTest::keyClick(document, Qt::Key_W, Qt::ControlModifier);
+    answer(QStringLiteral("Revenir"));
+    document->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(document));
+    QTest::keyClick(document, Qt::Key_Q, Qt::ControlModifier);
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_TRUE(asked[0].startsWith(QStringLiteral("Enregistrer les modifications de « w.png » ?")));
+    EXPECT_TRUE(asked[1].startsWith(QStringLiteral("1 image n'est pas enregistrée.")));
+    EXPECT_TRUE(document->isVisible());
+    EXPECT_TRUE(frm_main->isVisible());
+
+    // Unchanged, Ctrl+W closes at once.
+    document->DropChanges();
+    QPointer<TDessin> closing(document);
+    QTest::keyClick(document, Qt::Key_W, Qt::ControlModifier);
+    testgui::Settle();
+    EXPECT_TRUE(closing.isNull());
 }
