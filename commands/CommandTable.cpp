@@ -134,14 +134,12 @@ QImage resize(const TBitmap& image, const TSelection&, const Values& v, TColor)
     return made(effects::Resize(image, size.width(), size.height(), effects::ResampleFilter(v[2])));
 }
 
-// The colour is RRGGBB as written: red in the high byte.
 QImage canvasSize(const TBitmap& image, const TSelection&, const Values& v, TColor)
 {
     checkResultSize(v[0], v[1]);
     if (QSize(v[0], v[1]) == whole(image).size())
         return QImage();
-    const TColor fill = RGBColor(std::uint8_t(v[3] >> 16), std::uint8_t(v[3] >> 8), std::uint8_t(v[3]));
-    return made(effects::CanvasSize(image, v[0], v[1], v[2], fill));
+    return made(effects::CanvasSize(image, v[0], v[1], v[2], FromRrggbb(v[3])));
 }
 
 // The angle in hundredths of a degree, clockwise.
@@ -181,15 +179,9 @@ Made fill(TBitmap& image, TSelection* mask, const Values& v)
     for (int y = bounds.top(); y <= bounds.bottom(); ++y) {
         std::uint8_t* row = image.ScanLine(y) + 3 * qsizetype(bounds.left());
         const std::uint8_t* editable = allowed[y] + bounds.left();
-        std::size_t x = 0;
-        while (x < width) {
-            while (x < width && !editable[x])
-                ++x;
-            const void* end = std::memchr(editable + x, 0, width - x);
-            const std::size_t past = end ? std::size_t(static_cast<const std::uint8_t*>(end) - editable) : width;
-            fillPixels(row + 3 * x, past - x, pixel);
-            x = past;
-        }
+        ForEachEditableRun(editable, width, [&](std::size_t first, std::size_t past) {
+            fillPixels(row + 3 * first, past - first, pixel);
+        });
     }
     return nullptr;
 }

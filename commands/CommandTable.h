@@ -84,6 +84,10 @@ constexpr int kMaxValues = 4;
 using Values = std::array<int, kMaxValues>;
 using ValueKinds = std::array<ValueKind, kMaxValues>;
 
+// A Colour value, 0xRRGGBB, and the raster layer's colour.
+constexpr int ToRrggbb(TColor c) { return GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c); }
+constexpr TColor FromRrggbb(int v) { return RGBColor(std::uint8_t(v >> 16), std::uint8_t(v >> 8), std::uint8_t(v)); }
+
 // A Size value with this bit set is a percentage of the image's side, in
 // hundredths of a percent; without it, a number of pixels.
 constexpr int kPercent = 1 << 30;

@@ -231,8 +231,7 @@ Tfrm_toile::Tfrm_toile(QWidget* owner, QSize imageSize, TColor fill)
 
 commands::Values Tfrm_toile::Values() const
 {
-    const int rgb = GetRValue(fill_) << 16 | GetGValue(fill_) << 8 | GetBValue(fill_);
-    return {Largeur->value(), Hauteur->value(), Ancre->checkedId(), rgb};
+    return {Largeur->value(), Hauteur->value(), Ancre->checkedId(), commands::ToRrggbb(fill_)};
 }
 
 Tfrm_rotation::Tfrm_rotation(QWidget* owner, QSize imageSize)

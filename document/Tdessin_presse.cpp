@@ -85,11 +85,9 @@ bool TDessin::DeleteSelection()
 {
     if (!model_ || model_->SelectionBounds().isEmpty())
         return false;
-    const TColor fill = host_ ? host_->Couleur2() : clWhite;
-    // The table's colour is RRGGBB as written: red in the high byte.
-    const int rgb = GetRValue(fill) << 16 | GetGValue(fill) << 8 | GetBValue(fill);
     RestorePreview();
-    model_->Run(commands::Find(commands::CommandId::Remplir), {rgb});
+    model_->Run(commands::Find(commands::CommandId::Remplir),
+                {commands::ToRrggbb(host_ ? host_->Couleur2() : clWhite)});
     OnPaint();
     return true;
 }

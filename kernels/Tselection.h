@@ -1,10 +1,28 @@
 #pragma once
 
 #include <QRect>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 class TBitmap;
+
+// Calls run(first, past) for each run of non-zero bytes among mask[0, width),
+// skipping the zero bytes between them.
+template <typename Run> void ForEachEditableRun(const std::uint8_t* mask, std::size_t width, Run run)
+{
+    std::size_t x = 0;
+    while (x < width) {
+        while (x < width && !mask[x])
+            ++x;
+        const void* end = std::memchr(mask + x, 0, width - x);
+        const std::size_t past = end ? std::size_t(static_cast<const std::uint8_t*>(end) - mask) : width;
+        if (past > x)
+            run(x, past);
+        x = past;
+    }
+}
 
 // The selection mask of a document: one byte per pixel, rows[y][x], 1 where the
 // pixel may be changed and 0 where it is protected. Created all 1 with the

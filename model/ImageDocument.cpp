@@ -206,15 +206,10 @@ void ImageDocument::SetDown()
     std::uint8_t* const* mask = mask_->ReadRows();
     BeginGesture();
     if (!lifted.isEmpty()) {
-        // The hole first, through the mask; then the piece, whole.
+        // The hole first, filled through the mask as Suppr fills; then the
+        // piece, whole.
         image_->WillWriteRows(lifted.top(), lifted.bottom());
-        const std::uint8_t pixel[3] = {GetBValue(hole_), GetGValue(hole_), GetRValue(hole_)};
-        for (int y = lifted.top(); y <= lifted.bottom(); ++y) {
-            std::uint8_t* row = image_->ScanLine(y);
-            for (int x = lifted.left(); x <= lifted.right(); ++x)
-                if (mask[y][x])
-                    std::memcpy(row + 3 * x, pixel, 3);
-        }
+        commands::Find(commands::CommandId::Remplir).run(*image_, mask_.get(), {commands::ToRrggbb(hole_)});
     }
     if (!target.isEmpty()) {
         image_->WillWriteRows(target.top(), target.bottom());
@@ -226,18 +221,10 @@ void ImageDocument::SetDown()
                 std::memcpy(to, from, 3 * std::size_t(target.width()));
                 continue;
             }
-            // Run by run of editable pixels.
-            const std::uint8_t* allowed = mask[y] + target.left();
-            const std::size_t width = std::size_t(target.width());
-            std::size_t x = 0;
-            while (x < width) {
-                while (x < width && !allowed[x])
-                    ++x;
-                const void* end = std::memchr(allowed + x, 0, width - x);
-                const std::size_t past = end ? std::size_t(static_cast<const std::uint8_t*>(end) - allowed) : width;
-                std::memcpy(to + 3 * x, from + 3 * x, 3 * (past - x));
-                x = past;
-            }
+            ForEachEditableRun(mask[y] + target.left(), std::size_t(target.width()),
+                               [&](std::size_t first, std::size_t past) {
+                                   std::memcpy(to + 3 * first, from + 3 * first, 3 * (past - first));
+                               });
         }
     }
     EndGesture();

@@ -134,7 +134,7 @@ TEST_F(FileCommandsTest, SaveAsMakesTheCopyTheDocument)
     EXPECT_EQ(document->windowTitle(), dir + "/photo-copie.png");
     EXPECT_FALSE(document->IsModified());
 
-    // The second change goes to the copy; the original keeps every byte.
+    // Ctrl+S after Save As writes the copy: the original file is left byte for byte.
     document->RunCommand(commands::Find(commands::CommandId::Negatif));
     frm_fe->btn_save->click();
     EXPECT_EQ(testimg::ReadFile(original), kept);

@@ -57,7 +57,8 @@ struct KeyCase {
     std::string name;
     int key;
     Qt::KeyboardModifiers mods;
-    // The expected image from the original; null: nothing changes.
+    // What the key leaves, made from the image before it; a null image when
+    // the key changes nothing.
     std::function<QImage(const TBitmap&)> expected;
 };
 
