@@ -14,6 +14,50 @@
 #include "ui/FrenchLocale.h"
 
 #include <QLocale>
+#include <QtGlobal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Qt's warnings that tell the user nothing: a runtime folder Qt makes up for
+// itself, and the image plugins' English lines about a damaged file, which the
+// program reports in French.
+void quietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")) ||
+        message.startsWith(QLatin1String("QStandardPaths: wrong permissions on runtime directory")) ||
+        (context.category && std::strncmp(context.category, "qt.gui.imageio", 14) == 0) ||
+        message.startsWith(QLatin1String("libpng")))
+        return;
+    std::fputs((qFormatLogMessage(type, context, message) + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
+    if (type == QtFatalMsg)
+        std::abort();
+}
+
+} // namespace
+
+QByteArray ChooseWindowSystem()
+{
+    const QByteArray previous = qgetenv("QT_QPA_PLATFORM");
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        // The user's choice stands; native Wayland falls back to X11 when
+        // Qt's Wayland module is not installed, instead of not starting.
+        if (previous == "wayland")
+            qputenv("QT_QPA_PLATFORM", "wayland;xcb");
+        return previous;
+    }
+    const bool wayland = qgetenv("XDG_SESSION_TYPE") == "wayland" || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (!wayland)
+        return previous;
+    // Wayland gives an ordinary window neither a place nor "always on top":
+    // through Xwayland the palette stands at the top-left, above the images.
+    // Without Xwayland (no X display in the session), or when it cannot be
+    // reached, the windows are native and the compositor places them.
+    qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("DISPLAY") ? "wayland" : "xcb;wayland");
+    return previous;
+}
 
 void CreateForms()
 {
@@ -109,8 +153,17 @@ void OfferRecovery(TRecovery& recovery)
 
 int RunVelmora(int argc, char** argv)
 {
+    qInstallMessageHandler(quietMessages);
     SpeakFrenchWhateverTheEnvironment();
+    const bool wasSet = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+    const QByteArray platform = ChooseWindowSystem();
     TApplication app(argc, argv);
+    // The programs the editor starts (the help's browser) choose for
+    // themselves.
+    if (wasSet)
+        qputenv("QT_QPA_PLATFORM", platform);
+    else
+        qunsetenv("QT_QPA_PLATFORM");
     PrepareApplication(app);
     try {
         app.SetTitle(QStringLiteral("Velmora"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 class TApplication;
 class TRecovery;
 
@@ -18,6 +20,13 @@ void PrepareApplication(TApplication& app);
 // tard" keeps them for the next start. Damaged copies are reported and
 // skipped. Asks nothing when there are none.
 void OfferRecovery(TRecovery& recovery);
+
+// Chooses Qt's window system for this session: in a Wayland session, X11
+// through Xwayland (so that the palette is placed and kept on top), native
+// Wayland when the session has no X display; otherwise the user's
+// QT_QPA_PLATFORM or Qt's default, "wayland" falling back to X11. Returns
+// QT_QPA_PLATFORM's value before the choice.
+QByteArray ChooseWindowSystem();
 
 // Starts the editor: the application object, its title, the forms, the event
 // loop. The files named in the arguments open, each in its own window; then

@@ -67,7 +67,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libqt6gui6, which it does see. The help button starts xdg-open, and the
 # palette's glyphs are drawn in DejaVu Sans.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-image-formats-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-dejavu-core, xwayland")
 # The first line is the synopsis; the rest, the long description.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "small raster image editor (French interface)

@@ -17,6 +17,7 @@ packages=(
   desktop-file-utils
   parallel
   xvfb xauth x11-utils xdotool libx11-dev
+  weston xwayland qt6-wayland
 )
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang libclang-rt-14-dev)

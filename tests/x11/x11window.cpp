@@ -1,7 +1,7 @@
 // Test helper for the display test: waits for a top-level window with an exact
 // title, tells whether it is mapped, then asks it to close as a window manager
 // would (WM_DELETE_WINDOW). Usage: x11window TITLE SECONDS [OTHER]. Exit 0 when
-// the window appeared mapped and was asked to close. With OTHER, it waits for
+// the window appeared mapped (its size and place said) and was asked to close. With OTHER, it waits for
 // that window too and says whether TITLE is stacked above or below it.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -113,7 +113,12 @@ int main(int argc, char** argv)
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    std::printf("mapped %dx%d\n", attributes.width, attributes.height);
+    // Where the window stands on the screen (its client area's top-left corner).
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
+    std::printf("mapped %dx%d at %d,%d\n", attributes.width, attributes.height, x, y);
+    std::fflush(stdout);
     if (argc == 4) {
         Window other = 0;
         XWindowAttributes otherAttributes{};
