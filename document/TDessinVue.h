@@ -39,7 +39,8 @@ public:
     explicit TDessinVue(TDessin* dessin);
 
     // The window's scroll bars, and their values: the point of the zoomed
-    // image shown at the view's top-left corner (the image point at 100 %).
+    // image shown at the view's top-left corner, in device pixels (the image
+    // point at 100 %).
     QScrollBar* HorizontalBar() const;
     QScrollBar* VerticalBar() const;
     QPoint ScrollOffset() const;
@@ -59,13 +60,22 @@ public:
     static QString ZoomCaption(int index);
     // The overlay that shows the level for a moment after each change.
     QWidget* LevelOverlay() const;
+    // The view counts device pixels: at 100 % one image pixel is one pixel of
+    // the screen, whatever the desktop's scale factor. Points and rectangles
+    // of the view are in Qt's (scaled) widget units, as its events give them.
+    // Device pixels per widget unit.
+    qreal Ratio() const { return devicePixelRatioF(); }
     // The image pixel under a point of the view, the same point in fractions
     // of an image pixel, and the view rectangle that shows an image rectangle.
     QPoint ToImage(QPointF viewPoint) const;
     QPointF ImagePoint(QPointF viewPoint) const;
-    QRect ToView(const QRect& imageRect) const;
-    // The size of the whole image at the current level, in screen pixels.
+    QRect ToView(const QRect& imageRect) const { return ToWidget(ToDevice(imageRect)); }
+    // The device pixels of the viewport that show an image rectangle.
+    QRect ToDevice(const QRect& imageRect) const;
+    // The size of the whole image at the current level, in device pixels.
     QSize ContentSize() const;
+    // The viewport's size in device pixels.
+    QSize DeviceSize() const { return (QSizeF(size()) * Ratio()).toSize(); }
     // The view as it is painted: the image at its level and the selection
     // outline (never the level overlay).
     QImage RenderView();
@@ -83,18 +93,24 @@ protected:
 private:
     friend class TDessin;
 
-    // Lays out the viewport and paints its `area` into `frame_`.
+    // The device pixels under a rectangle of widget units, and the widget
+    // units that cover a rectangle of device pixels.
+    QRect ToDeviceArea(const QRect& widgetRect) const;
+    QRect ToWidget(const QRect& deviceRect) const;
+    // Paints the device pixels `area` of the viewport into `frame_`, from
+    // its top-left corner.
     void RenderArea(const QRect& area);
     // Paints the floating piece and the hole it left over `area` of `frame_`.
     void RenderFloating(const QRect& area);
-    void DrawOutline(QPainter& painter) const;
+    // Draws the outline over `area` of `frame_`.
+    void DrawOutline(const QRect& area);
     // Moves the outline's dashes one step.
     void MarchAnts();
     // Sizes the reduced copies for the image; false when they cannot be
     // allocated.
     bool AllocateReduites();
-    // The largest level at which the whole image fits `room`; the smallest one
-    // when none does.
+    // The largest level at which the whole image fits `room` (device pixels);
+    // the smallest one when none does.
     int FitLevel(QSize room) const;
     void ShowLevel();
     // The zoom keys; false for any other key.
@@ -106,7 +122,7 @@ private:
     int zoom_ = kZoom100;
     bool zoomAvailable_ = true;
     bool zoomChosen_ = false; // by the user: placing the window again keeps it
-    QPoint origin_; // where the image starts while smaller than the viewport
+    QPoint origin_; // where the image starts while smaller than the viewport (device pixels)
     TVueReduite reduites_;
     QImage frame_;
     QLabel* levelOverlay_ = nullptr;

@@ -124,7 +124,7 @@ void TDessin::ImageResized()
     // area at it, and takes the largest level that fits otherwise.
     if (viewport_->zoomAvailable_) {
         viewport_->zoom_ = zoom;
-        const QSize room = FreeArea().size().shrunkBy(FrameMargins());
+        const QSize room = (QSizeF(FreeArea().size().shrunkBy(FrameMargins())) * viewport_->Ratio()).toSize();
         const QSize shown = viewport_->ContentSize();
         if (shown.width() > room.width() || shown.height() > room.height())
             viewport_->zoom_ = viewport_->FitLevel(room);

@@ -193,6 +193,8 @@ private:
     friend class TDessinVue;
 
     void SetClientSize(int width, int height);
+    // The widget units that cover `device` pixels of the screen.
+    QSize WidgetSize(QSize device) const;
     // Sizes the window for the image and the screen's free area, shows the
     // scroll bars it needs, and places it: centred (opened files), left where
     // it is (new images), or at the free area's top-left when it is too large.

@@ -56,7 +56,7 @@ bool TDessin::PasteFromClipboard()
     // the part in view.
     const QRect area = model_->SelectionBounds();
     const bool everything = area == QRect(0, 0, bmp->Width(), bmp->Height());
-    const QPoint inView = viewport_->ToImage(QPointF(viewport_->origin_));
+    const QPoint inView = viewport_->ToImage(QPointF(viewport_->origin_) / viewport_->Ratio());
     const QPoint at =
         everything ? QPoint(std::clamp(inView.x(), 0, bmp->Width() - 1), std::clamp(inView.y(), 0, bmp->Height() - 1))
         : area.isEmpty() ? QPoint(0, 0)

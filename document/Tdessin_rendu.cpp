@@ -59,7 +59,7 @@ void TDessinVue::RenderArea(const QRect& area)
     // left to RenderFloating (content-relative; empty without a piece).
     const ImageDocument* model = dessin_->model_.get();
     const QRect cover = !grid && model && model->Floating()
-                            ? (ToView(model->FloatingRect() & QRect(0, 0, image.width(), image.height())) & content)
+                            ? (ToDevice(model->FloatingRect() & QRect(0, 0, image.width(), image.height())) & content)
                                   .translated(-content.topLeft())
                             : QRect();
     std::vector<std::uint32_t> row(std::size_t(content.width()));
@@ -116,7 +116,7 @@ void TDessinVue::RenderFloating(const QRect& area)
     const std::uint32_t holePixel = 0xFF000000u | std::uint32_t(GetRValue(holeColour)) << 16 |
                                     std::uint32_t(GetGValue(holeColour)) << 8 | GetBValue(holeColour);
     std::uint8_t* const* mask = dessin_->model_->Mask().ReadRows();
-    const QRect covered = (ToView(pieceRect) | ToView(hole)) & area;
+    const QRect covered = (ToDevice(pieceRect) | ToDevice(hole)) & area;
     if (covered.isEmpty())
         return;
     const TZoomLevel level = kZoomLevels[zoom_];
@@ -127,7 +127,7 @@ void TDessinVue::RenderFloating(const QRect& area)
         // At 100 % and above, each piece pixel covers n x n screen pixels:
         // a row of the piece is read straight along.
         const int n = level.num;
-        const QRect shown = ToView(pieceRect) & area;
+        const QRect shown = ToDevice(pieceRect) & area;
         for (int y = shown.top(); y <= shown.bottom(); ++y) {
             const int iy = (y - shift.y()) / n;
             const int zx = shown.left() - shift.x();
@@ -187,31 +187,42 @@ void TDessinVue::Release()
 
 void TDessinVue::paintEvent(QPaintEvent* event)
 {
-    const QRect area = event->rect();
+    // The frame holds the device pixels under the rectangle to paint; it is
+    // laid on the screen one to one, whatever the scale factor.
+    const QRect area = ToDeviceArea(event->rect());
+    if (area.isEmpty())
+        return;
     RenderArea(area);
+    DrawOutline(area);
     QPainter painter(this);
-    painter.drawImage(area.topLeft(), frame_, QRect(QPoint(0, 0), area.size()));
-    painter.setClipRect(area);
-    DrawOutline(painter);
+    const qreal r = Ratio();
+    if (r == 1)
+        painter.drawImage(area.topLeft(), frame_, QRect(QPoint(0, 0), area.size()));
+    else
+        painter.drawImage(QRectF(area.left() / r, area.top() / r, area.width() / r, area.height() / r), frame_,
+                          QRectF(0, 0, area.width(), area.height()));
 }
 
 QImage TDessinVue::RenderView()
 {
-    const QRect area = rect();
+    const QRect area(QPoint(0, 0), DeviceSize());
     RenderArea(area);
-    QImage view = frame_.copy(area);
-    QPainter painter(&view);
-    DrawOutline(painter);
-    return view;
+    DrawOutline(area);
+    return frame_.copy(area);
 }
 
-void TDessinVue::DrawOutline(QPainter& painter) const
+void TDessinVue::DrawOutline(const QRect& area)
 {
-    // The screen pixels just outside the editable rectangle, white under black
-    // dashes that move along the outline.
+    // The device pixels just outside the editable rectangle, white under
+    // black dashes that move along the outline.
     if (outline_.isEmpty())
         return;
-    const QRect around = ToView(outline_).adjusted(-1, -1, 0, 0);
+    const QRect around = ToDevice(outline_).adjusted(-1, -1, 0, 0);
+    if (!around.adjusted(-1, -1, 1, 1).intersects(area))
+        return;
+    QPainter painter(&frame_);
+    painter.setClipRect(QRect(QPoint(0, 0), area.size()));
+    painter.translate(-area.topLeft());
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setBrush(Qt::NoBrush);
     QPen white(Qt::white, 0);

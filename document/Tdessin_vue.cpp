@@ -17,6 +17,7 @@
 #include <QWheelEvent>
 #include <QWindow>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 QScrollBar* TDessinVue::HorizontalBar() const { return dessin_->hbar_; }
@@ -30,9 +31,19 @@ void TDessin::SetClientSize(int width, int height)
     viewport_->zoomAvailable_ = viewport_->AllocateReduites();
     if (!viewport_->zoomAvailable_)
         viewport_->zoom_ = kZoom100;
-    setFixedSize(width, height);
+    // The size is in device pixels: the window covers that many pixels of the
+    // screen at any scale factor.
+    setFixedSize(WidgetSize(QSize(width, height)));
     LayoutViewport();
     update();
+}
+
+QSize TDessin::WidgetSize(QSize device) const
+{
+    const qreal r = viewport_->Ratio();
+    if (r == 1)
+        return device;
+    return QSize(int(std::ceil(device.width() / r - 1e-9)), int(std::ceil(device.height() / r - 1e-9)));
 }
 
 QMargins TDessin::FrameMargins() const
@@ -57,10 +68,12 @@ void TDessin::PlaceWindow(bool chooseZoom)
     // An opened image larger than the room opens at the largest level at which
     // it fits, centred in the free area.
     const QSize full = bmp ? QSize(bmp->Width(), bmp->Height()) : QSize();
+    const QSize deviceRoom = (QSizeF(room) * viewport_->Ratio()).toSize();
     if (chooseZoom && centred_ && !viewport_->zoomChosen_ && viewport_->zoomAvailable_)
-        viewport_->zoom_ =
-            full.width() <= room.width() && full.height() <= room.height() ? kZoom100 : viewport_->FitLevel(room);
-    const QSize image = viewport_->ContentSize();
+        viewport_->zoom_ = full.width() <= deviceRoom.width() && full.height() <= deviceRoom.height()
+                               ? kZoom100
+                               : viewport_->FitLevel(deviceRoom);
+    const QSize image = WidgetSize(viewport_->ContentSize());
     if (image.width() <= room.width() && image.height() <= room.height()) {
         setFixedSize(image);
         LayoutViewport();
@@ -93,8 +106,10 @@ void TDessin::resizeEvent(QResizeEvent*)
 
 void TDessin::LayoutViewport()
 {
+    // Sizes in widget units; the image's and the scroll bars' values in
+    // device pixels.
     const QSize client = size();
-    const QSize image = viewport_->ContentSize();
+    const QSize image = WidgetSize(viewport_->ContentSize());
     const int barWidth = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     bool horizontal = image.width() > client.width();
     bool vertical = image.height() > client.height();
@@ -102,16 +117,18 @@ void TDessin::LayoutViewport()
     vertical = vertical || (horizontal && image.height() > client.height() - barWidth);
     const QSize view(std::max(1, client.width() - (vertical ? barWidth : 0)),
                      std::max(1, client.height() - (horizontal ? barWidth : 0)));
-    // An image smaller than the viewport stands in its middle.
-    viewport_->origin_ =
-        QPoint(std::max(0, (view.width() - image.width()) / 2), std::max(0, (view.height() - image.height()) / 2));
     viewport_->setGeometry(QRect(QPoint(0, 0), view));
+    const QSize content = viewport_->ContentSize();
+    const QSize device = viewport_->DeviceSize();
+    // An image smaller than the viewport stands in its middle.
+    viewport_->origin_ = QPoint(std::max(0, (device.width() - content.width()) / 2),
+                                std::max(0, (device.height() - content.height()) / 2));
     hbar_->setGeometry(0, view.height(), view.width(), barWidth);
     vbar_->setGeometry(view.width(), 0, barWidth, view.height());
-    hbar_->setRange(0, std::max(0, image.width() - view.width()));
-    vbar_->setRange(0, std::max(0, image.height() - view.height()));
-    hbar_->setPageStep(std::max(1, view.width()));
-    vbar_->setPageStep(std::max(1, view.height()));
+    hbar_->setRange(0, std::max(0, content.width() - device.width()));
+    vbar_->setRange(0, std::max(0, content.height() - device.height()));
+    hbar_->setPageStep(std::max(1, device.width()));
+    vbar_->setPageStep(std::max(1, device.height()));
     hbar_->setVisible(horizontal);
     vbar_->setVisible(vertical);
     viewport_->update();
@@ -120,14 +137,16 @@ void TDessin::LayoutViewport()
 void TDessin::FollowPointer(QPoint widgetPoint)
 {
     const QRect view = viewport_->geometry();
+    const qreal r = viewport_->Ratio();
+    const auto step = [r](int units) { return int(std::lround(units * r)); };
     if (widgetPoint.x() < view.left())
-        hbar_->setValue(hbar_->value() - (view.left() - widgetPoint.x()));
+        hbar_->setValue(hbar_->value() - step(view.left() - widgetPoint.x()));
     else if (widgetPoint.x() > view.right())
-        hbar_->setValue(hbar_->value() + (widgetPoint.x() - view.right()));
+        hbar_->setValue(hbar_->value() + step(widgetPoint.x() - view.right()));
     if (widgetPoint.y() < view.top())
-        vbar_->setValue(vbar_->value() - (view.top() - widgetPoint.y()));
+        vbar_->setValue(vbar_->value() - step(view.top() - widgetPoint.y()));
     else if (widgetPoint.y() > view.bottom())
-        vbar_->setValue(vbar_->value() + (widgetPoint.y() - view.bottom()));
+        vbar_->setValue(vbar_->value() + step(widgetPoint.y() - view.bottom()));
 }
 
 void TDessin::ShownChanged(const QRect& rect)

@@ -41,10 +41,32 @@ QSize TDessinVue::ContentSize() const
                  int(std::max<std::int64_t>(1, ceilDiv(std::int64_t(image.height()) * level.num, level.den))));
 }
 
+QRect TDessinVue::ToDeviceArea(const QRect& widgetRect) const
+{
+    if (widgetRect.isEmpty())
+        return {};
+    const qreal r = Ratio();
+    const QPoint first(int(std::floor(widgetRect.left() * r)), int(std::floor(widgetRect.top() * r)));
+    const QPoint past(int(std::ceil((widgetRect.right() + 1) * r)), int(std::ceil((widgetRect.bottom() + 1) * r)));
+    return QRect(first, past - QPoint(1, 1)) & QRect(QPoint(0, 0), DeviceSize());
+}
+
+QRect TDessinVue::ToWidget(const QRect& deviceRect) const
+{
+    if (deviceRect.isEmpty())
+        return {};
+    const qreal r = Ratio();
+    if (r == 1)
+        return deviceRect;
+    const QPoint first(int(std::floor(deviceRect.left() / r)), int(std::floor(deviceRect.top() / r)));
+    const QPoint past(int(std::ceil((deviceRect.right() + 1) / r)), int(std::ceil((deviceRect.bottom() + 1) / r)));
+    return QRect(first, past - QPoint(1, 1));
+}
+
 QPointF TDessinVue::ImagePoint(QPointF viewPoint) const
 {
     const TZoomLevel level = kZoomLevels[zoom_];
-    return (viewPoint - QPointF(origin_) + QPointF(ScrollOffset())) * level.den / level.num;
+    return (viewPoint * Ratio() - QPointF(origin_) + QPointF(ScrollOffset())) * level.den / level.num;
 }
 
 QPoint TDessinVue::ToImage(QPointF viewPoint) const
@@ -54,7 +76,7 @@ QPoint TDessinVue::ToImage(QPointF viewPoint) const
     return QPoint(int(std::floor(image.x())), int(std::floor(image.y())));
 }
 
-QRect TDessinVue::ToView(const QRect& imageRect) const
+QRect TDessinVue::ToDevice(const QRect& imageRect) const
 {
     if (imageRect.isEmpty())
         return {};
@@ -88,7 +110,7 @@ bool TDessinVue::ZoomAt(int index, QPointF viewPoint)
     zoomChosen_ = true;
     dessin_->LayoutViewport();
     const TZoomLevel after = kZoomLevels[zoom_];
-    const QPointF scroll = image * after.num / after.den - viewPoint + QPointF(origin_);
+    const QPointF scroll = image * after.num / after.den - viewPoint * Ratio() + QPointF(origin_);
     dessin_->hbar_->setValue(int(std::lround(scroll.x())));
     dessin_->vbar_->setValue(int(std::lround(scroll.y())));
     update();
@@ -101,7 +123,7 @@ bool TDessinVue::SetZoom(int index) { return ZoomAt(index, QRectF(rect()).center
 bool TDessinVue::FitInWindow()
 {
     // The whole window, without its scroll bars, is the room.
-    return SetZoom(FitLevel(dessin_->size()));
+    return SetZoom(FitLevel((QSizeF(dessin_->size()) * Ratio()).toSize()));
 }
 
 QWidget* TDessinVue::LevelOverlay() const { return levelOverlay_; }
@@ -168,6 +190,7 @@ void TDessin::wheelEvent(QWheelEvent* event)
         event->ignore();
         return;
     }
-    bar->setValue(bar->value() - notches * QApplication::wheelScrollLines() * kDessinScrollStep / 120);
+    bar->setValue(bar->value() -
+                  int(notches * QApplication::wheelScrollLines() * kDessinScrollStep * viewport_->Ratio() / 120));
     event->accept();
 }

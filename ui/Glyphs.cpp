@@ -1,6 +1,7 @@
 #include "ui/Glyphs.h"
 
 #include <QFont>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -197,11 +198,14 @@ const std::map<QString, Painter>& painters()
 
 } // namespace
 
-QImage GlyphImage(const QString& name, QSize size)
+QImage GlyphImage(const QString& name, QSize size, qreal ratio)
 {
     // Glyphs are 24-bit pictures on a background of the transparent colour,
-    // the colour of the bottom-left pixel, which no glyph draws over.
-    QImage image(size, QImage::Format_RGB888);
+    // the colour of the bottom-left pixel, which no glyph draws over. On a
+    // high-density screen they are drawn at the screen's resolution, in the
+    // same units.
+    QImage image((QSizeF(size) * ratio).toSize(), QImage::Format_RGB888);
+    image.setDevicePixelRatio(ratio);
     image.fill(kGlyphTransparent);
     QPainter painter(&image);
     // Drawn pixel for pixel, without smoothing: crisp at these small sizes,
@@ -220,10 +224,13 @@ QImage GlyphImage(const QString& name, QSize size)
     return image;
 }
 
-QIcon Glyph(const QString& name, QSize size)
+namespace {
+
+// The glyph at a resolution, every pixel of the bottom-left pixel's colour
+// transparent.
+QPixmap glyphPixmap(const QString& name, QSize size, qreal ratio)
 {
-    const QImage image = GlyphImage(name, size);
-    // Every pixel of the bottom-left pixel's colour is transparent.
+    const QImage image = GlyphImage(name, size, ratio);
     QImage shown = image.convertToFormat(QImage::Format_ARGB32);
     const QRgb key = image.pixel(0, image.height() - 1);
     for (int y = 0; y < shown.height(); ++y) {
@@ -232,5 +239,18 @@ QIcon Glyph(const QString& name, QSize size)
             if (row[x] == key)
                 row[x] = qRgba(0, 0, 0, 0);
     }
-    return QIcon(QPixmap::fromImage(shown));
+    return QPixmap::fromImage(shown);
+}
+
+} // namespace
+
+QIcon Glyph(const QString& name, QSize size)
+{
+    QIcon icon(glyphPixmap(name, size, 1.0));
+    // On a high-density screen, drawn again at its resolution rather than
+    // enlarged.
+    const qreal screen = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    if (screen > 1.0)
+        icon.addPixmap(glyphPixmap(name, size, screen));
+    return icon;
 }

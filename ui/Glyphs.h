@@ -12,7 +12,8 @@
 // The glyph shows every pixel except those of the transparent colour, the
 // colour of its bottom-left pixel.
 QIcon Glyph(const QString& name, QSize size);
-// The 24-bit picture itself, on the transparent colour.
-QImage GlyphImage(const QString& name, QSize size);
+// The 24-bit picture itself, on the transparent colour, with `ratio` image
+// pixels per unit of `size`.
+QImage GlyphImage(const QString& name, QSize size, qreal ratio = 1.0);
 // The transparent colour of every glyph: a grey no glyph draws with.
 inline const QColor kGlyphTransparent(212, 208, 200);

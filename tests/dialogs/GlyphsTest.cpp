@@ -79,3 +79,22 @@ TEST(Glyph, TheBottomLeftColourIsTheTransparentOne)
         EXPECT_EQ(picture.pixelColor(0, 13), kGlyphTransparent) << name;
     }
 }
+
+TEST(Glyph, OnAHighDensityScreenTheGlyphIsDrawnAtItsResolutionNotEnlarged)
+{
+    for (const char* name : {"btn_outil_pinceau", "btn_outil_text", "btn_aide", "btn_emboss"}) {
+        SCOPED_TRACE(name);
+        const QImage picture = GlyphImage(name, QSize(42, 29), 2.0);
+        ASSERT_EQ(picture.size(), QSize(84, 58));
+        EXPECT_EQ(picture.deviceIndependentSize(), QSizeF(42, 29));
+        EXPECT_EQ(picture.pixelColor(0, 57), kGlyphTransparent);
+        // An enlarged picture would be made of 2 x 2 squares of one colour.
+        bool finer = false;
+        for (int y = 0; y < 58 && !finer; y += 2)
+            for (int x = 0; x < 84 && !finer; x += 2)
+                finer = picture.pixel(x, y) != picture.pixel(x + 1, y) ||
+                        picture.pixel(x, y) != picture.pixel(x, y + 1) ||
+                        picture.pixel(x, y) != picture.pixel(x + 1, y + 1);
+        EXPECT_TRUE(finer);
+    }
+}

@@ -11,27 +11,38 @@
 
 #include <QGuiApplication>
 #include <QLabel>
+#include <QProcess>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTest>
 #include <QWheelEvent>
+#include <QWindow>
 #include <random>
 
 namespace {
 
 QRect FreeArea() { return QGuiApplication::primaryScreen()->availableGeometry(); }
 
-// The viewport point at the centre of image pixel p, in fractions of a screen pixel.
+// The viewport point at the centre of image pixel p, in widget units (device
+// pixels at the desktop's scale factor 1).
 QPointF Centre(const TDessin& document, QPoint p)
 {
     const TZoomLevel level = kZoomLevels[document.Vue()->ZoomIndex()];
-    const QRect pixel = document.Vue()->ToView(QRect(p, QSize(1, 1)));
+    const QRect pixel = document.Vue()->ToDevice(QRect(p, QSize(1, 1)));
     const QPointF exact = (QPointF(p) + QPointF(0.5, 0.5)) * level.num / level.den;
-    // ToView's corner is the image pixel's corner rounded down.
-    return QPointF(pixel.topLeft()) -
-           QPointF(std::floor(QPointF(p).x() * level.num / level.den),
-                   std::floor(QPointF(p).y() * level.num / level.den)) +
-           exact;
+    // ToDevice's corner is the image pixel's corner rounded down.
+    return (QPointF(pixel.topLeft()) -
+            QPointF(std::floor(QPointF(p).x() * level.num / level.den),
+                    std::floor(QPointF(p).y() * level.num / level.den)) +
+            exact) /
+           document.Vue()->Ratio();
+}
+
+// The device pixel at the centre of a viewport's device pixel, in widget units.
+QPointF DeviceCentre(const TDessin& document, int x, int y)
+{
+    return QPointF(x + 0.5, y + 0.5) / document.Vue()->Ratio();
 }
 
 void SendMouse(TDessin* document, QEvent::Type type, QPointF at, Qt::MouseButtons buttons)
@@ -107,10 +118,12 @@ TEST_F(ZoomTest, ThePixelUnderAPointMapsBackAtEveryLevelAndScrollPosition)
             const QPoint p(int(random() % 2000), int(random() % 1600));
             EXPECT_EQ(document->Vue()->ToImage(Centre(*document, p)), p);
             // Every screen pixel of the pixel's square (or the one it shares) shows it.
-            const QRect square = document->Vue()->ToView(QRect(p, QSize(1, 1)));
+            const QRect square = document->Vue()->ToDevice(QRect(p, QSize(1, 1)));
             if (kZoomLevels[index].den == 1) {
                 EXPECT_EQ(square.size(), QSize(kZoomLevels[index].num, kZoomLevels[index].num));
-                EXPECT_EQ(document->Vue()->ToImage(QPointF(square.bottomRight()) + QPointF(0.5, 0.5)), p);
+                EXPECT_EQ(document->Vue()->ToImage(
+                              DeviceCentre(*document, square.bottomRight().x(), square.bottomRight().y())),
+                          p);
             }
         }
     }
@@ -118,7 +131,9 @@ TEST_F(ZoomTest, ThePixelUnderAPointMapsBackAtEveryLevelAndScrollPosition)
 
 TEST_F(ZoomTest, CtrlWheelKeepsThePointUnderThePointerAndStopsAtTheExtremes)
 {
-    auto* document = Shown(2000, 1600);
+    // Larger than the window at every level from 50 %, at any scale factor.
+    const qreal r = qApp->devicePixelRatio();
+    auto* document = Shown(int(3000 * r), int(2400 * r));
     const QRect window = document->geometry();
     document->Vue()->SetZoom(IndexOf(1, 2));
     document->Vue()->HorizontalBar()->setValue(200);
@@ -195,7 +210,7 @@ TEST_F(ZoomTest, TheKeysZoomAroundTheCentreWithoutMovingTheWindowAndShowTheLevel
         EXPECT_TRUE(overlay->isVisible());
         EXPECT_EQ(overlay->text(), TDessinVue::ZoomCaption(c.index));
         // Both levels show the whole image's middle when it is larger than the viewport.
-        if (document->Vue()->ContentSize().width() > document->Vue()->width()) {
+        if (document->Vue()->ContentSize().width() > document->Vue()->DeviceSize().width()) {
             EXPECT_NEAR(document->Vue()->ToImage(centre).x(), before.x(), 2);
             EXPECT_NEAR(document->Vue()->ToImage(centre).y(), before.y(), 2);
         }
@@ -257,15 +272,19 @@ TEST_F(ZoomTest, FromOneHundredPercentEveryScreenPixelShowsItsImagePixel)
         document->Vue()->HorizontalBar()->setValue(37);
         document->Vue()->VerticalBar()->setValue(21);
         const QImage view = document->Vue()->RenderView();
-        ASSERT_EQ(view.size(), document->Vue()->size());
+        ASSERT_EQ(view.size(), document->Vue()->DeviceSize());
         int grid = 0;
         for (int y = 0; y < view.height(); ++y)
             for (int x = 0; x < view.width(); ++x) {
-                const QPoint p = document->Vue()->ToImage(QPointF(x + 0.5, y + 0.5));
+                const QPoint p = document->Vue()->ToImage(DeviceCentre(*document, x, y));
+                // At a fractional scale factor the window may end half a
+                // widget unit past the image.
+                if (p.x() >= 300 || p.y() >= 200)
+                    continue;
                 const std::uint32_t shown = view.pixel(x, y);
                 if (shown != OnScreen(testimg::At(*document->GetBmp(), p.x(), p.y()))) {
                     // From 800 % only the grid, on the first row and column of a square.
-                    const QRect square = document->Vue()->ToView(QRect(p, QSize(1, 1)));
+                    const QRect square = document->Vue()->ToDevice(QRect(p, QSize(1, 1)));
                     ASSERT_EQ(num, 8) << x << "," << y;
                     ASSERT_TRUE(x == square.left() || y == square.top()) << x << "," << y;
                     ++grid;
@@ -284,7 +303,7 @@ TEST_F(ZoomTest, BelowOneHundredPercentScreenPixelsAverageTheImage)
     for (const int den : {2, 4, 8, 16}) {
         SCOPED_TRACE(den);
         document->Vue()->SetZoom(IndexOf(1, den));
-        const QRect shown = document->Vue()->ToView(QRect(0, 0, 64, 48));
+        const QRect shown = document->Vue()->ToDevice(QRect(0, 0, 64, 48));
         ASSERT_EQ(shown.size(), QSize(64 / den, 48 / den));
         const QImage view = document->Vue()->RenderView();
         for (int y = shown.top(); y <= shown.bottom(); ++y)
@@ -301,7 +320,7 @@ TEST_F(ZoomTest, ABrushStrokeShowsAtOnceAtTwentyFivePercent)
     (void)document->Vue()->RenderView(); // the reduced copies are up to date
     frm_main->OnClickPinceau(nullptr);
     document->OnActivate();
-    const QRect before = document->Vue()->ToView(QRect(200, 0, 1, 300));
+    const QRect before = document->Vue()->ToDevice(QRect(200, 0, 1, 300));
     document->OnMouseDown(document, mbLeft, ssLeft, 200, 20);
     document->OnMouseMove(document, ssLeft, 200, 280);
     document->OnMouseMove(document, ssLeft, 201, 280);
@@ -314,7 +333,11 @@ TEST_F(ZoomTest, ImagesThatFitOpenAtOneHundredPercentLargerOnesFitted)
 {
     auto* fits = Opened(*testimg::Noise(400, 300, 1));
     EXPECT_EQ(fits->Vue()->ZoomIndex(), kZoom100);
-    EXPECT_EQ(fits->size(), QSize(400, 300));
+    // 400 x 300 pixels of the screen, whatever its scale factor.
+    const qreal r = fits->Vue()->Ratio();
+    EXPECT_EQ(fits->size(), QSize(int(std::ceil(400 / r)), int(std::ceil(300 / r))));
+    EXPECT_NEAR(fits->windowHandle()->size().width() * r, 400, r / 2 + 0.01);
+    EXPECT_NEAR(fits->windowHandle()->size().height() * r, 300, r / 2 + 0.01);
     const QRect outer = fits->frameGeometry();
     EXPECT_EQ(outer.topLeft(),
               QPoint(Screen->Width() / 2 - outer.width() / 2, Screen->Height() / 2 - outer.height() / 2));
@@ -327,12 +350,13 @@ TEST_F(ZoomTest, ImagesThatFitOpenAtOneHundredPercentLargerOnesFitted)
     EXPECT_TRUE(photo->Vue()->rect().contains(photo->Vue()->ToView(QRect(0, 0, 6000, 4000))));
     // The next level would not fit the free area.
     const TZoomLevel next = kZoomLevels[photo->Vue()->ZoomIndex() + 1];
-    EXPECT_TRUE(6000 * next.num / next.den > FreeArea().width() || 4000 * next.num / next.den > FreeArea().height());
+    EXPECT_TRUE(6000 * next.num / next.den > FreeArea().width() * r ||
+                4000 * next.num / next.den > FreeArea().height() * r);
     const QRect window = photo->geometry();
     QTest::keyClick(photo, Qt::Key_1, Qt::ControlModifier);
     EXPECT_EQ(photo->geometry(), window);
     EXPECT_TRUE(photo->Vue()->HorizontalBar()->isVisible());
-    EXPECT_EQ(photo->Vue()->HorizontalBar()->maximum(), 6000 - photo->Vue()->width());
+    EXPECT_EQ(photo->Vue()->HorizontalBar()->maximum(), 6000 - photo->Vue()->DeviceSize().width());
 }
 
 TEST_F(ZoomTest, TinyAndThinImagesZoomAndFit)
@@ -348,7 +372,7 @@ TEST_F(ZoomTest, TinyAndThinImagesZoomAndFit)
         }
         document->Vue()->FitInWindow();
         const QImage view = document->Vue()->RenderView();
-        const QRect shown = document->Vue()->ToView(QRect(QPoint(0, 0), size)) & view.rect();
+        const QRect shown = document->Vue()->ToDevice(QRect(QPoint(0, 0), size)) & view.rect();
         ASSERT_FALSE(shown.isEmpty());
         EXPECT_EQ(view.pixel(shown.topLeft()), 0xFFFF0000u);
     }
@@ -362,8 +386,8 @@ TEST_F(ZoomTest, TheSelectionOutlineShowsOnlyInTheView)
     document->GetBmp()->SaveToFile(saved);
     frm_main->OnClickSelect(nullptr);
     document->OnActivate();
-    QTest::mousePress(document, Qt::LeftButton, {}, QPoint(50, 40));
-    QTest::mouseRelease(document, Qt::LeftButton, {}, QPoint(150, 120));
+    SendMouse(document, QEvent::MouseButtonPress, Centre(*document, {50, 40}), Qt::LeftButton);
+    SendMouse(document, QEvent::MouseButtonRelease, Centre(*document, {150, 120}), Qt::NoButton);
     EXPECT_EQ(document->Vue()->SelectionOutline(), QRect(50, 40, 100, 80));
     for (const int index : {IndexOf(1, 2), kZoom100, IndexOf(3, 1)}) {
         SCOPED_TRACE(index);
@@ -371,7 +395,7 @@ TEST_F(ZoomTest, TheSelectionOutlineShowsOnlyInTheView)
         document->Vue()->HorizontalBar()->setValue(0);
         document->Vue()->VerticalBar()->setValue(0);
         const QImage view = document->Vue()->RenderView();
-        const QRect ring = document->Vue()->ToView(QRect(50, 40, 100, 80)).adjusted(-1, -1, 0, 0);
+        const QRect ring = document->Vue()->ToDevice(QRect(50, 40, 100, 80)).adjusted(-1, -1, 0, 0);
         int black = 0, white = 0;
         for (int y = ring.top(); y <= ring.bottom() + 1; ++y)
             for (const int x : {ring.left(), ring.right() + 1}) {
@@ -398,4 +422,44 @@ TEST_F(ZoomTest, TheSelectionOutlineShowsOnlyInTheView)
     for (int y = 0; y < 300; ++y)
         for (int x = 0; x < 400; ++x)
             ASSERT_EQ(view.pixel(x, y), OnScreen(testimg::At(*start, x, y))) << x << "," << y;
+}
+
+TEST_F(ZoomTest, TheWindowShowsOneImagePixelPerDevicePixelAtOneHundredPercent)
+{
+    const auto image = testimg::Noise(400, 300, 9);
+    auto* document = Opened(*image);
+    ASSERT_EQ(document->Vue()->ZoomIndex(), kZoom100);
+    // What the viewport paints, at the screen's resolution.
+    const QImage shown = document->Vue()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_GE(shown.width(), 400);
+    ASSERT_GE(shown.height(), 300);
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x)
+            ASSERT_EQ(shown.pixel(x, y), OnScreen(testimg::At(*image, x, y))) << x << "," << y;
+}
+
+// The view's tests again, under an X server at the scale factors of
+// high-density screens, where 100 % must still be one image pixel per pixel
+// of the screen.
+TEST(ScaleFactor, TheViewCountsDevicePixelsAtScaleFactorsTwoAndOneAndAHalf)
+{
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
+        GTEST_SKIP() << "already under a scale factor";
+    if (QStandardPaths::findExecutable(QStringLiteral("xvfb-run")).isEmpty())
+        GTEST_SKIP() << "xvfb-run is not installed";
+    for (const char* factor : {"2", "1.5"}) {
+        SCOPED_TRACE(factor);
+        QProcess run;
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::fromLatin1(factor));
+        run.setProcessEnvironment(environment);
+        run.start(QStringLiteral("xvfb-run"), {"-a", "-s", "-screen 0 1920x1200x24",
+                                               QCoreApplication::applicationFilePath(), "--gtest_filter=ZoomTest.*"});
+        ASSERT_TRUE(run.waitForFinished(240000));
+        const QString output = QString::fromLocal8Bit(run.readAll());
+        EXPECT_EQ(run.exitCode(), 0) << output.right(6000).toStdString();
+        EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ]"))) << output.right(2000).toStdString();
+    }
 }
