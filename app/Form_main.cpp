@@ -11,6 +11,7 @@
 #include "platform/TFont.h"
 #include "tools/Toutil.h"
 #include "ui/Application.h"
+#include "ui/Aside.h"
 #include "ui/Forms.h"
 #include "ui/FrenchLocale.h"
 #include "ui/Glyphs.h"
@@ -330,6 +331,13 @@ void Tfrm_main::RaisePalettes()
 
 void Tfrm_main::closeEvent(QCloseEvent* event)
 {
+    // A save or an opening under way ends first; the palette then closes as
+    // asked, with its question.
+    if (AsideRunning()) {
+        event->ignore();
+        WhenNothingAside(this, [this] { close(); });
+        return;
+    }
     if (!MayQuit()) {
         event->ignore();
         return;

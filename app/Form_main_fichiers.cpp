@@ -200,8 +200,7 @@ void Tfrm_main::Enregistrer1Click(QObject*)
     // last saved under. Its ending names the format: a photo opened from a
     // JPEG is saved as a JPEG.
     const ImageFormat format = FormatForName(dessin->FileName());
-    dessin->Model()->SaveAs(dessin->FileName(), format, kDefaultQuality);
-    dessin->MarkSaved(dessin->FileName(), format);
+    dessin->Save(dessin->FileName(), format, kDefaultQuality);
 }
 
 void Tfrm_main::DocumentClosed(TDessin* document)
@@ -278,8 +277,7 @@ void Tfrm_main::SavePictureDialog1CanClose(QObject*, bool& canClose)
     }
     if (!dessin || !dessin->GetBmp())
         return;
-    dessin->Model()->SaveAs(fileName, format, kDefaultQuality);
     // The copy becomes the document: the next "Enregistrer" writes it, not the
     // file the user kept.
-    dessin->MarkSaved(fileName, format);
+    dessin->Save(fileName, format, kDefaultQuality);
 }

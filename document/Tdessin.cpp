@@ -10,6 +10,7 @@
 #include "tools/Toutil.h"
 #include "tools/Tselectrect.h"
 #include "ui/Application.h"
+#include "ui/Aside.h"
 #include "ui/Owner.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -57,8 +59,18 @@ TDessin::TDessin(QObject* owner) : QWidget(nullptr) { InitForm(owner); }
 TDessin::TDessin(QObject* owner, const QString& fileName) : QWidget(nullptr)
 {
     InitForm(owner);
-    // A file that cannot be read throws here, before the window is shown.
-    Adopt(std::make_unique<ImageDocument>(fileName));
+    // A file that cannot be read throws here, before the window is shown. A
+    // large one is read off the user interface's thread, under the busy
+    // pointer, while the other windows go on answering.
+    ReadPicture picture;
+    RunAside([&] { picture = ReadImageFile(fileName); },
+             [](bool busy) {
+                 if (busy)
+                     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+                 else
+                     QGuiApplication::restoreOverrideCursor();
+             });
+    Adopt(std::make_unique<ImageDocument>(std::move(picture), fileName));
     setWindowTitle(model_->FileName());
     if (bmp->PixelFormat() != pf24bit)
         ShowMessageBox(QStringLiteral("L'image n'est au format 24 bits."), QStringLiteral("Erreur de format"), MB_OK);
@@ -267,6 +279,24 @@ void TDessin::OnMouseUp(QObject*, TMouseButton button, TShiftState, int x, int y
 
 bool TDessin::event(QEvent* event)
 {
+    // While the image is written, nothing changes it; Ctrl+W still asks to
+    // close, which waits for the end.
+    if (saving_) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Drop: return true;
+        case QEvent::KeyPress: {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_W && key->modifiers() == Qt::ControlModifier)
+                close();
+            return true;
+        }
+        default: break;
+        }
+    }
     if (event->type() == QEvent::WindowActivate && bmp)
         OnActivate();
     // Once the window system has the window on top, the palettes go above it.
@@ -332,6 +362,12 @@ void TDessin::mouseReleaseEvent(QMouseEvent* event)
 
 void TDessin::closeEvent(QCloseEvent* event)
 {
+    // A window being saved closes once the save has ended.
+    if (saving_) {
+        closeAfterSave_ = true;
+        event->ignore();
+        return;
+    }
     // Closing only hides the window; it stays the active document if it was.
     // Once hidden it may be out of reach, so changes are saved or dropped first.
     if (model_)

@@ -132,6 +132,15 @@ public:
     // the file it was written to in `format` becomes the document's file and
     // caption: the next "Enregistrer" writes that copy.
     void MarkSaved(const QString& fileName = QString(), ImageFormat format = ImageFormat::Bmp);
+    // Writes the image to `fileName` in `format`, a floating piece set down
+    // first; then that file is the document's (MarkSaved). A save that takes
+    // more than a moment runs off the user interface's thread: meanwhile the
+    // window ignores edits, its caption says "Enregistrement..." under the
+    // hourglass, and closing it waits for the end. Throws ERasterError on
+    // failure, the document unchanged. Nothing happens while a save of this
+    // window runs.
+    void Save(const QString& fileName, ImageFormat format, int quality);
+    bool Saving() const { return saving_; }
     // The file the image came from or was last saved to; empty for a new
     // image never saved.
     QString FileName() const;
@@ -249,6 +258,8 @@ private:
     QScrollBar* hbar_ = nullptr;
     QScrollBar* vbar_ = nullptr;
     bool centred_ = false;
+    bool saving_ = false;
+    bool closeAfterSave_ = false; // asked to close while saving
     bool dragging_ = false; // the floating piece follows the mouse
     QPoint dragGrip_; // where the piece was taken, from its top-left corner
     QMargins placedFrame_;

@@ -13,7 +13,7 @@ using commands::CommandId;
 
 void TDessin::RunWholeImage(const std::function<void()>& change, bool repaintBeforeArrow)
 {
-    if (!bmp)
+    if (!bmp || saving_)
         return;
     Screen->SetCursor(crHourGlass);
     try {
@@ -33,6 +33,9 @@ void TDessin::RunWholeImage(const std::function<void()>& change, bool repaintBef
 
 std::unique_ptr<TFiltre> TDessin::RunCommand(const commands::Command& command, const commands::Values& values)
 {
+    // Nothing changes an image while it is written.
+    if (saving_)
+        return nullptr;
     if (command.reshape) {
         if (!model_)
             return nullptr;

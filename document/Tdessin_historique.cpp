@@ -1,8 +1,13 @@
 // A document's undo history, its keys (with the clipboard's and the zoom's) and whether it
 // changed since saved.
 #include "document/Tdessin.h"
+
+#include "ui/Aside.h"
+
 #include "model/ImageDocument.h"
 #include "ui/Application.h"
+#include <QTimer>
+#include <utility>
 
 #include <QKeyEvent>
 
@@ -33,6 +38,31 @@ void TDessin::MarkSaved(const QString& fileName, ImageFormat format)
     model_->MarkSaved(fileName, format);
     if (!fileName.isEmpty())
         setWindowTitle(fileName);
+}
+
+void TDessin::Save(const QString& fileName, ImageFormat format, int quality)
+{
+    if (!model_ || saving_)
+        return;
+    model_->SetDown();
+    const TBitmap& image = model_->Image();
+    const QString caption = windowTitle();
+    // The image cannot change while it is written: the window takes no edit
+    // and no command until the end.
+    RunAside([&] { image.SaveToFile(fileName, format, quality); },
+             [&](bool busy) {
+                 saving_ = busy;
+                 if (busy) {
+                     setWindowTitle(QStringLiteral("%1 - Enregistrement...").arg(caption));
+                     setCursor(Qt::WaitCursor);
+                     return;
+                 }
+                 setWindowTitle(caption);
+                 unsetCursor();
+                 if (std::exchange(closeAfterSave_, false))
+                     QTimer::singleShot(0, this, &QWidget::close);
+             });
+    MarkSaved(fileName, format);
 }
 
 void TDessin::DropChanges() { MarkSaved(); }

@@ -26,6 +26,14 @@ ImageDocument::ImageDocument(const QString& fileName, const std::function<int(QS
     Watch();
 }
 
+ImageDocument::ImageDocument(ReadPicture&& picture, const QString& fileName)
+    : image_(std::make_unique<TBitmap>()),
+      fileName_(fileName.isEmpty() ? fileName : QFileInfo(fileName).absoluteFilePath())
+{
+    image_->SetPicture(std::move(picture));
+    Watch();
+}
+
 ImageDocument::ImageDocument(const QImage& picture) : image_(std::make_unique<TBitmap>())
 {
     image_->SetImage(picture, pf24bit);

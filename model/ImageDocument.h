@@ -33,6 +33,8 @@ public:
     // A JPEG is decoded at the reduction that `reduce` chooses (see
     // TBitmap::LoadFromFile), when given.
     explicit ImageDocument(const QString& fileName, const std::function<int(QSize)>& reduce = {});
+    // The same with the file already read (ReadImageFile).
+    ImageDocument(ReadPicture&& picture, const QString& fileName);
     // A picture (24 bits, Format_BGR888): a recovery copy.
     explicit ImageDocument(const QImage& picture);
     ~ImageDocument() override;

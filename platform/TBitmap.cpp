@@ -88,8 +88,12 @@ TCanvas* TBitmap::Canvas()
 
 void TBitmap::LoadFromFile(const QString& fileName, const std::function<int(QSize)>& reduce)
 {
+    SetPicture(ReadImageFile(fileName, reduce));
+}
+
+void TBitmap::SetPicture(ReadPicture&& picture)
+{
     // The decoded image becomes the bitmap's storage as it is, without a copy.
-    ReadPicture picture = ReadImageFile(fileName, reduce);
     const int w = picture.image.width();
     const int h = picture.image.height();
     Adopt(std::move(picture.image), w, h);

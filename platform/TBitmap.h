@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 
+struct ReadPicture;
+
 class TCanvas;
 
 // Told of every row of a bitmap before it is written, so that its earlier
@@ -114,6 +116,9 @@ public:
     // A JPEG is decoded at the reduction that `reduce` chooses for its full
     // size (1, 2, 4 or 8; see JpegFile.h), when given.
     void LoadFromFile(const QString& fileName, const std::function<int(QSize)>& reduce = {});
+    // The same with a picture already read (ReadImageFile), taken without a
+    // copy.
+    void SetPicture(ReadPicture&& picture);
     // Writes an uncompressed 24-bit BMP. Throws ERasterError when the file cannot
     // be written; an existing file is then left as it was.
     void SaveToFile(const QString& fileName) const;
