@@ -7,6 +7,7 @@
 #include "model/ImageDocument.h"
 #include "tools/Tformes.h"
 
+#include "platform/ImageFile.h"
 #include "platform/TBitmap.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
+#include <QTimer>
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <memory>
@@ -211,3 +213,46 @@ void BM_FloatingPiece(benchmark::State& state)
 
 // Arguments: 0 a move at 25 %, 1 at 100 %, 2 setting down, 3 Suppr.
 BENCHMARK(BM_FloatingPiece)->DenseRange(0, 3)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+namespace {
+
+// A 6000 x 4000 photo written as a PNG from its window: the save's time, and
+// the longest the event loop goes without answering meanwhile (a timer asks
+// every 10 ms; a menu opened at any moment would wait that long at most).
+void BM_AnswerDuringPngSave(benchmark::State& state)
+{
+    benchhost::App();
+    benchhost::LineHost host;
+    const QString photo = QDir::temp().filePath(QStringLiteral("velmora-bench-answer.png"));
+    TDessin document(&host, 6000, 4000);
+    std::uint8_t value = 0;
+    TBitmap& image = *document.GetBmp();
+    for (int y = 0; y < image.Height(); ++y) {
+        std::uint8_t* row = image.ScanLine(y);
+        for (int x = 0; x < 3 * image.Width(); ++x)
+            row[x] = std::uint8_t(((x / 3 + y) >> 3) + ((value = std::uint8_t(value * 73 + 41)) & 15));
+    }
+    for (auto _ : state) {
+        QElapsedTimer save;
+        QElapsedTimer sinceTick;
+        qint64 longest = 0;
+        QTimer ticks;
+        ticks.setInterval(10);
+        QObject::connect(&ticks, &QTimer::timeout, [&] {
+            longest = std::max(longest, sinceTick.restart());
+        });
+        save.start();
+        sinceTick.start();
+        ticks.start();
+        document.Save(photo, ImageFormat::Png, 92);
+        ticks.stop();
+        longest = std::max(longest, sinceTick.elapsed());
+        state.SetIterationTime(double(longest) / 1000.0);
+        state.counters["save_ms"] = double(save.elapsed());
+    }
+    QFile::remove(photo);
+}
+
+} // namespace
+
+BENCHMARK(BM_AnswerDuringPngSave)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
