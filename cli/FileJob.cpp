@@ -129,9 +129,13 @@ qint64 MemoryNeeded(const QString& input, std::optional<ImageFormat> format, con
             if (!inPlace(operation.id))
                 peak = std::max(peak, held + mask + imageBytes(size));
         }
-        // Qt's encoders may convert the whole image to 32 bits first; the
-        // BMP writer goes row by row.
-        const qint64 converted = written == ImageFormat::Bmp ? 0 : qint64(size.width()) * size.height() * 4;
+        // The BMP, PNG and JPEG writers go row by row; Qt's WebP encoder
+        // copies the image, then makes a 32-bit picture of it; its TIFF
+        // encoder may convert the whole image to 32 bits.
+        const qint64 pixels = qint64(size.width()) * size.height();
+        const qint64 converted = written == ImageFormat::Webp   ? pixels * 7
+                                 : written == ImageFormat::Tiff ? pixels * 4
+                                                                : 0;
         most = std::max(most, std::max(peak, held + mask + converted));
     }
     return most;
