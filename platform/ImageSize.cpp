@@ -130,12 +130,23 @@ std::optional<ClaimedImage> ClaimImageFile(const QString& fileName)
         decodedBytesPerPixel = 1;
         convertedBytesPerPixel = 4;
         break;
-    case ImageFormat::Webp:
+    case ImageFormat::Webp: {
         claim.size = webpSize(head);
-        // Qt's plugin decodes into a buffer of its own, then copies it into
-        // a 32-bit image.
-        decodedBytesPerPixel = 8;
+        // A still lossy picture is decoded straight into the 24-bit image;
+        // a lossless one keeps a 32-bit copy inside libwebp, and one with
+        // transparency is decoded into a 32-bit block (WebpFile.h). An
+        // animation goes through Qt's plugin: its canvas, the frame, and the
+        // picture it is copied into.
+        const bool extended = head.mid(12, 4) == "VP8X";
+        const quint32 flags = extended && head.size() > 20 ? byteAt(head, 20) : 0;
+        if (flags & 0x02)
+            decodedBytesPerPixel = 12;
+        else if (head.mid(12, 4) == "VP8 ")
+            decodedBytesPerPixel = 3;
+        else
+            decodedBytesPerPixel = 8;
         break;
+    }
     case ImageFormat::Jpeg:
     case ImageFormat::Tiff: {
         file.seek(0);
@@ -176,6 +187,10 @@ std::optional<ClaimedImage> ClaimImageFile(const QString& fileName)
     case ImageFormat::Jpeg:
         claim.readingBytes = std::max(rows, pixels * decodedBytesPerPixel);
         claim.heldBytes = rows;
+        break;
+    case ImageFormat::Webp:
+        claim.readingBytes = std::max(rows, pixels * decodedBytesPerPixel);
+        claim.heldBytes = decodedBytesPerPixel == 3 ? rows : std::max(rows, pixels * 4);
         break;
     default:
         claim.readingBytes = std::max(rows, pixels * (decodedBytesPerPixel + convertedBytesPerPixel));
