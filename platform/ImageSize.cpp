@@ -2,6 +2,7 @@
 
 #include "platform/BmpHeader.h"
 #include "platform/Exception.h"
+#include "platform/TiffFile.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -159,6 +160,9 @@ std::optional<ClaimedImage> ClaimImageFile(const QString& fileName)
             // and a progressive file's coefficients.
             decodedBytesPerPixel = 3 + (reader.transformation() != QImageIOHandler::TransformationNone ? 3 : 0) +
                                    (progressive ? 2 * components : 0);
+        } else if (TiffReadDirectly(file)) {
+            // Straight into the 24-bit image, a row or a tile at a time.
+            decodedBytesPerPixel = 3;
         } else {
             // The plugin reads 8-bit files into 32 bits, deeper ones into 64,
             // and may convert once more.
@@ -189,8 +193,9 @@ std::optional<ClaimedImage> ClaimImageFile(const QString& fileName)
         claim.heldBytes = rows;
         break;
     case ImageFormat::Webp:
-        claim.readingBytes = std::max(rows, pixels * decodedBytesPerPixel);
-        claim.heldBytes = decodedBytesPerPixel == 3 ? rows : std::max(rows, pixels * 4);
+    case ImageFormat::Tiff:
+        claim.readingBytes = std::max(rows, pixels * (decodedBytesPerPixel + convertedBytesPerPixel));
+        claim.heldBytes = decodedBytesPerPixel == 3 || convertedBytesPerPixel == 3 ? rows : std::max(rows, pixels * 4);
         break;
     default:
         claim.readingBytes = std::max(rows, pixels * (decodedBytesPerPixel + convertedBytesPerPixel));

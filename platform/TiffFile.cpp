@@ -71,9 +71,10 @@ void toBgr(Kind kind, const std::uint8_t* in, int width, const std::array<std::u
     }
 }
 
-} // namespace
+using TiffHandle = std::unique_ptr<TIFF, CloseTiff>;
 
-std::optional<ReadPicture> ReadTiff(QIODevice& device, const QString& fileName, const TContainerContents& contents)
+// libtiff over the device, from its start; null when it cannot read the file.
+TiffHandle openTiff(QIODevice& device)
 {
     // Nor anything from the plugin's own use of libtiff, for the kinds it
     // decodes: the same library's process-wide handlers are silenced.
@@ -84,20 +85,31 @@ std::optional<ReadPicture> ReadTiff(QIODevice& device, const QString& fileName, 
     }();
     (void)quiet;
     if (!device.seek(0))
-        damaged(fileName);
+        return nullptr;
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, silent, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options, silent, nullptr);
-    std::unique_ptr<TIFF, CloseTiff> tiff(TIFFClientOpenExt("velmora", "rh", &device, readDevice, writeNothing,
-                                                            seekDevice, closeNothing, deviceSize, mapNothing,
-                                                            unmapNothing, options));
+    TiffHandle tiff(TIFFClientOpenExt("velmora", "rh", &device, readDevice, writeNothing, seekDevice, closeNothing,
+                                      deviceSize, mapNothing, unmapNothing, options));
     TIFFOpenOptionsFree(options);
-    TIFF* const t = tiff.get();
+    return tiff;
+}
+
+// The first page's size, and its kind when this reader decodes it.
+struct Page {
     std::uint32_t width = 0, height = 0;
+    std::optional<Kind> kind;
+};
+
+// None when its directory cannot be read or lacks a size or a photometric
+// interpretation, as the plugin refuses it.
+std::optional<Page> firstPage(TIFF* t)
+{
+    Page page;
     std::uint16_t photometric = 0;
-    if (!t || !TIFFSetDirectory(t, 0) || !TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &width) ||
-        !TIFFGetField(t, TIFFTAG_IMAGELENGTH, &height) || !TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &photometric))
-        damaged(fileName);
+    if (!t || !TIFFSetDirectory(t, 0) || !TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &page.width) ||
+        !TIFFGetField(t, TIFFTAG_IMAGELENGTH, &page.height) || !TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &photometric))
+        return std::nullopt;
     std::uint16_t bits = 1, samples = 1, sampleFormat = SAMPLEFORMAT_VOID, planar = PLANARCONFIG_CONTIG;
     std::uint16_t orientation = ORIENTATION_TOPLEFT;
     TIFFGetField(t, TIFFTAG_BITSPERSAMPLE, &bits);
@@ -108,18 +120,39 @@ std::optional<ReadPicture> ReadTiff(QIODevice& device, const QString& fileName, 
     const bool tiled = TIFFIsTiled(t);
     const bool plain = bits == 8 && planar == PLANARCONFIG_CONTIG && sampleFormat != SAMPLEFORMAT_IEEEFP &&
                        orientation == ORIENTATION_TOPLEFT;
-    Kind kind = Kind::Rgb;
     if (plain && photometric == PHOTOMETRIC_RGB && samples == 3)
-        kind = Kind::Rgb;
+        page.kind = Kind::Rgb;
     else if (plain && photometric == PHOTOMETRIC_MINISBLACK && samples == 1 && !tiled)
-        kind = Kind::Grey;
+        page.kind = Kind::Grey;
     else if (plain && photometric == PHOTOMETRIC_PALETTE && samples == 1 && !tiled)
-        kind = Kind::Palette;
-    else {
+        page.kind = Kind::Palette;
+    return page;
+}
+
+} // namespace
+
+bool TiffReadDirectly(QIODevice& device)
+{
+    const TiffHandle tiff = openTiff(device);
+    const std::optional<Page> page = firstPage(tiff.get());
+    return page && page->kind;
+}
+
+std::optional<ReadPicture> ReadTiff(QIODevice& device, const QString& fileName, const TContainerContents& contents)
+{
+    TiffHandle tiff = openTiff(device);
+    TIFF* const t = tiff.get();
+    const std::optional<Page> page = firstPage(t);
+    if (!page)
+        damaged(fileName);
+    if (!page->kind) {
         tiff.reset();
         device.seek(0);
         return std::nullopt;
     }
+    const Kind kind = *page->kind;
+    const std::uint32_t width = page->width, height = page->height;
+    const bool tiled = TIFFIsTiled(t);
     if (!BitmapSizeAllowed(width, height))
         RefuseBmp(
             fileName,

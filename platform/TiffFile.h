@@ -18,3 +18,8 @@
 // nothing on the terminal. Throws ERasterError with a French message for a
 // damaged, truncated or too large file.
 std::optional<ReadPicture> ReadTiff(QIODevice& device, const QString& fileName, const TContainerContents& contents);
+
+// True when ReadTiff decodes the file in `device` itself (it reads the first
+// directory only); false for the kinds left to the plugin and for a file
+// libtiff cannot read.
+bool TiffReadDirectly(QIODevice& device);

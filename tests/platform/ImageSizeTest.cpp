@@ -86,6 +86,24 @@ TEST(ImageSize, JpegReadsCountWhatTheDecoderKeeps)
     EXPECT_EQ(reading(picturefile::Encode(rgb, "jpeg", 90, true)), 64 * 48 * (3 + 2 * 3));
 }
 
+// What each reader keeps beside the 24-bit image: nothing for a still lossy
+// WebP or an 8-bit RGB TIFF decoded straight into it, a 32-bit block and
+// libwebp's own for a lossless WebP, Qt's 32-bit picture and its conversion
+// for a TIFF with transparency.
+TEST(ImageSize, WebpAndTiffReadsCountTheirDecoders)
+{
+    const QImage rgb = picture(64, 48, QImage::Format_RGB32);
+    const QImage argb = picture(64, 48, QImage::Format_ARGB32);
+    const auto reading = [](const QByteArray& bytes) {
+        return ClaimImageFile(testimg::WriteFile(bytes, "image"))->readingBytes;
+    };
+    const qint64 pixels = 64 * 48;
+    EXPECT_EQ(reading(picturefile::Encode(rgb, "webp", 80)), BitmapRowBytes(64) * 48);
+    EXPECT_EQ(reading(picturefile::Encode(rgb, "webp", 100)), pixels * 8);
+    EXPECT_EQ(reading(picturefile::Encode(rgb, "tiff")), BitmapRowBytes(64) * 48);
+    EXPECT_EQ(reading(picturefile::Encode(argb, "tiff")), pixels * 11);
+}
+
 // Nothing to claim: the read that follows says what is wrong.
 TEST(ImageSize, UnreadableHeadersClaimNothing)
 {
