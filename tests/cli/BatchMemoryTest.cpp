@@ -1,6 +1,5 @@
 // The batch's memory budget (--memoire): pictures that do not fit together are
-// worked on one at a time, every result is still written, and a bad budget is
-// refused before any work.
+// worked on one at a time, and every result is still written.
 #include "CliRun.h"
 
 #include "support/Images.h"
@@ -15,7 +14,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <string>
 #include <vector>
 
 extern char** environ;
@@ -83,52 +81,4 @@ TEST(CliBatchMemory, PicturesOverTheBudgetAreWorkedOnOneAtATime)
     ASSERT_GT(roomy, 0);
     EXPECT_GT(roomy, alone + 12 * 1024) << "alone " << alone << ", bounded " << bounded;
     EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 6);
-}
-
-// Every refusal of --memoire is one French line, code 2, nothing written.
-TEST(CliBatchMemory, BadBudgetsAreRefusedBeforeAnyWork)
-{
-    const qint64 most = qint64(::sysconf(_SC_PHYS_PAGES)) * ::sysconf(_SC_PAGESIZE) / (1 << 20) * 64;
-    const QString input = clirun::Save(*testimg::Noise(7, 5, 1), "a.bmp");
-    struct Case {
-        std::string name;
-        QStringList memory;
-        QString message;
-    };
-    const QString range = QStringLiteral("invalide : un nombre de Mio de 1 à %1 attendu").arg(most);
-    const std::vector<Case> cases = {
-        {"zero", {"--memoire", "0"}, "mémoire « 0 » " + range},
-        {"negative", {"--memoire", "-512"}, "mémoire « -512 » " + range},
-        {"not a number", {"--memoire", "beaucoup"}, "mémoire « beaucoup » " + range},
-        {"decimals", {"--memoire", "1.5"}, "mémoire « 1.5 » " + range},
-        {"with a unit", {"--memoire", "512M"}, "mémoire « 512M » " + range},
-        {"empty", {"--memoire", ""}, "mémoire «  » " + range},
-        {"just over 64 times the machine",
-         {"--memoire", QString::number(most + 1)},
-         "mémoire « " + QString::number(most + 1) + " » " + range},
-        {"absurd", {"--memoire", "99999999999999999999999"}, "mémoire « 99999999999999999999999 » " + range},
-        {"no value", {"--memoire"}, "l'option « --memoire » attend une valeur."},
-        {"twice", {"--memoire", "100", "--memoire", "100"}, "l'option « --memoire » est donnée deux fois."},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const QString out = testimg::TempDir();
-        QStringList arguments = QStringList{"--dossier", out} + c.memory;
-        if (c.name != "no value")
-            arguments << input << "--"
-                      << "negatif";
-        const clirun::Result result = clirun::Run(arguments);
-        ASSERT_TRUE(result.finished);
-        EXPECT_EQ(result.exitCode, 2);
-        const QString err = QString::fromUtf8(result.err);
-        EXPECT_EQ(err.count('\n'), 1) << result.err.toStdString();
-        EXPECT_TRUE(err.contains(c.message)) << result.err.toStdString();
-        EXPECT_TRUE(QDir(out).isEmpty());
-    }
-    // The largest budget is taken.
-    const QString out = testimg::TempDir();
-    const clirun::Result largest =
-        clirun::Run({"--dossier", out, "--memoire", QString::number(most), input, "--", "negatif"});
-    EXPECT_EQ(largest.exitCode, 0) << largest.err.toStdString();
-    EXPECT_TRUE(QFileInfo::exists(out + "/a.bmp"));
 }
