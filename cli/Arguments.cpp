@@ -232,7 +232,7 @@ Command ParseArguments(const QStringList& arguments)
         command.version = true;
         return command;
     }
-    for (const char* option : {"--dossier", "--taches", "--format", "--remplacer"})
+    for (const char* option : {"--dossier", "--taches", "--memoire", "--format", "--remplacer"})
         if (arguments.contains(QLatin1String(option)))
             return ParseBatchArguments(arguments);
 
@@ -272,25 +272,25 @@ Command ParseArguments(const QStringList& arguments)
 
 QString UsageText()
 {
-    QString text =
-        QStringLiteral("Utilisation : velmora-cli [--qualite N] ENTRÉE SORTIE [OPÉRATION [VALEURS]]...\n"
-                       "              velmora-cli --dossier SORTIE [--taches N] [--format EXT] [--remplacer]\n"
-                       "                          [--qualite N] ENTRÉE... -- [OPÉRATION [VALEURS]]...\n"
-                       "              velmora-cli --aide\n"
-                       "              velmora-cli --version\n"
-                       "\n"
-                       "Lit l'image ENTRÉE (BMP, PNG, JPEG, GIF, WebP ou TIFF, reconnue à son contenu),\n"
-                       "lui applique les opérations dans l'ordre donné et écrit le résultat dans\n"
-                       "SORTIE, dans le format que nomme la fin de son nom : .png, .jpg ou .jpeg,\n"
-                       ".webp, .tif ou .tiff ; toute autre fin donne un BMP 24 bits, sauf .gif, refusée\n"
-                       "(le programme n'écrit pas de GIF). Les opérations\n"
-                       "donnent les mêmes octets que les commandes de l'éditeur. Sans opération,\n"
-                       "l'image est simplement réenregistrée en 24 bits. ENTRÉE et SORTIE peuvent être\n"
-                       "le même fichier : il n'est remplacé qu'une fois tout le traitement réussi. En\n"
-                       "cas d'erreur, aucun fichier n'est écrit ni modifié.\n"
-                       "\n"
-                       "  --qualite N  qualité des fichiers JPEG et WebP écrits, de 1 à 100 (92 par\n"
-                       "               défaut)\n");
+    QString text = QStringLiteral("Utilisation : velmora-cli [--qualite N] ENTRÉE SORTIE [OPÉRATION [VALEURS]]...\n"
+                                  "              velmora-cli --dossier SORTIE [--taches N] [--memoire N]\n"
+                                  "                          [--format EXT] [--remplacer] [--qualite N]\n"
+                                  "                          ENTRÉE... -- [OPÉRATION [VALEURS]]...\n"
+                                  "              velmora-cli --aide\n"
+                                  "              velmora-cli --version\n"
+                                  "\n"
+                                  "Lit l'image ENTRÉE (BMP, PNG, JPEG, GIF, WebP ou TIFF, reconnue à son contenu),\n"
+                                  "lui applique les opérations dans l'ordre donné et écrit le résultat dans\n"
+                                  "SORTIE, dans le format que nomme la fin de son nom : .png, .jpg ou .jpeg,\n"
+                                  ".webp, .tif ou .tiff ; toute autre fin donne un BMP 24 bits, sauf .gif, refusée\n"
+                                  "(le programme n'écrit pas de GIF). Les opérations\n"
+                                  "donnent les mêmes octets que les commandes de l'éditeur. Sans opération,\n"
+                                  "l'image est simplement réenregistrée en 24 bits. ENTRÉE et SORTIE peuvent être\n"
+                                  "le même fichier : il n'est remplacé qu'une fois tout le traitement réussi. En\n"
+                                  "cas d'erreur, aucun fichier n'est écrit ni modifié.\n"
+                                  "\n"
+                                  "  --qualite N  qualité des fichiers JPEG et WebP écrits, de 1 à 100 (92 par\n"
+                                  "               défaut)\n");
 
     // The operations under a heading for each selection rule, in the order of
     // the table.
@@ -348,6 +348,12 @@ QString UsageText()
                            "  --taches N        nombre d'images traitées à la fois, de 1 à 64 (par défaut,\n"
                            "                    le nombre de cœurs) : au plus N images en mémoire à la fois\n"
                            "                    et N fichiers ouverts\n"
+                           "  --memoire N       mémoire que les images tiennent à la fois, en Mio, de 1 à\n"
+                           "                    64 fois celle de la machine (par défaut, la moitié de la\n"
+                           "                    mémoire disponible au départ) : une image n'est lue que\n"
+                           "                    quand ce qu'elle demande, estimé d'après la taille que\n"
+                           "                    son fichier annonce, tient à côté des autres ; une image\n"
+                           "                    plus grande que ce budget est traitée seule\n"
                            "  --format EXT      écrit chaque résultat en bmp, png, jpg, jpeg, webp, tif ou\n"
                            "                    tiff, la fin de son nom remplacée par .EXT\n"
                            "  --remplacer       permet de remplacer un fichier d'entrée (refusé sans elle)\n"

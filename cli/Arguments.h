@@ -29,6 +29,7 @@ constexpr int kMaxJobs = 64;
 struct Batch {
     QString folder; // --dossier; empty in the single-file form
     int jobs = 0; // --taches; 0: one per processor core
+    qint64 memory = 0; // --memoire, in bytes; 0: half the memory available at start
     std::optional<ImageFormat> format; // --format; none: each input's own
     QString extension; // --format's value in lower case ("jpg"), for the names
     bool replace = false; // --remplacer: an input may be replaced
@@ -57,8 +58,11 @@ std::vector<Step> ParseSteps(const QStringList& words);
 // The quality given to --qualite, 1 to 100.
 int ParseQuality(const QString& value);
 
+// The most MiB --memoire accepts: 64 times the machine's memory.
+qint64 MaxMemoryMebibytes();
+
 // The batch form: the arguments hold one of its options (--dossier, --taches,
-// --format, --remplacer). Checks the words only; the folder and the files are
+// --memoire, --format, --remplacer). Checks the words only; the folder and the files are
 // checked by the batch itself.
 Command ParseBatchArguments(const QStringList& arguments);
 

@@ -1,6 +1,7 @@
 #include "Batch.h"
 
 #include "FileJob.h"
+#include "MemoryBudget.h"
 #include "Progress.h"
 
 #include <QDir>
@@ -172,7 +173,10 @@ int RunBatch(const Command& command, QString* usage)
 
     // Each worker takes the next file until there is none left or a signal asks
     // to stop: at most `jobs` images are open at once, and the file in hand is
-    // always finished, so that no output is left half written.
+    // always finished, so that no output is left half written. Before reading
+    // its picture, a worker waits until the memory it claims fits in the
+    // budget beside the pictures the others hold.
+    MemoryBudget budget(batch.memory > 0 ? batch.memory : DefaultMemoryBudget());
     std::atomic<std::size_t> next{0};
     std::mutex mutex;
     std::condition_variable ended;
@@ -184,13 +188,23 @@ int RunBatch(const Command& command, QString* usage)
             const std::size_t i = next.fetch_add(1);
             if (i >= total)
                 break;
+            const QString& input = batch.inputs[qsizetype(i)];
+            qint64 needed = 0;
+            try {
+                needed = MemoryNeeded(input, batch.format, command.steps);
+            } catch (const std::exception&) {
+                // The read will say what is wrong with the file.
+            }
+            // A stop asked for while waiting leaves this file untouched.
+            if (!budget.Acquire(needed))
+                break;
             QString message;
             const bool written = Guarded(
                 [&] {
-                    ProcessFile(batch.inputs[qsizetype(i)], outputs[qsizetype(i)], batch.format, command.quality,
-                                command.steps, warn, true);
+                    ProcessFile(input, outputs[qsizetype(i)], batch.format, command.quality, command.steps, warn, true);
                 },
                 &message);
+            budget.Release(needed);
             if (!written)
                 progress.Message(message);
             progress.Finished(written);
@@ -218,11 +232,15 @@ int RunBatch(const Command& command, QString* usage)
             QStringLiteral("impossible de démarrer le traitement : le système refuse un fil d'exécution de plus."));
         return kFileError;
     }
-    // The main thread takes the signals and keeps the progress line's rate and
-    // time left moving.
+    // The main thread takes the signals, wakes the workers waiting for memory
+    // once one has come, and keeps the progress line's rate and time left
+    // moving.
     for (std::unique_lock lock(mutex);
-         !ended.wait_for(lock, std::chrono::milliseconds(250), [&] { return running == 0; });)
+         !ended.wait_for(lock, std::chrono::milliseconds(250), [&] { return running == 0; });) {
+        if (stopSignal.load() != 0)
+            budget.Stop();
         progress.Refresh();
+    }
     for (std::thread& worker : workers)
         worker.join();
     progress.Clear();

@@ -1,7 +1,11 @@
 // The batch form's command line:
-//   --dossier SORTIE [--taches N] [--format EXT] [--remplacer] [--qualite N] ENTRÉE... -- [OPÉRATION [VALEURS]]...
+//   --dossier SORTIE [--taches N] [--memoire N] [--format EXT] [--remplacer] [--qualite N] ENTRÉE... -- [OPÉRATION
+//   [VALEURS]]...
 #include "Arguments.h"
+#include "MemoryBudget.h"
 #include "platform/ImageFile.h"
+
+#include <algorithm>
 
 namespace cli {
 namespace {
@@ -22,6 +26,23 @@ int parseJobs(const QString& value)
     return jobs;
 }
 
+// Digits only, a number of MiB from 1 to MaxMemoryMebibytes(); in bytes.
+qint64 parseMemory(const QString& value)
+{
+    const qint64 most = MaxMemoryMebibytes();
+    bool digits = !value.isEmpty();
+    for (const QChar c : value)
+        digits = digits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    // More digits than the largest value has cannot be in range.
+    const qint64 mebibytes = digits && value.size() <= QString::number(most).size() ? value.toLongLong() : 0;
+    if (mebibytes < 1 || mebibytes > most)
+        throw UsageError(QStringLiteral("mémoire %1 invalide : un nombre de Mio de 1 à %2 attendu (64 fois la "
+                                        "mémoire de la machine).")
+                             .arg(quoted(value))
+                             .arg(most));
+    return mebibytes << 20;
+}
+
 // The formats --format names, by the ending their files take.
 void parseFormat(const QString& value, Batch& batch)
 {
@@ -37,6 +58,8 @@ void parseFormat(const QString& value, Batch& batch)
 }
 
 } // namespace
+
+qint64 MaxMemoryMebibytes() { return std::clamp<qint64>((TotalMemory() >> 20) * 64, 1, qint64(1) << 40); }
 
 Command ParseBatchArguments(const QStringList& arguments)
 {
@@ -57,7 +80,8 @@ Command ParseBatchArguments(const QStringList& arguments)
             continue;
         }
         const bool takesValue = option == QLatin1String("--dossier") || option == QLatin1String("--taches") ||
-                                option == QLatin1String("--format") || option == QLatin1String("--qualite");
+                                option == QLatin1String("--memoire") || option == QLatin1String("--format") ||
+                                option == QLatin1String("--qualite");
         if (!takesValue)
             throw UsageError(QStringLiteral("option inconnue %1.").arg(quoted(option)));
         if (++i == arguments.size())
@@ -69,6 +93,8 @@ Command ParseBatchArguments(const QStringList& arguments)
             batch.folder = value;
         } else if (option == QLatin1String("--taches")) {
             batch.jobs = parseJobs(value);
+        } else if (option == QLatin1String("--memoire")) {
+            batch.memory = parseMemory(value);
         } else if (option == QLatin1String("--format")) {
             parseFormat(value, batch);
         } else {

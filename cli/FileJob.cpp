@@ -4,9 +4,11 @@
 #include "model/ImageDocument.h"
 #include "platform/Exception.h"
 #include "platform/ImageFile.h"
+#include "platform/ImageSize.h"
 #include "platform/JpegFile.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -77,6 +79,66 @@ void ProcessFile(const QString& input, const QString& output, std::optional<Imag
 
     image.SetPixelFormat(pf24bit);
     image.SaveToFile(output, format ? *format : image.FileFormat(), quality, replaceLink);
+}
+
+namespace {
+
+bool inPlace(commands::CommandId id)
+{
+    using enum commands::CommandId;
+    return id == Mirroir || id == Flip || id == Negatif || id == NoirBlanc || id == Couleurs || id == Contraste;
+}
+
+} // namespace
+
+qint64 MemoryNeeded(const QString& input, std::optional<ImageFormat> format, const std::vector<Step>& steps)
+{
+    const std::optional<ClaimedImage> claim = ClaimImageFile(input);
+    if (!claim || !BitmapSizeAllowed(claim->size.width(), claim->size.height()))
+        return 0;
+    const ImageFormat written = format ? *format : claim->format;
+    const auto imageBytes = [](QSize size) { return BitmapRowBytes(size.width()) * size.height(); };
+    qint64 most = 0;
+    // The orientation the file names may turn the picture a quarter, which
+    // changes what a resize makes of it: both ways are counted.
+    for (const QSize stored : {claim->size, claim->size.transposed()}) {
+        QSize size = stored;
+        qint64 held = claim->heldBytes; // the image
+        qint64 mask = 0; // the selection's byte a pixel, once one is set
+        qint64 peak = claim->readingBytes;
+        for (const Step& step : steps) {
+            const commands::Command& operation = *step.operation;
+            if (operation.selection == commands::SelectionRule::Reshapes) {
+                // The new image is made beside the old one; then the whole of
+                // it is editable.
+                const QSize next = commands::ReshapedSize(operation.id, size, step.values);
+                if (!commands::ResultAllowed(next))
+                    break; // refused before anything is made
+                peak = std::max(peak, held + mask + imageBytes(next));
+                size = next;
+                held = imageBytes(next);
+                mask = 0;
+                continue;
+            }
+            if (operation.selection == commands::SelectionRule::SetsMask) {
+                mask = qint64(size.width()) * size.height();
+                continue;
+            }
+            // The mirror, the flip and the colour maps change the image in
+            // place; the other effects and the filters work from a copy.
+            if (!inPlace(operation.id))
+                peak = std::max(peak, held + mask + imageBytes(size));
+        }
+        // The BMP, PNG and JPEG writers go row by row; Qt's WebP encoder
+        // copies the image, then makes a 32-bit picture of it; its TIFF
+        // encoder may convert the whole image to 32 bits.
+        const qint64 pixels = qint64(size.width()) * size.height();
+        const qint64 converted = written == ImageFormat::Webp   ? pixels * 7
+                                 : written == ImageFormat::Tiff ? pixels * 4
+                                                                : 0;
+        most = std::max(most, std::max(peak, held + mask + converted));
+    }
+    return most;
 }
 
 bool Guarded(const std::function<void()>& work, QString* message)

@@ -30,6 +30,13 @@ void ProcessFile(const QString& input, const QString& output, std::optional<Imag
                  const std::vector<Step>& steps, const std::function<void(const QString&)>& warn,
                  bool replaceLink = false);
 
+// The most memory that ProcessFile takes for `input`, `format` and `steps`,
+// from what the file's header claims: the read, then each operation's image
+// and the copy it works from (or the image it makes), the selection mask, and
+// the write. 0 when the header cannot be read or claims a size that the read
+// refuses before allocating anything.
+qint64 MemoryNeeded(const QString& input, std::optional<ImageFormat> format, const std::vector<Step>& steps);
+
 // Runs `work`; a failure (a bad file, no memory) gives its French message in
 // `message` and false.
 bool Guarded(const std::function<void()>& work, QString* message);

@@ -6,6 +6,8 @@
 #include "platform/Exception.h"
 #include "platform/HugePages.h"
 #include "platform/JpegFile.h"
+#include "platform/TiffFile.h"
+#include "platform/WebpFile.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -220,6 +222,10 @@ ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& f
     device.seek(0);
     if (format == ImageFormat::Jpeg)
         return decodeJpeg(device, fileName, reduce);
+    if (std::optional<ReadPicture> lean = format == ImageFormat::Webp   ? ReadWebp(device, fileName, contents)
+                                          : format == ImageFormat::Tiff ? ReadTiff(device, fileName, contents)
+                                                                        : std::nullopt)
+        return std::move(*lean);
     const QByteArray head = device.peek(10);
     const auto le16 = [&head](int at) { return int(std::uint8_t(head[at])) | int(std::uint8_t(head[at + 1])) << 8; };
     const QSize screen = head.size() == 10 ? QSize(le16(6), le16(8)) : QSize();

@@ -187,6 +187,16 @@ TEST(CliBatch, BadCommandLinesTouchNoFile)
          "nombre de tâches « 99999999999 »"},
         {"jobs not a number", {"--dossier", "{out}", "--taches", "deux", "{a}", "--"}, "nombre de tâches « deux »"},
         {"jobs without value", {"--dossier", "{out}", "--taches"}, "l'option « --taches » attend une valeur."},
+        {"zero memory", {"--dossier", "{out}", "--memoire", "0", "{a}", "--"}, "mémoire « 0 » {memory}"},
+        {"negative memory", {"--dossier", "{out}", "--memoire", "-512", "{a}", "--"}, "mémoire « -512 » {memory}"},
+        {"memory with a unit", {"--dossier", "{out}", "--memoire", "512M", "{a}", "--"}, "mémoire « 512M » {memory}"},
+        {"memory over 64 times the machine's",
+         {"--dossier", "{out}", "--memoire", "{over}", "{a}", "--"},
+         "mémoire « {over} » {memory}"},
+        {"absurd memory",
+         {"--dossier", "{out}", "--memoire", "99999999999999999999", "{a}", "--"},
+         "mémoire « 99999999999999999999 » {memory}"},
+        {"memory without value", {"--dossier", "{out}", "--memoire"}, "l'option « --memoire » attend une valeur."},
         {"option twice",
          {"--dossier", "{out}", "--dossier", "{out}", "{a}", "--"},
          "l'option « --dossier » est donnée deux fois."},
@@ -225,6 +235,8 @@ TEST(CliBatch, BadCommandLinesTouchNoFile)
     testimg::Noise(3, 3, 9)->SaveToFile(other + "/a.bmp");
     testimg::Noise(3, 3, 9)->SaveToFile(other + "/a.png", ImageFormat::Png, 92);
     const auto before = snapshot(inputs.folder);
+    // --memoire takes from 1 MiB to 64 times the machine's memory.
+    const qint64 most = qint64(::sysconf(_SC_PHYS_PAGES)) * ::sysconf(_SC_PAGESIZE) / (1 << 20) * 64;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const auto expand = [&](QString text) {
@@ -234,7 +246,9 @@ TEST(CliBatch, BadCommandLinesTouchNoFile)
                 .replace("{b}", inputs.paths[1])
                 .replace("{c}", inputs.paths[2])
                 .replace("{autre}", other + "/a.bmp")
-                .replace("{apng}", other + "/a.png");
+                .replace("{apng}", other + "/a.png")
+                .replace("{over}", QString::number(most + 1))
+                .replace("{memory}", QStringLiteral("invalide : un nombre de Mio de 1 à %1 attendu").arg(most));
         };
         QStringList arguments;
         for (const QString& argument : c.arguments)

@@ -56,10 +56,12 @@ TEST(CliHelp, EitherOptionPrintsTheFrenchUsageWithEveryOperation)
         const QString usage = QString::fromUtf8(result.out);
         EXPECT_TRUE(usage.startsWith("Utilisation : velmora-cli [--qualite N] ENTRÉE SORTIE"));
         EXPECT_TRUE(usage.contains("(92 par\n               défaut)\n" + operations)) << usage.toStdString();
-        EXPECT_TRUE(
-            usage.contains("\n              velmora-cli --dossier SORTIE [--taches N] [--format EXT] [--remplacer]\n"
-                           "                          [--qualite N] ENTRÉE... -- [OPÉRATION [VALEURS]]...\n"));
+        EXPECT_TRUE(usage.contains("\n              velmora-cli --dossier SORTIE [--taches N] [--memoire N]\n"
+                                   "                          [--format EXT] [--remplacer] [--qualite N]\n"
+                                   "                          ENTRÉE... -- [OPÉRATION [VALEURS]]...\n"));
         EXPECT_TRUE(usage.contains("au plus N images en mémoire à la fois\n"));
+        EXPECT_TRUE(
+            usage.contains("\n  --memoire N       mémoire que les images tiennent à la fois, en Mio, de 1 à\n"));
         EXPECT_TRUE(usage.endsWith("2 erreur dans la ligne de commande\n"
                                    "(par lots : aussi un dossier de sortie absent ou fermé en écriture, deux\n"
                                    "entrées de même nom, une entrée qui serait remplacée), 130 interrompu par\n"

@@ -1,0 +1,150 @@
+#include "platform/WebpFile.h"
+
+#include "platform/BmpHeader.h"
+#include "platform/HugePages.h"
+
+#include <QByteArray>
+#include <QColorSpace>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include <webp/decode.h>
+#include <webp/demux.h>
+
+namespace {
+
+[[noreturn]] void damaged(const QString& fileName)
+{
+    RefuseBmp(fileName, QStringLiteral("le fichier est endommagé ou tronqué."));
+}
+
+void refuseTooLarge(int width, int height, const QString& fileName)
+{
+    if (!BitmapSizeAllowed(width, height))
+        RefuseBmp(
+            fileName,
+            QStringLiteral("l'image est trop grande (%1 x %2 pixels ; au plus %3 pixels de côté et 1 Gio d'image).")
+                .arg(width)
+                .arg(height)
+                .arg(kMaxBitmapSide));
+}
+
+struct DeleteDemuxer {
+    void operator()(WebPDemuxer* demuxer) const { WebPDemuxDelete(demuxer); }
+};
+
+// The colour space of the file's profile chunk; invalid when there is none or
+// Qt cannot read it.
+QColorSpace profileOf(const WebPDemuxer* demuxer)
+{
+    QColorSpace space;
+    WebPChunkIterator chunk;
+    if ((WebPDemuxGetI(demuxer, WEBP_FF_FORMAT_FLAGS) & ICCP_FLAG) && WebPDemuxGetChunk(demuxer, "ICCP", 1, &chunk)) {
+        // A copy: the profile's numbers are read 4 bytes at a time.
+        space = QColorSpace::fromIccProfile(
+            QByteArray(reinterpret_cast<const char*>(chunk.chunk.bytes), qsizetype(chunk.chunk.size)));
+        WebPDemuxReleaseChunkIterator(&chunk);
+    }
+    return space;
+}
+
+// The 32-bit pixels (blue, green, red, alpha) rewritten in place as 24-bit
+// rows, each channel laid over white, c a / 255 + (255 - a), to nearest: a
+// 24-bit row never reaches past the 32-bit row it comes from. True when a
+// pixel was not fully opaque.
+bool toBitmapRows(std::uint8_t* bits, int width, int height)
+{
+    bool transparent = false;
+    const qsizetype inStride = 4 * qsizetype(width);
+    const qsizetype stride = BitmapRowBytes(width);
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* in = bits + y * inStride;
+        std::uint8_t* row = bits + y * stride;
+        for (int x = 0; x < width; ++x, in += 4) {
+            const unsigned a = in[3];
+            std::uint8_t b = in[0], g = in[1], r = in[2];
+            if (a != 255) {
+                transparent = true;
+                b = std::uint8_t((b * a + 255 * (255 - a) + 127) / 255);
+                g = std::uint8_t((g * a + 255 * (255 - a) + 127) / 255);
+                r = std::uint8_t((r * a + 255 * (255 - a) + 127) / 255);
+            }
+            row[3 * x] = b;
+            row[3 * x + 1] = g;
+            row[3 * x + 2] = r;
+        }
+        std::memset(row + 3 * qsizetype(width), 0, size_t(stride - 3 * qsizetype(width)));
+    }
+    return transparent;
+}
+
+} // namespace
+
+std::optional<ReadPicture> ReadWebp(QIODevice& device, const QString& fileName, const TContainerContents& contents)
+{
+    if (!device.seek(0))
+        damaged(fileName);
+    // The header's features, from as many bytes as the plugin reads for them.
+    WebPBitstreamFeatures features;
+    const QByteArray head = device.peek(qint64(sizeof features));
+    if (head.size() < qsizetype(sizeof features) ||
+        WebPGetFeatures(reinterpret_cast<const std::uint8_t*>(head.constData()), size_t(head.size()), &features) !=
+            VP8_STATUS_OK)
+        damaged(fileName);
+    if (features.has_animation)
+        return std::nullopt;
+    refuseTooLarge(features.width, features.height, fileName);
+
+    const QByteArray bytes = device.readAll();
+    const WebPData data{reinterpret_cast<const std::uint8_t*>(bytes.constData()), size_t(bytes.size())};
+    const std::unique_ptr<WebPDemuxer, DeleteDemuxer> demuxer(WebPDemux(&data));
+    if (!demuxer)
+        damaged(fileName);
+    WebPIterator frame;
+    if (!WebPDemuxGetFrame(demuxer.get(), 1, &frame))
+        damaged(fileName);
+    const std::uint8_t* const stream = frame.fragment.bytes;
+    const size_t streamSize = frame.fragment.size;
+    const int width = frame.width, height = frame.height;
+    WebPDemuxReleaseIterator(&frame);
+    WebPBitstreamFeatures frameFeatures;
+    if (WebPGetFeatures(stream, streamSize, &frameFeatures) != VP8_STATUS_OK)
+        damaged(fileName);
+    refuseTooLarge(width, height, fileName);
+
+    ReadPicture result;
+    result.format = ImageFormat::Webp;
+    result.lost.moreImages = contents.moreFrames;
+    if (!features.has_alpha) {
+        // Without transparency, libwebp writes the 24-bit rows themselves.
+        result.image = NewBitmapImage(width, height);
+        if (result.image.isNull())
+            RefuseBmp(fileName, QStringLiteral("mémoire insuffisante."));
+        if (!WebPDecodeBGRInto(stream, streamSize, result.image.bits(), size_t(result.image.sizeInBytes()),
+                               int(result.image.bytesPerLine())))
+            damaged(fileName);
+        const qsizetype used = 3 * qsizetype(width);
+        for (int y = 0; y < height; ++y)
+            std::memset(result.image.scanLine(y) + used, 0, size_t(result.image.bytesPerLine() - used));
+    } else {
+        const qsizetype inStride = 4 * qsizetype(width);
+        const qsizetype size = inStride * height;
+        auto* block = static_cast<std::uint8_t*>(AllocateLarge(size_t(size)));
+        if (!block)
+            RefuseBmp(fileName, QStringLiteral("mémoire insuffisante."));
+        LargeBuffer<std::uint8_t> owner(block);
+        if (!WebPDecodeBGRAInto(stream, streamSize, block, size_t(size), int(inStride)))
+            damaged(fileName);
+        result.lost.transparency = toBitmapRows(block, width, height);
+        // The 24-bit image keeps the block and frees it at its end.
+        result.image = QImage(block, width, height, BitmapRowBytes(width), QImage::Format_BGR888, std::free, block);
+        owner.release();
+    }
+    const QColorSpace space = profileOf(demuxer.get());
+    if (!SameAsSrgb(space))
+        result.profile = space;
+    const bool unreadableProfile = contents.profile && !space.isValid();
+    result.depth = result.lost.Any() || unreadableProfile ? pfCustom : pf24bit;
+    return result;
+}
