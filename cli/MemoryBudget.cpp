@@ -26,6 +26,12 @@ bool MemoryBudget::Acquire(qint64 bytes)
     return true;
 }
 
+std::uint64_t MemoryBudget::Requests() const
+{
+    const std::lock_guard lock(mutex_);
+    return nextTicket_;
+}
+
 void MemoryBudget::Release(qint64 bytes)
 {
     {

@@ -27,6 +27,8 @@ public:
     // Wakes every waiting worker and refuses every further request.
     void Stop();
 
+    // How many requests were made so far, served or waiting.
+    std::uint64_t Requests() const;
     // The most bytes held at once so far, and the most holders at once.
     qint64 MostHeld() const;
     int MostHolders() const;

@@ -36,11 +36,16 @@ TEST(MemoryBudget, HoldsTogetherOnlyWhatFits)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         cli::MemoryBudget budget(c.budget);
-        // Each request on a thread of its own, started one after the other
-        // so that they queue in this order; each holds its bytes a while.
+        // Each request on a thread of its own, started once the one before
+        // is made, so that they queue in this order; each holds its bytes
+        // until every request is made.
         std::mutex mutex;
         std::vector<int> order;
         std::vector<std::thread> threads;
+        const auto untilRequests = [&budget](std::uint64_t count) {
+            while (budget.Requests() < count)
+                std::this_thread::sleep_for(1ms);
+        };
         for (size_t i = 0; i < c.requests.size(); ++i) {
             threads.emplace_back([&, i] {
                 ASSERT_TRUE(budget.Acquire(c.requests[i]));
@@ -48,10 +53,10 @@ TEST(MemoryBudget, HoldsTogetherOnlyWhatFits)
                     const std::lock_guard lock(mutex);
                     order.push_back(int(i));
                 }
-                std::this_thread::sleep_for(40ms);
+                untilRequests(c.requests.size());
                 budget.Release(c.requests[i]);
             });
-            std::this_thread::sleep_for(5ms);
+            untilRequests(i + 1);
         }
         for (std::thread& thread : threads)
             thread.join();
