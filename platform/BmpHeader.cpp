@@ -44,6 +44,17 @@ void RefuseBmp(const QString& fileName, const QString& why)
     throw ERasterError(QStringLiteral("Impossible d'ouvrir « %1 » : %2").arg(fileName, why));
 }
 
+void RefuseIfTooLarge(qint64 width, qint64 height, const QString& fileName)
+{
+    if (!BitmapSizeAllowed(width, height))
+        RefuseBmp(
+            fileName,
+            QStringLiteral("l'image est trop grande (%1 x %2 pixels ; au plus %3 pixels de côté et 1 Gio d'image).")
+                .arg(width)
+                .arg(height)
+                .arg(kMaxBitmapSide));
+}
+
 BmpHeaderInfo ValidateBmpHeader(const QByteArray& head, qint64 fileSize, const QString& fileName)
 {
     const char* d = head.constData();
@@ -124,13 +135,7 @@ BmpHeaderInfo ValidateBmpHeader(const QByteArray& head, qint64 fileSize, const Q
     }
     if (width <= 0 || height <= 0)
         RefuseBmp(fileName, QStringLiteral("la taille de l'image (%1 x %2) n'est pas valide.").arg(width).arg(height));
-    if (!BitmapSizeAllowed(width, height))
-        RefuseBmp(
-            fileName,
-            QStringLiteral("l'image est trop grande (%1 x %2 pixels ; au plus %3 pixels de côté et 1 Gio d'image).")
-                .arg(width)
-                .arg(height)
-                .arg(kMaxBitmapSide));
+    RefuseIfTooLarge(width, height, fileName);
 
     // With a 40-byte header the three masks follow it; larger headers hold them.
     const qint64 tablesStart = 14 + dibSize;

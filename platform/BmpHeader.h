@@ -42,3 +42,6 @@ BmpHeaderInfo ValidateBmpHeader(const QByteArray& head, qint64 fileSize, const Q
 
 // Throws ERasterError: "Impossible d'ouvrir « fileName » : why".
 [[noreturn]] void RefuseBmp(const QString& fileName, const QString& why);
+// Refuses, that way, a picture whose size the bitmaps do not allow (each side
+// at most kMaxBitmapSide, at most 1 GiB of pixels).
+void RefuseIfTooLarge(qint64 width, qint64 height, const QString& fileName);

@@ -153,13 +153,7 @@ std::optional<ReadPicture> ReadTiff(QIODevice& device, const QString& fileName, 
     const Kind kind = *page->kind;
     const std::uint32_t width = page->width, height = page->height;
     const bool tiled = TIFFIsTiled(t);
-    if (!BitmapSizeAllowed(width, height))
-        RefuseBmp(
-            fileName,
-            QStringLiteral("l'image est trop grande (%1 x %2 pixels ; au plus %3 pixels de côté et 1 Gio d'image).")
-                .arg(width)
-                .arg(height)
-                .arg(kMaxBitmapSide));
+    RefuseIfTooLarge(width, height, fileName);
 
     // The palette's 16-bit levels keep their high byte, as Qt's plugin reads them.
     std::array<std::uint32_t, 256> palette{};

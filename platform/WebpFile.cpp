@@ -19,17 +19,6 @@ namespace {
     RefuseBmp(fileName, QStringLiteral("le fichier est endommagé ou tronqué."));
 }
 
-void refuseTooLarge(int width, int height, const QString& fileName)
-{
-    if (!BitmapSizeAllowed(width, height))
-        RefuseBmp(
-            fileName,
-            QStringLiteral("l'image est trop grande (%1 x %2 pixels ; au plus %3 pixels de côté et 1 Gio d'image).")
-                .arg(width)
-                .arg(height)
-                .arg(kMaxBitmapSide));
-}
-
 struct DeleteDemuxer {
     void operator()(WebPDemuxer* demuxer) const { WebPDemuxDelete(demuxer); }
 };
@@ -94,7 +83,7 @@ std::optional<ReadPicture> ReadWebp(QIODevice& device, const QString& fileName, 
         damaged(fileName);
     if (features.has_animation)
         return std::nullopt;
-    refuseTooLarge(features.width, features.height, fileName);
+    RefuseIfTooLarge(features.width, features.height, fileName);
 
     const QByteArray bytes = device.readAll();
     const WebPData data{reinterpret_cast<const std::uint8_t*>(bytes.constData()), size_t(bytes.size())};
@@ -111,7 +100,7 @@ std::optional<ReadPicture> ReadWebp(QIODevice& device, const QString& fileName, 
     WebPBitstreamFeatures frameFeatures;
     if (WebPGetFeatures(stream, streamSize, &frameFeatures) != VP8_STATUS_OK)
         damaged(fileName);
-    refuseTooLarge(width, height, fileName);
+    RefuseIfTooLarge(width, height, fileName);
 
     ReadPicture result;
     result.format = ImageFormat::Webp;
