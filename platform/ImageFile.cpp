@@ -6,6 +6,7 @@
 #include "platform/Exception.h"
 #include "platform/HugePages.h"
 #include "platform/JpegFile.h"
+#include "platform/PngFile.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -20,6 +21,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <initializer_list>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -408,6 +410,13 @@ void WriteImageFile(const QImage& image, const QString& fileName, ImageFormat fo
     AtomicFile file(fileName, what, links);
     if (format == ImageFormat::Bmp || format == ImageFormat::Gif) {
         WriteBmp24(file, image);
+    } else if (format == ImageFormat::Png) {
+        // A refused write is said by Commit(), which finds the device's error.
+        try {
+            WritePng(file, image, profile);
+        } catch (const std::bad_alloc&) {
+            throw ERasterError(QStringLiteral("%1 : mémoire insuffisante.").arg(what));
+        }
     } else {
         // The profile rides on a second image over the same pixels: setting it
         // on the caller's image would copy a photo's worth of memory.
