@@ -173,17 +173,6 @@ QImage toBitmap(QImage picture, bool* lost)
         [](void* image) { delete static_cast<QImage*>(image); }, owner);
 }
 
-void refuseTooLarge(QSize size, const QString& fileName)
-{
-    if (!BitmapSizeAllowed(size.width(), size.height()))
-        RefuseBmp(
-            fileName,
-            QStringLiteral("l'image est trop grande (%1 x %2 pixels ; au plus %3 pixels de côté et 1 Gio d'image).")
-                .arg(size.width())
-                .arg(size.height())
-                .arg(kMaxBitmapSide));
-}
-
 // libjpeg decodes a JPEG straight into the document's 24-bit image, its values
 // as stored; a profile other than sRGB is kept, one that cannot be read is
 // left out with the warning.
@@ -199,6 +188,25 @@ ReadPicture decodeJpeg(QIODevice& device, const QString& fileName, const JpegRed
     result.image.setColorSpace(QColorSpace());
     result.format = ImageFormat::Jpeg;
     result.depth = unreadable ? pfCustom : pf24bit;
+    return result;
+}
+
+// libpng decodes a PNG straight into the document's 24-bit image, as Qt's
+// decoder and toBitmap() did; a profile other than sRGB is kept, one that
+// cannot be read is left out with the warning.
+ReadPicture decodePng(QIODevice& device, const QString& fileName, const TContainerContents& contents)
+{
+    PngPicture picture = ReadPng(device, fileName);
+    ReadPicture result;
+    result.image = std::move(picture.image);
+    result.format = ImageFormat::Png;
+    result.lost.transparency = picture.transparency;
+    result.lost.deepColour = picture.deepColour;
+    result.lost.moreImages = contents.moreFrames;
+    if (!SameAsSrgb(picture.space))
+        result.profile = picture.space;
+    const bool unreadableProfile = contents.profile && !picture.space.isValid();
+    result.depth = result.lost.Any() || unreadableProfile ? pfCustom : pf24bit;
     return result;
 }
 
@@ -222,6 +230,8 @@ ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& f
     device.seek(0);
     if (format == ImageFormat::Jpeg)
         return decodeJpeg(device, fileName, reduce);
+    if (format == ImageFormat::Png)
+        return decodePng(device, fileName, contents);
     const QByteArray head = device.peek(10);
     const auto le16 = [&head](int at) { return int(std::uint8_t(head[at])) | int(std::uint8_t(head[at + 1])) << 8; };
     const QSize screen = head.size() == 10 ? QSize(le16(6), le16(8)) : QSize();
@@ -230,11 +240,11 @@ ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& f
     const QSize size = reader.size();
     if (!size.isValid())
         damaged(fileName);
-    refuseTooLarge(size, fileName);
+    RefuseTooLarge(size, fileName);
     // A GIF is decoded at the size of its screen, which need not be the size
     // of its first frame that the reader reports: both are checked.
     if (format == ImageFormat::Gif && screen.isValid())
-        refuseTooLarge(screen, fileName);
+        RefuseTooLarge(screen, fileName);
     // The decoders write into an image of the size and format they would make,
     // when given one: taken from the large-block allocator, a photo's pages
     // are not faulted in one by one.
@@ -250,7 +260,7 @@ ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& f
         damaged(fileName);
     // A GIF's frame may reach outside the size its header claims: the decoded
     // picture is checked again.
-    refuseTooLarge(picture.size(), fileName);
+    RefuseTooLarge(picture.size(), fileName);
     ReadPicture result;
     result.lost.deepColour = deep(picture.format());
     result.lost.moreImages = contents.moreFrames;
@@ -269,6 +279,17 @@ ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& f
 }
 
 } // namespace
+
+void RefuseTooLarge(QSize size, const QString& fileName)
+{
+    if (!BitmapSizeAllowed(size.width(), size.height()))
+        RefuseBmp(
+            fileName,
+            QStringLiteral("l'image est trop grande (%1 x %2 pixels ; au plus %3 pixels de côté et 1 Gio d'image).")
+                .arg(size.width())
+                .arg(size.height())
+                .arg(kMaxBitmapSide));
+}
 
 ReadPicture ReadImageFile(const QString& fileName, const JpegReduction& reduce)
 {

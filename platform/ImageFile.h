@@ -37,6 +37,10 @@ ReadPicture ReadImageFile(const QString& fileName, const JpegReduction& reduce =
 // The same for a file already in memory (`fileName` only names it in messages).
 ReadPicture DecodeImage(const QByteArray& bytes, const QString& fileName);
 
+// Throws ERasterError, naming the file, when a picture of `size` is over the
+// bitmaps' limits (see BitmapSizeAllowed).
+void RefuseTooLarge(QSize size, const QString& fileName);
+
 // A picture from elsewhere (the clipboard) as the document's 24-bit image,
 // converted as files are (its values kept, whatever its colour space); `lost` tells whether it was not fully opaque or
 // had more than 8 bits a channel. Null when the memory cannot be had.
