@@ -24,30 +24,18 @@
 
 namespace {
 
-struct Chunk {
-    QByteArray type;
-    QByteArray data;
-};
-
 quint32 big32(const QByteArray& bytes, qsizetype at)
 {
     return quint32(quint8(bytes[at])) << 24 | quint32(quint8(bytes[at + 1])) << 16 |
            quint32(quint8(bytes[at + 2])) << 8 | quint32(quint8(bytes[at + 3]));
 }
 
-// The chunks after the signature; a chunk whose check sum is wrong fails the test.
-std::vector<Chunk> chunks(const QByteArray& png)
+// The chunks after the signature, as (type, data).
+std::vector<std::pair<QByteArray, QByteArray>> chunks(const QByteArray& png)
 {
-    std::vector<Chunk> result;
-    EXPECT_EQ(png.left(8), QByteArray("\x89PNG\r\n\x1a\n", 8));
-    for (qsizetype at = 8; at + 12 <= png.size();) {
-        const qsizetype length = big32(png, at);
-        const QByteArray body = png.mid(at + 4, 4 + length);
-        EXPECT_EQ(big32(png, at + 8 + length),
-                  crc32(0, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size())));
-        result.push_back({body.left(4), body.mid(4)});
-        at += 12 + length;
-    }
+    std::vector<std::pair<QByteArray, QByteArray>> result;
+    for (qsizetype at = 8; at + 12 <= png.size(); at += 12 + big32(png, at))
+        result.emplace_back(png.mid(at + 4, 4), png.mid(at + 8, big32(png, at)));
     return result;
 }
 
@@ -58,148 +46,6 @@ QByteArray written(const QImage& image, const QColorSpace& profile = QColorSpace
     buffer.open(QIODevice::WriteOnly);
     EXPECT_TRUE(WritePng(buffer, image, profile));
     return bytes;
-}
-
-} // namespace
-
-TEST(PngWriter, EveryPictureReadsBackExactlyThroughEveryFilterAndBandSeam)
-{
-    struct Case {
-        const char* name;
-        std::unique_ptr<TBitmap> bitmap;
-        bool severalBands;
-    };
-    // Smooth colours with a grain: each filter wins somewhere.
-    const auto grainy = [](int x, int y) {
-        const int grain = int((x * 7919u + y * 104729u) % 13) - 6;
-        return RGBColor(std::clamp(x / 3 + grain, 0, 255), std::clamp(y / 7 + grain, 0, 255), (x + y) & 0xFF);
-    };
-    Case cases[] = {
-        {"1 x 1", testimg::Noise(1, 1, 1), false},
-        {"2 x 3", testimg::Noise(2, 3, 2), false},
-        {"6 x 5, a row of 18 bytes", testimg::Noise(6, 5, 3), false},
-        {"37 x 23", testimg::Noise(37, 23, 4), false},
-        {"grain, 700 x 1600", testimg::Make(700, 1600, grainy), true},
-        {"stripes, 333 x 3001", testimg::Make(333, 3001, [](int x, int y) { return RGBColor(x & 0xF0, y, 9); }), true},
-        {"one colour, 4000 x 300", testimg::Uniform(4000, 300, RGBColor(10, 200, 30)), true},
-    };
-    std::set<int> filters;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const QImage& image = c.bitmap->Image();
-        const int width = image.width(), height = image.height();
-        const QByteArray png = written(image);
-        const std::vector<Chunk> list = chunks(png);
-        ASSERT_GE(list.size(), 3u);
-        EXPECT_EQ(list.front().type, "IHDR");
-        EXPECT_EQ(list.front().data.toHex(), (QByteArray::number(width, 16).rightJustified(8, '0') +
-                                              QByteArray::number(height, 16).rightJustified(8, '0') + "0802000000"));
-        EXPECT_EQ(list.back().type, "IEND");
-        QByteArray stream;
-        int idat = 0;
-        for (size_t i = 1; i + 1 < list.size(); ++i) {
-            EXPECT_EQ(list[i].type, "IDAT");
-            stream += list[i].data;
-            ++idat;
-        }
-        EXPECT_EQ(idat > 1, c.severalBands);
-        // One zlib stream (header, data and check sum) of exactly the filtered rows.
-        const qsizetype rowBytes = 1 + 3 * qsizetype(width);
-        QByteArray rows(rowBytes * height + 1, '\0');
-        uLongf size = uLongf(rows.size());
-        ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(rows.data()), &size,
-                             reinterpret_cast<const Bytef*>(stream.constData()), uLong(stream.size())),
-                  Z_OK);
-        ASSERT_EQ(qsizetype(size), rowBytes * height);
-        for (int y = 0; y < height; ++y)
-            filters.insert(int(quint8(rows[y * rowBytes])));
-        // Qt's own reader gives every byte back.
-        const QImage back = QImage::fromData(png, "png").convertToFormat(QImage::Format_BGR888);
-        ASSERT_EQ(back.size(), image.size());
-        int wrong = 0;
-        for (int y = 0; y < height; ++y)
-            wrong += std::memcmp(back.constScanLine(y), image.constScanLine(y), size_t(3 * width)) != 0;
-        EXPECT_EQ(wrong, 0);
-    }
-    EXPECT_EQ(filters, (std::set<int>{0, 1, 2, 3, 4}));
-}
-
-TEST(PngWriter, TheProfileIsCarriedUnderItsName)
-{
-    const auto image = testimg::Noise(5, 4, 9);
-    const QColorSpace unnamed(QColorSpace::Primaries::AdobeRgb, QColorSpace::TransferFunction::Gamma, 1.3f);
-    struct Case {
-        QColorSpace profile;
-        QByteArray name;
-    };
-    for (const Case& c : {Case{QColorSpace::AdobeRgb, "Adobe RGB"}, Case{QColorSpace::DisplayP3, "Display P3"},
-                          Case{unnamed, "Custom"}}) {
-        SCOPED_TRACE(c.name.constData());
-        const QByteArray png = written(image->Image(), c.profile);
-        const std::vector<Chunk> list = chunks(png);
-        ASSERT_EQ(list[1].type, "iCCP");
-        const QByteArray& data = list[1].data;
-        ASSERT_EQ(data.left(c.name.size() + 2), c.name + QByteArray("\0\0", 2));
-        const QByteArray icc = c.profile.iccProfile();
-        QByteArray unpacked(icc.size(), '\0');
-        uLongf size = uLongf(icc.size());
-        const QByteArray packed = data.mid(c.name.size() + 2);
-        ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(unpacked.data()), &size,
-                             reinterpret_cast<const Bytef*>(packed.constData()), uLong(packed.size())),
-                  Z_OK);
-        EXPECT_EQ(unpacked, icc);
-        EXPECT_EQ(QImage::fromData(png, "png").colorSpace(), c.profile);
-    }
-    // No profile, no chunk.
-    EXPECT_EQ(chunks(written(image->Image()))[1].type, "IDAT");
-}
-
-namespace {
-
-bool deepFormat(QImage::Format format)
-{
-    return format == QImage::Format_Grayscale16 || format == QImage::Format_RGBX64 || format == QImage::Format_RGBA64;
-}
-
-// What Qt's decoder and the conversion to 24 bits gave: the image, and
-// whether a pixel was not fully opaque, converted as toBitmap() converts.
-struct QtReading {
-    QImage image;
-    bool transparency = false;
-    bool deep = false;
-    QColorSpace space;
-};
-
-QtReading readByQt(const QByteArray& png)
-{
-    QtReading result;
-    const QImage picture = QImage::fromData(png, "png");
-    result.deep = deepFormat(picture.format());
-    result.space = picture.colorSpace();
-    QImage converted = picture;
-    if (result.deep) {
-        converted.convertTo(QImage::Format_RGBA64);
-        for (int y = 0; y < converted.height(); ++y)
-            for (int x = 0; x < converted.width(); ++x)
-                result.transparency |= converted.pixelColor(x, y).rgba64().alpha() != 0xFFFF;
-    } else {
-        converted.convertTo(picture.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-        for (int y = 0; y < converted.height(); ++y)
-            for (int x = 0; x < converted.width(); ++x)
-                result.transparency |= qAlpha(converted.pixel(x, y)) != 255;
-    }
-    QImage plain = picture;
-    plain.setColorSpace(QColorSpace());
-    result.image = ToBitmapImage(plain);
-    return result;
-}
-
-PngPicture readPng(const QByteArray& png)
-{
-    QBuffer buffer;
-    buffer.setData(png);
-    buffer.open(QIODevice::ReadOnly);
-    return ReadPng(buffer, QStringLiteral("image.png"));
 }
 
 // Rows compared on their 3 x width bytes, and the padding after them zero.
@@ -215,7 +61,111 @@ int wrongRows(const QImage& image, const QImage& expected)
     return wrong;
 }
 
+// What Qt's decoder and the conversion to 24 bits gave: the image, whether
+// a pixel was not fully opaque once converted as toBitmap() converts, whether
+// channels were deeper than 8 bits, and the colour space.
+struct QtReading {
+    QImage image;
+    bool transparency = false;
+    bool deep = false;
+    QColorSpace space;
+};
+
+QtReading readByQt(const QByteArray& png)
+{
+    QtReading result;
+    QImage picture = QImage::fromData(png, "png");
+    const QImage::Format format = picture.format();
+    result.deep =
+        format == QImage::Format_Grayscale16 || format == QImage::Format_RGBX64 || format == QImage::Format_RGBA64;
+    result.space = picture.colorSpace();
+    const QImage converted = picture.convertToFormat(result.deep                 ? QImage::Format_RGBA64
+                                                     : picture.hasAlphaChannel() ? QImage::Format_ARGB32
+                                                                                 : QImage::Format_RGB32);
+    for (int y = 0; y < converted.height(); ++y)
+        for (int x = 0; x < converted.width(); ++x)
+            result.transparency |= converted.pixelColor(x, y).alphaF() != 1.0f;
+    picture.setColorSpace(QColorSpace());
+    result.image = ToBitmapImage(picture);
+    return result;
+}
+
+PngPicture readPng(const QByteArray& png)
+{
+    QBuffer buffer;
+    buffer.setData(png);
+    buffer.open(QIODevice::ReadOnly);
+    return ReadPng(buffer, QStringLiteral("image.png"));
+}
+
 } // namespace
+
+TEST(PngWriter, EveryPictureReadsBackExactlyThroughEveryFilterAndBandSeam)
+{
+    // Smooth colours with a grain: each filter wins somewhere.
+    const auto grainy = [](int x, int y) {
+        const int grain = int((x * 7919u + y * 104729u) % 13) - 6;
+        return RGBColor(std::clamp(x / 3 + grain, 0, 255), std::clamp(y / 7 + grain, 0, 255), (x + y) & 0xFF);
+    };
+    struct Case {
+        std::unique_ptr<TBitmap> bitmap;
+        bool severalBands;
+    };
+    Case cases[] = {
+        {testimg::Noise(1, 1, 1), false},
+        {testimg::Noise(2, 3, 2), false},
+        {testimg::Noise(6, 5, 3), false}, // a row of 18 bytes: 16 at once, then 2
+        {testimg::Noise(37, 23, 4), false},
+        {testimg::Make(700, 1600, grainy), true},
+        {testimg::Make(333, 3001, [](int x, int y) { return RGBColor(x & 0xF0, y, 9); }), true},
+        {testimg::Uniform(4000, 300, RGBColor(10, 200, 30)), true},
+    };
+    std::set<int> filters;
+    for (const Case& c : cases) {
+        const QImage& image = c.bitmap->Image();
+        SCOPED_TRACE(testing::Message() << image.width() << " x " << image.height());
+        const QByteArray png = written(image);
+        const auto list = chunks(png);
+        ASSERT_GE(list.size(), 3u);
+        EXPECT_EQ(list.front().second.mid(8).toHex(), "0802000000"); // 8-bit RGB, not interlaced
+        EXPECT_EQ(list.back().first, "IEND");
+        QByteArray stream;
+        for (size_t i = 1; i + 1 < list.size(); ++i)
+            stream += list[i].second;
+        EXPECT_EQ(list.size() > 3, c.severalBands);
+        // One zlib stream (header, data and check sum) of exactly the filtered rows.
+        const qsizetype rowBytes = 1 + 3 * qsizetype(image.width());
+        QByteArray rows(rowBytes * image.height() + 1, '\0');
+        uLongf size = uLongf(rows.size());
+        ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(rows.data()), &size,
+                             reinterpret_cast<const Bytef*>(stream.constData()), uLong(stream.size())),
+                  Z_OK);
+        ASSERT_EQ(qsizetype(size), rowBytes * image.height());
+        for (int y = 0; y < image.height(); ++y)
+            filters.insert(int(quint8(rows[y * rowBytes])));
+        // libpng, under Qt's reader, checks every chunk and gives every byte back.
+        const QtReading back = readByQt(png);
+        ASSERT_EQ(back.image.size(), image.size());
+        EXPECT_EQ(wrongRows(back.image, image), 0);
+    }
+    EXPECT_EQ(filters, (std::set<int>{0, 1, 2, 3, 4}));
+}
+
+// The profile rides in iCCP under its description (or "Custom") and reads back the same.
+TEST(PngWriter, TheProfileIsCarriedUnderItsName)
+{
+    const auto image = testimg::Noise(5, 4, 9);
+    const QColorSpace unnamed(QColorSpace::Primaries::AdobeRgb, QColorSpace::TransferFunction::Gamma, 1.3f);
+    for (const auto& [profile, name] : {std::pair{QColorSpace(QColorSpace::AdobeRgb), QByteArray("Adobe RGB")},
+                                        std::pair{unnamed, QByteArray("Custom")}}) {
+        const QByteArray png = written(image->Image(), profile);
+        const auto list = chunks(png);
+        ASSERT_EQ(list[1].first, "iCCP");
+        EXPECT_EQ(list[1].second.left(name.size() + 2), name + QByteArray("\0\0", 2));
+        EXPECT_EQ(readByQt(png).space, profile) << name.constData();
+    }
+    EXPECT_EQ(chunks(written(image->Image()))[1].first, "IDAT");
+}
 
 // Every kind of PNG, interlaced or not, at sizes whose passes are partly
 // empty: the same bytes, the same losses as Qt's decoder and the conversion
@@ -263,27 +213,22 @@ TEST(PngReader, EveryKindOfPngReadsAsQtsDecoderAndTheConversionReadIt)
             }
 }
 
-// 16-bit RGB with a transparent colour: the colour is transparent (Qt's
-// decoder shifted such rows out of place).
+// 16-bit RGB with a transparent colour: that colour is laid over white (Qt's
+// decoder left such rows out of place), the others rounded to 8 bits.
 TEST(PngReader, TheTransparentColourOfSixteenBitRgbIsLaidOverWhite)
 {
-    const int width = 9, height = 4;
-    const QByteArray png = picturefile::LibpngEncode(width, height, PNG_COLOR_TYPE_RGB, 16, true, false);
-    const PngPicture picture = readPng(png);
-    EXPECT_TRUE(picture.transparency);
-    EXPECT_TRUE(picture.deepColour);
+    using picturefile::PngSample;
+    const PngPicture picture = readPng(picturefile::LibpngEncode(9, 4, PNG_COLOR_TYPE_RGB, 16, true, false));
+    EXPECT_TRUE(picture.transparency && picture.deepColour);
     int wrong = 0;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 9; ++x) {
             bool key = true;
-            int expected[3];
-            for (int c = 0; c < 3; ++c) {
-                const quint32 v = picturefile::PngSample(x, y, c, 16);
-                key &= v == picturefile::PngSample(0, 0, c, 16);
-                expected[c] = int((v + 128) / 257);
-            }
             for (int c = 0; c < 3; ++c)
-                wrong += picture.image.constScanLine(y)[3 * x + 2 - c] != (key ? 255 : expected[c]);
+                key &= PngSample(x, y, c, 16) == PngSample(0, 0, c, 16);
+            for (int c = 0; c < 3; ++c)
+                wrong +=
+                    picture.image.constScanLine(y)[3 * x + 2 - c] != (key ? 255 : (PngSample(x, y, c, 16) + 128) / 257);
         }
     EXPECT_EQ(wrong, 0);
 }
@@ -294,14 +239,11 @@ TEST(PngReader, TheColourSpaceIsTheOneQtNamedFromTheChunks)
 {
     const QByteArray plain = picturefile::LibpngEncode(6, 4, PNG_COLOR_TYPE_RGB, 8, false, false);
     const auto u32 = [](quint32 v) { return QByteArray::fromHex(QByteArray::number(v, 16).rightJustified(8, '0')); };
-    const auto chrm = [&u32](std::initializer_list<quint32> values) {
-        QByteArray data;
-        for (const quint32 v : values)
-            data += u32(v);
-        return data;
-    };
-    const QByteArray srgbPoints = chrm({31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000});
-    const QByteArray widePoints = chrm({34567, 35850, 73470, 26530, 15960, 84040, 3660, 10});
+    QByteArray srgbPoints, widePoints; // cHRM: white, red, green, blue
+    for (const quint32 v : {31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000})
+        srgbPoints += u32(v);
+    for (const quint32 v : {34567, 35850, 73470, 26530, 15960, 84040, 3660, 10})
+        widePoints += u32(v);
     const auto iccp = [](const QColorSpace& space) {
         const QByteArray icc = space.iccProfile();
         uLongf size = compressBound(uLong(icc.size()));
@@ -331,7 +273,6 @@ TEST(PngReader, TheColourSpaceIsTheOneQtNamedFromTheChunks)
         SCOPED_TRACE(&png - cases);
         const QColorSpace expected = readByQt(png).space;
         EXPECT_EQ(readPng(png).space, expected);
-        EXPECT_EQ(readPng(png).space.isValid(), expected.isValid());
     }
 }
 
@@ -360,7 +301,7 @@ TEST(PngReader, DamageIsRefusedInFrenchAndLibpngStaysSilent)
     shortStream = withCrc(shortStream, idat);
     QByteArray badHeader = withCrc(QByteArray(png).replace(16, 4, QByteArray::fromHex("00000000")), 12);
     // An ancillary chunk with a wrong check sum is only warned about.
-    QByteArray warned = picturefile::WithPngChunk(png, "tEXt", "Comment\0abc");
+    QByteArray warned = picturefile::WithPngChunk(png, "tEXt", QByteArray("Comment\0abc", 11));
     warned[8 + 25 + 8] = 'X';
 
     const int saved = dup(2);
