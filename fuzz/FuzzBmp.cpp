@@ -1,15 +1,17 @@
 // libFuzzer target: the loader's in-memory path. An input that is not a BMP
 // goes through the dispatch (format detection by content, the structure walk,
-// the size check, libjpeg for a JPEG or the decoder of Qt's plugins for the
-// others, and the conversion to 24 bits), which must end with a 24-bit image
-// within the limits or a French error. A BMP is decoded twice with fresh
-// allocations filled with two different patterns; the outcomes (French error or
-// pixels) must be identical, so no pixel ever depends on what memory held. A
-// decoded BMP is also written as a 24-bit BMP and read back, which must give
+// the size check, libjpeg for a JPEG, libpng for a PNG or the decoder of Qt's
+// plugins for the others, and the conversion to 24 bits), which must end with
+// a 24-bit image within the limits or a French error. A BMP or a PNG is
+// decoded twice with fresh allocations filled with two different patterns; the
+// outcomes (French error or pixels) must be identical, so no pixel ever
+// depends on what memory held. A decoded BMP is also written as a 24-bit BMP
+// and read back, a decoded PNG written as a PNG and read back, which must give
 // the same pixels.
 #include "platform/BmpFile.h"
 #include "platform/Exception.h"
 #include "platform/ImageFile.h"
+#include "platform/PngFile.h"
 
 #include <QImageReader>
 
@@ -51,6 +53,25 @@ QByteArray outcome(const char* data, qint64 size, unsigned char fill, QImage* im
     return result;
 }
 
+// The same through the dispatch, for a PNG.
+QByteArray pictureOutcome(const QByteArray& file, unsigned char fill, QImage* image)
+{
+    fillByte = fill;
+    QByteArray result;
+    try {
+        *image = DecodeImage(file, QStringLiteral("fuzz.png")).image;
+        fillByte = 0;
+        result = QByteArray::number(image->width()) + 'x' + QByteArray::number(image->height()) + ':';
+        for (int y = 0; y < image->height(); ++y)
+            result.append(reinterpret_cast<const char*>(image->constScanLine(y)), 3 * image->width());
+    } catch (const ERasterError& error) {
+        fillByte = 0;
+        *image = QImage();
+        result = error.Message().toUtf8();
+    }
+    return result;
+}
+
 [[noreturn]] void fail(const char* what)
 {
     std::fprintf(stderr, "velmora_fuzz_bmp: %s\n", what);
@@ -74,13 +95,38 @@ void fuzzPicture(const char* bytes, size_t size)
         QBuffer probe;
         probe.setData(file);
         probe.open(QIODevice::ReadOnly);
-        QSize claimed = QImageReader(&probe).size();
+        const bool png = size >= 8 && std::memcmp(bytes, "\x89PNG", 4) == 0;
+        // A PNG's size is read from its header, bytes 16 to 23, without Qt's
+        // decoder, which prints libpng's messages.
+        const auto big31 = [bytes](size_t at) {
+            return int((std::uint32_t(std::uint8_t(bytes[at])) << 24 | std::uint8_t(bytes[at + 1]) << 16 |
+                        std::uint8_t(bytes[at + 2]) << 8 | std::uint8_t(bytes[at + 3])) &
+                       0x7FFFFFFF);
+        };
+        QSize claimed = png ? (size >= 24 ? QSize(big31(16), big31(20)) : QSize()) : QImageReader(&probe).size();
         // A GIF is decoded at its screen's size, bytes 6 to 9.
         if (size >= 10 && std::memcmp(bytes, "GIF", 3) == 0)
             claimed = claimed.expandedTo(QSize(std::uint8_t(bytes[6]) | std::uint8_t(bytes[7]) << 8,
                                                std::uint8_t(bytes[8]) | std::uint8_t(bytes[9]) << 8));
         if (qint64(claimed.width()) * claimed.height() > (qint64(1) << 20))
             return;
+    }
+    if (size >= 8 && std::memcmp(bytes, "\x89PNG", 4) == 0) {
+        QImage first;
+        QImage second;
+        const QByteArray a = pictureOutcome(file, 0x55, &first);
+        if (a != pictureOutcome(file, 0xAA, &second))
+            fail("the same PNG decoded twice gives different results");
+        if (first.isNull())
+            return;
+        QByteArray written;
+        QBuffer buffer(&written);
+        buffer.open(QIODevice::WriteOnly);
+        if (!WritePng(buffer, first))
+            fail("writing the decoded image as a PNG failed");
+        QImage reread;
+        if (pictureOutcome(written, 0x33, &reread) != a)
+            fail("the written PNG does not read back as the same pixels");
     }
     try {
         const ReadPicture picture = DecodeImage(file, QStringLiteral("fuzz.png"));

@@ -6,6 +6,7 @@
 #include "platform/Exception.h"
 #include "platform/HugePages.h"
 #include "platform/JpegFile.h"
+#include "platform/PngFile.h"
 #include "platform/TiffFile.h"
 #include "platform/WebpFile.h"
 
@@ -22,6 +23,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <initializer_list>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -173,17 +175,6 @@ QImage toBitmap(QImage picture, bool* lost)
         [](void* image) { delete static_cast<QImage*>(image); }, owner);
 }
 
-void refuseTooLarge(QSize size, const QString& fileName)
-{
-    if (!BitmapSizeAllowed(size.width(), size.height()))
-        RefuseBmp(
-            fileName,
-            QStringLiteral("l'image est trop grande (%1 x %2 pixels ; au plus %3 pixels de côté et 1 Gio d'image).")
-                .arg(size.width())
-                .arg(size.height())
-                .arg(kMaxBitmapSide));
-}
-
 // libjpeg decodes a JPEG straight into the document's 24-bit image, its values
 // as stored; a profile other than sRGB is kept, one that cannot be read is
 // left out with the warning.
@@ -199,6 +190,25 @@ ReadPicture decodeJpeg(QIODevice& device, const QString& fileName, const JpegRed
     result.image.setColorSpace(QColorSpace());
     result.format = ImageFormat::Jpeg;
     result.depth = unreadable ? pfCustom : pf24bit;
+    return result;
+}
+
+// libpng decodes a PNG straight into the document's 24-bit image, as Qt's
+// decoder and toBitmap() did; a profile other than sRGB is kept, one that
+// cannot be read is left out with the warning.
+ReadPicture decodePng(QIODevice& device, const QString& fileName, const TContainerContents& contents)
+{
+    PngPicture picture = ReadPng(device, fileName);
+    ReadPicture result;
+    result.image = std::move(picture.image);
+    result.format = ImageFormat::Png;
+    result.lost.transparency = picture.transparency;
+    result.lost.deepColour = picture.deepColour;
+    result.lost.moreImages = contents.moreFrames;
+    if (!SameAsSrgb(picture.space))
+        result.profile = picture.space;
+    const bool unreadableProfile = contents.profile && !picture.space.isValid();
+    result.depth = result.lost.Any() || unreadableProfile ? pfCustom : pf24bit;
     return result;
 }
 
@@ -222,6 +232,8 @@ ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& f
     device.seek(0);
     if (format == ImageFormat::Jpeg)
         return decodeJpeg(device, fileName, reduce);
+    if (format == ImageFormat::Png)
+        return decodePng(device, fileName, contents);
     if (std::optional<ReadPicture> lean = format == ImageFormat::Webp   ? ReadWebp(device, fileName, contents)
                                           : format == ImageFormat::Tiff ? ReadTiff(device, fileName, contents)
                                                                         : std::nullopt)
@@ -234,11 +246,11 @@ ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& f
     const QSize size = reader.size();
     if (!size.isValid())
         damaged(fileName);
-    refuseTooLarge(size, fileName);
+    RefuseIfTooLarge(size.width(), size.height(), fileName);
     // A GIF is decoded at the size of its screen, which need not be the size
     // of its first frame that the reader reports: both are checked.
     if (format == ImageFormat::Gif && screen.isValid())
-        refuseTooLarge(screen, fileName);
+        RefuseIfTooLarge(screen.width(), screen.height(), fileName);
     // The decoders write into an image of the size and format they would make,
     // when given one: taken from the large-block allocator, a photo's pages
     // are not faulted in one by one.
@@ -254,7 +266,7 @@ ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& f
         damaged(fileName);
     // A GIF's frame may reach outside the size its header claims: the decoded
     // picture is checked again.
-    refuseTooLarge(picture.size(), fileName);
+    RefuseIfTooLarge(picture.width(), picture.height(), fileName);
     ReadPicture result;
     result.lost.deepColour = deep(picture.format());
     result.lost.moreImages = contents.moreFrames;
@@ -414,6 +426,13 @@ void WriteImageFile(const QImage& image, const QString& fileName, ImageFormat fo
     AtomicFile file(fileName, what, links);
     if (format == ImageFormat::Bmp || format == ImageFormat::Gif) {
         WriteBmp24(file, image);
+    } else if (format == ImageFormat::Png) {
+        // A refused write is said by Commit(), which finds the device's error.
+        try {
+            WritePng(file, image, profile);
+        } catch (const std::bad_alloc&) {
+            throw ERasterError(QStringLiteral("%1 : mémoire insuffisante.").arg(what));
+        }
     } else {
         // The profile rides on a second image over the same pixels: setting it
         // on the caller's image would copy a photo's worth of memory.

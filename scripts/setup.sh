@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   g++ make ninja-build cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
-  libjpeg62-turbo-dev libwebp-dev libtiff-dev
+  libjpeg62-turbo-dev libpng-dev zlib1g-dev libwebp-dev libtiff-dev
   libgtest-dev libbenchmark-dev
   fonts-dejavu-core
   qt6-image-formats-plugins xclip

@@ -2,9 +2,12 @@
 
 #include <QBuffer>
 #include <QImageWriter>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <jpeglib.h>
+#include <png.h>
+#include <vector>
 
 namespace picturefile {
 
@@ -61,6 +64,76 @@ QByteArray WithPngChunk(const QByteArray& png, const char* type, const QByteArra
 {
     // The signature (8 bytes) and the header chunk (25) come first.
     return png.left(33) + pngChunk(type, data) + png.mid(33);
+}
+
+quint32 PngSample(int x, int y, int channel, int bitDepth)
+{
+    if (x == 1 && y == 0)
+        x = 0;
+    quint32 h = quint32(x) * 73856093u ^ quint32(y) * 19349663u ^ quint32(channel + 1) * 83492791u;
+    h ^= h >> 13;
+    h *= 0x5bd1e995u;
+    h ^= h >> 15;
+    return h & ((1u << bitDepth) - 1);
+}
+
+QByteArray LibpngEncode(int width, int height, int colourType, int bitDepth, bool transparent, bool interlaced,
+                        int paletteSize)
+{
+    QByteArray out;
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, [](png_structp, png_const_charp) {});
+    png_infop info = png_create_info_struct(png);
+    png_set_benign_errors(png, 1);
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, size_t length) {
+            static_cast<QByteArray*>(png_get_io_ptr(p))->append(reinterpret_cast<const char*>(data), qsizetype(length));
+        },
+        nullptr);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), bitDepth, colourType,
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    const int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
+    png_color palette[256];
+    for (int i = 0; i < 256; ++i)
+        palette[i] = {png_byte(37 * i), png_byte(101 * i), png_byte(13 * i)};
+    png_byte alphas[5] = {0, 128, 255, 1, 254};
+    png_color_16 key{};
+    key.gray = png_uint_16(PngSample(0, 0, 0, bitDepth));
+    key.red = key.gray;
+    key.green = png_uint_16(PngSample(0, 0, 1, bitDepth));
+    key.blue = png_uint_16(PngSample(0, 0, 2, bitDepth));
+    if (colourType == PNG_COLOR_TYPE_PALETTE)
+        png_set_PLTE(png, info, palette, paletteSize);
+    if (transparent && colourType == PNG_COLOR_TYPE_PALETTE)
+        png_set_tRNS(png, info, alphas, std::min(5, paletteSize), nullptr);
+    else if (transparent)
+        png_set_tRNS(png, info, nullptr, 0, &key);
+    png_write_info(png, info);
+    if (bitDepth == 16)
+        png_set_swap(png); // the rows below are little-endian
+    const int passes = interlaced ? png_set_interlace_handling(png) : 1;
+    std::vector<png_byte> row(size_t(width * channels * 2 + 1));
+    for (int pass = 0; pass < passes; ++pass)
+        for (int y = 0; y < height; ++y) {
+            std::fill(row.begin(), row.end(), png_byte(0));
+            for (int x = 0; x < width; ++x)
+                for (int c = 0; c < channels; ++c) {
+                    const quint32 v = PngSample(x, y, c, bitDepth);
+                    const int i = x * channels + c;
+                    if (bitDepth == 16) {
+                        row[size_t(2 * i)] = png_byte(v);
+                        row[size_t(2 * i + 1)] = png_byte(v >> 8);
+                    } else {
+                        row[size_t(i * bitDepth / 8)] |= png_byte(v << (8 - bitDepth - i * bitDepth % 8));
+                    }
+                }
+            png_write_row(png, row.data());
+        }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
 }
 
 QByteArray WithOrientation(const QByteArray& jpeg, int orientation)

@@ -15,6 +15,21 @@ QByteArray Encode(const QImage& image, const char* format, int quality = 100, bo
 // its header chunk, as gAMA, cHRM, sRGB, iCCP or acTL come.
 QByteArray WithPngChunk(const QByteArray& png, const char* type, const QByteArray& data);
 
+// The sample of channel `channel` of pixel (x, y) that LibpngEncode writes:
+// pseudo-random over the whole range of `bitDepth` bits, except that pixel
+// (1, 0) repeats pixel (0, 0).
+quint32 PngSample(int x, int y, int channel, int bitDepth);
+
+// A PNG that libpng writes, of `colourType` (0 grey, 2 RGB, 3 palette, 4 grey
+// and alpha, 6 RGBA) at `bitDepth` bits, its samples from PngSample (palette
+// indices too, so that they pass the palette's end when it holds fewer than
+// 2^bitDepth colours), interlaced or not. With `transparent`, a tRNS chunk:
+// the colour of pixel (0, 0) as the transparent colour, or the alphas 0, 128,
+// 255, 1 and 254 for the first palette entries. Palette entry i is
+// (37 i, 101 i, 13 i) modulo 256.
+QByteArray LibpngEncode(int width, int height, int colourType, int bitDepth, bool transparent, bool interlaced,
+                        int paletteSize = 256);
+
 // A JPEG with an Exif block giving the orientation (1 to 8).
 QByteArray WithOrientation(const QByteArray& jpeg, int orientation);
 
