@@ -13,6 +13,8 @@
 #include <QColorSpace>
 #include <QImage>
 #include <QImageReader>
+#include <QMimeDatabase>
+#include <QSet>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -418,4 +420,23 @@ TEST(ImageFormats, AReducedJpegIsTheFullOneAveragedByBlocks)
             }
         EXPECT_LE(worst, 3);
     }
+}
+
+// "Ouvrir avec" offers the editor for exactly the files it reads.
+TEST(DesktopEntry, OffersEveryFormatTheProgramReadsAndNoOther)
+{
+    QFile entry(QStringLiteral(VELMORA_DESKTOP_ENTRY));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    QSet<QString> listed;
+    for (const QByteArray& line : entry.readAll().split('\n'))
+        if (line.startsWith("MimeType="))
+            for (const QString& type : QString::fromLatin1(line.mid(9)).split(u';', Qt::SkipEmptyParts))
+                listed.insert(type);
+    QSet<QString> read;
+    const QMimeDatabase types;
+    for (const QMimeType& type : types.allMimeTypes())
+        for (const QString& suffix : type.suffixes())
+            if (IsImageFileName(QStringLiteral("x.") + suffix))
+                read.insert(type.name());
+    EXPECT_EQ(listed, read);
 }
