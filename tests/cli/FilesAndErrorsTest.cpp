@@ -40,6 +40,16 @@ struct Folder {
             write("sortie.bmp", "ancien contenu");
         write("texte.bmp", "Ceci n'est pas une image.\n");
         write("tronque.bmp", clirun::Bytes(file("entree.bmp")).left(100));
+        // Damaged pictures of the formats other libraries read: cut short,
+        // the TIFF with 16 bits a channel, which Qt's plugin reads.
+        QImage picture(64, 48, QImage::Format_RGBA64);
+        picture.fill(QColor(30, 60, 90));
+        for (const char* format : {"png", "webp", "tif"}) {
+            const QString name = file(QStringLiteral("abime.%1").arg(QLatin1String(format)));
+            picture.save(name, format);
+            const QByteArray bytes = clirun::Bytes(name);
+            write(QStringLiteral("abime.%1").arg(QLatin1String(format)), bytes.left(bytes.size() * 2 / 3));
+        }
         QDir(path).mkdir("dossier");
         ::mkfifo(QFile::encodeName(file("fifo")).constData(), 0644);
         write("lecture-seule.bmp", clirun::Bytes(file("entree.bmp")));
@@ -61,6 +71,9 @@ struct Folder {
         for (QString argument : arguments) {
             for (const char* name : {"entree", "sortie", "texte", "tronque", "lecture-seule"})
                 argument.replace(QStringLiteral("{%1}").arg(QLatin1String(name)), file(QLatin1String(name) + ".bmp"));
+            for (const char* format : {"png", "webp", "tif"})
+                argument.replace(QStringLiteral("{abime-%1}").arg(QLatin1String(format)),
+                                 file(QStringLiteral("abime.%1").arg(QLatin1String(format))));
             argument.replace("{dossier}", file("dossier"));
             argument.replace("{fifo}", file("fifo"));
             argument.replace("{absent}", file("absent.bmp"));
@@ -207,6 +220,10 @@ TEST(CliErrors, UnreadableInputsAndUnwritableOutputsLeaveEveryFileAsItWas)
         {"missing input", {"{absent}", "{sortie}", "blur"}, kFileError, "le fichier n'existe pas"},
         {"text file", {"{texte}", "{sortie}"}, kFileError, "ce n'est pas une image BMP"},
         {"truncated BMP", {"{tronque}", "{sortie}", "blur"}, kFileError, "tronqué"},
+        // The libraries' own messages never reach the terminal.
+        {"truncated PNG", {"{abime-png}", "{sortie}", "blur"}, kFileError, "tronqué"},
+        {"truncated WebP", {"{abime-webp}", "{sortie}", "blur"}, kFileError, "tronqué"},
+        {"truncated 16-bit TIFF", {"{abime-tif}", "{sortie}", "blur"}, kFileError, "tronqué"},
         {"folder as input", {"{dossier}", "{sortie}"}, kFileError, "Impossible d'ouvrir"},
         // Neither blocks nor reads without end.
         {"pipe as input", {"{fifo}", "{sortie}"}, kFileError, "ce n'est pas un fichier ordinaire"},
