@@ -28,7 +28,7 @@ protected:
         FormsInFolderTest::SetUp();
         frm_main->btn_fichier->click();
         // Each work waits until the test, acting meanwhile, lets it go.
-        SetAsideGate([gate = gate_] { gate->get_future().wait(); });
+        SetAsideGate([released = released_] { released.wait(); });
     }
     void TearDown() override
     {
@@ -54,6 +54,7 @@ protected:
         return document;
     }
     std::shared_ptr<std::promise<void>> gate_ = std::make_shared<std::promise<void>>();
+    std::shared_future<void> released_ = gate_->get_future().share();
     bool ranDuring_ = false;
 };
 
@@ -65,7 +66,7 @@ TEST_F(SaveAsideTest, DuringASaveTheWindowTakesNoEditAndTheFileHoldsTheImageAsIt
     SetAsideGate({});
     const QString path = dir + "/photo.bmp";
     QPointer<TDessin> document = OpenedChanged(path);
-    SetAsideGate([gate = gate_] { gate->get_future().wait(); });
+    SetAsideGate([released = released_] { released.wait(); });
     const auto before = testimg::Copy(*document->GetBmp());
     frm_main->OnClickPinceau(nullptr);
     During([&] {
@@ -98,7 +99,7 @@ TEST_F(SaveAsideTest, AFailedSaveIsReportedAndKeepsTheOldFile)
     SetAsideGate({});
     const QString path = dir + "/photo.bmp";
     TDessin* document = OpenedChanged(path);
-    SetAsideGate([gate = gate_] { gate->get_future().wait(); });
+    SetAsideGate([released = released_] { released.wait(); });
     const QByteArray onDisk = testimg::ReadFile(path);
     During([] {});
     {
@@ -120,7 +121,7 @@ TEST_F(SaveAsideTest, QuittingDuringASaveWaitsForItsEnd)
     SetAsideGate({});
     const QString path = dir + "/photo.bmp";
     TDessin* document = OpenedChanged(path);
-    SetAsideGate([gate = gate_] { gate->get_future().wait(); });
+    SetAsideGate([released = released_] { released.wait(); });
     const auto before = testimg::Copy(*document->GetBmp());
     During([] {
         EXPECT_FALSE(frm_main->close());
