@@ -238,9 +238,7 @@ void BM_AnswerDuringPngSave(benchmark::State& state)
         qint64 longest = 0;
         QTimer ticks;
         ticks.setInterval(10);
-        QObject::connect(&ticks, &QTimer::timeout, [&] {
-            longest = std::max(longest, sinceTick.restart());
-        });
+        QObject::connect(&ticks, &QTimer::timeout, [&] { longest = std::max(longest, sinceTick.restart()); });
         save.start();
         sinceTick.start();
         ticks.start();
