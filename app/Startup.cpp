@@ -40,7 +40,7 @@ void quietMessages(QtMsgType type, const QMessageLogContext& context, const QStr
 
 QByteArray ChooseWindowSystem()
 {
-    const QByteArray previous = qgetenv("QT_QPA_PLATFORM");
+    QByteArray previous = qgetenv("QT_QPA_PLATFORM");
     if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
         // The user's choice stands; native Wayland falls back to X11 when
         // Qt's Wayland module is not installed, instead of not starting.

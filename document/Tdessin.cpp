@@ -188,6 +188,9 @@ void TDessin::InitForm(QObject* owner)
         viewport_->update(viewport_->ToView(dirty_));
         dirty_ = QRect();
     });
+    closeTimer_.setSingleShot(true);
+    closeTimer_.setInterval(0);
+    connect(&closeTimer_, &QTimer::timeout, this, &QWidget::close);
     raiseTimer_.setSingleShot(true);
     raiseTimer_.setInterval(0);
     connect(&raiseTimer_, &QTimer::timeout, this, [this] {

@@ -60,7 +60,7 @@ void TDessin::Save(const QString& fileName, ImageFormat format, int quality)
                  setWindowTitle(caption);
                  unsetCursor();
                  if (std::exchange(closeAfterSave_, false))
-                     QTimer::singleShot(0, this, &QWidget::close);
+                     closeTimer_.start();
              });
     MarkSaved(fileName, format);
 }

@@ -28,7 +28,9 @@ std::optional<ImageFormat> formatOf(const QByteArray& head)
         return ImageFormat::Gif;
     if (at(0, "RIFF", 4) && at(8, "WEBP", 4))
         return ImageFormat::Webp;
-    if (at(0, "II*\0", 4) || at(0, "MM\0*", 4))
+    static constexpr char kTiffIntel[] = {'I', 'I', '*', '\0'};
+    static constexpr char kTiffMotorola[] = {'M', 'M', '\0', '*'};
+    if (at(0, kTiffIntel, 4) || at(0, kTiffMotorola, 4))
         return ImageFormat::Tiff;
     return std::nullopt;
 }

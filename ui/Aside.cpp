@@ -28,6 +28,19 @@ void callWaiting()
             then();
 }
 
+// Calls the waiting from the event loop, once the current event is handled.
+void callWaitingSoon()
+{
+    static QPointer<QTimer> timer;
+    if (!timer) {
+        timer = new QTimer(QCoreApplication::instance());
+        timer->setSingleShot(true);
+        timer->setInterval(0);
+        QObject::connect(timer, &QTimer::timeout, callWaiting);
+    }
+    timer->start();
+}
+
 } // namespace
 
 bool AsideRunning() { return running > 0; }
@@ -38,7 +51,7 @@ void WhenNothingAside(QObject* context, std::function<void()> then)
 {
     waiting.emplace_back(context, std::move(then));
     if (running == 0)
-        QTimer::singleShot(0, context, callWaiting);
+        callWaitingSoon();
 }
 
 void RunAside(const std::function<void()>& work, const std::function<void(bool)>& busy, int momentMs)
@@ -63,7 +76,7 @@ void RunAside(const std::function<void()>& work, const std::function<void(bool)>
         }
         ended.notify_all();
         // The loop outlives this call: the thread is joined before it goes.
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
     });
     bool quick = false;
     {
@@ -82,7 +95,7 @@ void RunAside(const std::function<void()>& work, const std::function<void(bool)>
         busy(false);
     --running;
     if (running == 0 && !waiting.empty())
-        QTimer::singleShot(0, QCoreApplication::instance(), callWaiting);
+        callWaitingSoon();
     if (error)
         std::rethrow_exception(error);
 }
