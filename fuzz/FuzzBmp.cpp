@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <sanitizer/allocator_interface.h>
 
 namespace {
@@ -34,13 +35,14 @@ void onAllocation(const volatile void* pointer, size_t size)
 
 void onRelease(const volatile void*) { }
 
-// The error, or the size and the 3 x width bytes of every row.
-QByteArray outcome(const char* data, qint64 size, unsigned char fill, QImage* image)
+// The error, or the size and the 3 x width bytes of every row, of what
+// `decode` gives with allocated memory filled with `fill`.
+QByteArray decoded(const std::function<QImage()>& decode, unsigned char fill, QImage* image)
 {
     fillByte = fill;
     QByteArray result;
     try {
-        *image = DecodeBmp(data, size, QStringLiteral("fuzz.bmp"), nullptr);
+        *image = decode();
         fillByte = 0;
         result = QByteArray::number(image->width()) + 'x' + QByteArray::number(image->height()) + ':';
         for (int y = 0; y < image->height(); ++y)
@@ -53,23 +55,16 @@ QByteArray outcome(const char* data, qint64 size, unsigned char fill, QImage* im
     return result;
 }
 
+// A BMP through its decoder.
+QByteArray outcome(const char* data, qint64 size, unsigned char fill, QImage* image)
+{
+    return decoded([&] { return DecodeBmp(data, size, QStringLiteral("fuzz.bmp"), nullptr); }, fill, image);
+}
+
 // The same through the dispatch, for a PNG.
 QByteArray pictureOutcome(const QByteArray& file, unsigned char fill, QImage* image)
 {
-    fillByte = fill;
-    QByteArray result;
-    try {
-        *image = DecodeImage(file, QStringLiteral("fuzz.png")).image;
-        fillByte = 0;
-        result = QByteArray::number(image->width()) + 'x' + QByteArray::number(image->height()) + ':';
-        for (int y = 0; y < image->height(); ++y)
-            result.append(reinterpret_cast<const char*>(image->constScanLine(y)), 3 * image->width());
-    } catch (const ERasterError& error) {
-        fillByte = 0;
-        *image = QImage();
-        result = error.Message().toUtf8();
-    }
-    return result;
+    return decoded([&] { return DecodeImage(file, QStringLiteral("fuzz.png")).image; }, fill, image);
 }
 
 [[noreturn]] void fail(const char* what)

@@ -445,8 +445,10 @@ void WriteImageFile(const QImage& image, const QString& fileName, ImageFormat fo
         QImageWriter writer(&file, qtName(format));
         if (format == ImageFormat::Jpeg || format == ImageFormat::Webp)
             writer.setQuality(quality);
-        if (format == ImageFormat::Tiff)
+        if (format == ImageFormat::Tiff) {
             writer.setCompression(1); // LZW: lossless and smaller
+            QuietTiff();
+        }
         // A refusal by the encoder itself, not by the disk, is said so.
         if (!writer.write(tagged) && file.WriteError() == 0)
             throw ERasterError(QStringLiteral("%1 : l'encodage a échoué.").arg(what));

@@ -153,6 +153,7 @@ std::optional<ClaimedImage> ClaimImageFile(const QString& fileName)
     case ImageFormat::Jpeg:
     case ImageFormat::Tiff: {
         file.seek(0);
+        QuietTiff();
         QImageReader reader(&file);
         claim.size = reader.size();
         if (*format == ImageFormat::Jpeg) {

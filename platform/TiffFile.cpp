@@ -73,17 +73,24 @@ void toBgr(Kind kind, const std::uint8_t* in, int width, const std::array<std::u
 
 using TiffHandle = std::unique_ptr<TIFF, CloseTiff>;
 
-// libtiff over the device, from its start; null when it cannot read the file.
-TiffHandle openTiff(QIODevice& device)
+} // namespace
+
+void QuietTiff()
 {
-    // Nor anything from the plugin's own use of libtiff, for the kinds it
-    // decodes: the same library's process-wide handlers are silenced.
     static const bool quiet = [] {
         TIFFSetErrorHandler(nullptr);
         TIFFSetWarningHandler(nullptr);
         return true;
     }();
     (void)quiet;
+}
+
+namespace {
+
+// libtiff over the device, from its start; null when it cannot read the file.
+TiffHandle openTiff(QIODevice& device)
+{
+    QuietTiff();
     if (!device.seek(0))
         return nullptr;
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();

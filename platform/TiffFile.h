@@ -23,3 +23,7 @@ std::optional<ReadPicture> ReadTiff(QIODevice& device, const QString& fileName, 
 // directory only); false for the kinds left to the plugin and for a file
 // libtiff cannot read.
 bool TiffReadDirectly(QIODevice& device);
+
+// libtiff prints nothing, for this reader nor for Qt's plugin, which uses the
+// same library: its process-wide handlers are silenced (once).
+void QuietTiff();

@@ -134,7 +134,7 @@ TEST_F(FileCommandsTest, SaveAsMakesTheCopyTheDocument)
     EXPECT_EQ(document->windowTitle(), dir + "/photo-copie.png");
     EXPECT_FALSE(document->IsModified());
 
-    // Ctrl+S after Save As writes the copy: the original file is left byte for byte.
+    // "Enregistrer" after "Enregistrer sous" writes the copy; the original file keeps its bytes.
     document->RunCommand(commands::Find(commands::CommandId::Negatif));
     frm_fe->btn_save->click();
     EXPECT_EQ(testimg::ReadFile(original), kept);
