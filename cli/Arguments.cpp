@@ -12,7 +12,8 @@ using commands::ValueKind;
 
 bool isHelp(const QString& argument)
 {
-    return argument == QLatin1String("--aide") || argument == QLatin1String("--help");
+    return argument == QLatin1String("--aide") || argument == QLatin1String("--help") ||
+           argument == QLatin1String("-h");
 }
 
 QString quoted(const QString& text) { return QStringLiteral("« %1 »").arg(text); }
@@ -211,12 +212,29 @@ std::vector<Step> ParseSteps(const QStringList& words)
     return steps;
 }
 
+bool IsWholeNumber(const QString& text)
+{
+    const qsizetype first = text.startsWith(QLatin1Char('-')) ? 1 : 0;
+    return text.size() > first && std::all_of(text.begin() + first, text.end(),
+                                              [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+}
+
+UsageError NotANumber(const QString& value, const QString& option, const QString& expected)
+{
+    const QString what =
+        value.isEmpty() ? QStringLiteral("valeur vide") : QStringLiteral("%1 n'est pas un nombre").arg(quoted(value));
+    return UsageError(QStringLiteral("%1 pour %2 : %3.").arg(what, quoted(option), expected));
+}
+
 int ParseQuality(const QString& value)
 {
+    const QString expected = QStringLiteral("un entier de 1 à 100 attendu");
+    if (!IsWholeNumber(value))
+        throw NotANumber(value, QStringLiteral("--qualite"), expected);
     bool ok = false;
     const int quality = value.toInt(&ok);
-    if (!ok || quality < 1 || quality > 100 || !value.front().isDigit())
-        throw UsageError(QStringLiteral("qualité %1 hors limites : un entier de 1 à 100 attendu.").arg(quoted(value)));
+    if (!ok || quality < 1 || quality > 100)
+        throw UsageError(QStringLiteral("qualité %1 hors limites : %2.").arg(quoted(value), expected));
     return quality;
 }
 
@@ -276,7 +294,7 @@ QString UsageText()
                                   "              velmora-cli --dossier SORTIE [--taches N] [--memoire N]\n"
                                   "                          [--format EXT] [--remplacer] [--qualite N]\n"
                                   "                          ENTRÉE... -- [OPÉRATION [VALEURS]]...\n"
-                                  "              velmora-cli --aide\n"
+                                  "              velmora-cli --aide (ou --help, -h)\n"
                                   "              velmora-cli --version\n"
                                   "\n"
                                   "Lit l'image ENTRÉE (BMP, PNG, JPEG, GIF, WebP ou TIFF, reconnue à son contenu),\n"
