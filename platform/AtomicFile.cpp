@@ -393,12 +393,8 @@ void AtomicFile::Commit()
     done = true;
 
     // The data is synced; what the last close could report is not about it.
-    ::close(fd_);
-    fd_ = -1;
-    if (targetFd_ >= 0)
-        ::close(targetFd_);
-    targetFd_ = -1;
-    QIODevice::close();
+    // A named temporary whose content went into the target goes too.
+    discard();
 }
 
 bool AtomicFile::linkTemporary(const QByteArray& path)
