@@ -261,18 +261,22 @@ void AtomicFile::createTemporary()
             }
         }
         for (int attempt = 0; error == 0 && fd_ < 0; ++attempt) {
+            if (attempt > 100) {
+                error = EEXIST;
+                break;
+            }
             const QByteArray name = folder_ + '/' + newTemporaryName();
             const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
             if (fd < 0) {
-                if (errno != EEXIST || attempt > 100)
+                if (errno != EEXIST)
                     error = errno;
                 continue;
             }
             // Another save that looked for stale temporaries may have opened
             // it before the lock: it removes it, and this save takes another
             // name. A file system without locks keeps every temporary.
-            struct stat opened {
-            }, named{};
+            struct stat opened { };
+            struct stat named { };
             const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
             if (!locked || ::fstat(fd, &opened) != 0 || ::lstat(name.constData(), &named) != 0 ||
                 opened.st_ino != named.st_ino || opened.st_dev != named.st_dev) {
