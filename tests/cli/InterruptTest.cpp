@@ -45,22 +45,6 @@ bool writesIn(qint64 pid, const QString& folder)
     return false;
 }
 
-// Starts velmora-cli and returns once it writes in `folder`.
-void startWriting(QProcess& process, const QStringList& arguments, const QString& folder, bool unnamed)
-{
-    process.setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/velmora-cli"));
-    process.setArguments(arguments);
-    if (!unnamed)
-        process.setChildProcessModifier(NoUnnamedFilesInChild);
-    process.start();
-    ASSERT_TRUE(process.waitForStarted(30000));
-    QElapsedTimer timer;
-    timer.start();
-    while (!writesIn(process.processId(), folder) && process.state() == QProcess::Running && timer.elapsed() < 60000)
-        QThread::usleep(500);
-    ASSERT_TRUE(writesIn(process.processId(), folder)) << "the output was never written";
-}
-
 } // namespace
 
 // Signals x forms x temporaries, while a WebP of about a second is being
@@ -92,7 +76,17 @@ TEST(CliInterrupt, ASignalWhileWritingLeavesNoTemporaryAndNoOutputHalfWritten)
                                       in + "/petite.bmp", "--"}
                         : QStringList{in + "/grande.bmp", out + "/grande.webp"};
                 QProcess process;
-                startWriting(process, arguments, out, unnamed);
+                process.setProgram(QCoreApplication::applicationDirPath() + "/velmora-cli");
+                process.setArguments(arguments);
+                if (!unnamed)
+                    process.setChildProcessModifier(NoUnnamedFilesInChild);
+                process.start();
+                ASSERT_TRUE(process.waitForStarted(30000));
+                QElapsedTimer timer;
+                timer.start();
+                while (!writesIn(process.processId(), out) && process.state() == QProcess::Running &&
+                       timer.elapsed() < 60000)
+                    QThread::usleep(500);
                 ::kill(pid_t(process.processId()), signal);
                 ASSERT_TRUE(process.waitForFinished(60000));
 
@@ -110,27 +104,4 @@ TEST(CliInterrupt, ASignalWhileWritingLeavesNoTemporaryAndNoOutputHalfWritten)
                                        .arg(out + "/grande.webp"));
                 }
             }
-}
-
-// Killed outright (kill -9) while writing: an unnamed temporary vanishes with
-// the program; a named one stays until the next run in that folder, a batch
-// even when it writes nothing there.
-TEST(CliInterrupt, AKilledRunsTemporaryGoesWithTheNextRunInItsFolder)
-{
-    const QString in = testimg::TempDir();
-    write(in + "/grande.bmp", clirun::Encoded(*testimg::Noise(1600, 1200, 4)));
-    write(in + "/texte.bmp", "pas une image");
-    for (const bool unnamed : {true, false}) {
-        SCOPED_TRACE(unnamed ? "unnamed" : "named");
-        const QString out = testimg::TempDir();
-        QProcess process;
-        startWriting(process, {in + "/grande.bmp", out + "/grande.webp"}, out, unnamed);
-        process.kill();
-        ASSERT_TRUE(process.waitForFinished(60000));
-        EXPECT_EQ(HiddenFiles(out).size(), unnamed ? 0 : 1);
-
-        const clirun::Result next = clirun::Run({"--dossier", out, in + "/texte.bmp", "--"});
-        EXPECT_EQ(next.exitCode, 1);
-        EXPECT_EQ(entries(out), QStringList());
-    }
 }

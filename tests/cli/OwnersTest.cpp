@@ -46,13 +46,6 @@ QString openFolder(uid_t owner)
     return dir;
 }
 
-struct stat statOf(const QString& path)
-{
-    struct stat status { };
-    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0) << path.toStdString();
-    return status;
-}
-
 } // namespace
 
 TEST(CliOwners, ASaveKeepsOwnerGroupModeAndEveryNameOrIsRefused)
@@ -107,7 +100,8 @@ TEST(CliOwners, ASaveKeepsOwnerGroupModeAndEveryNameOrIsRefused)
 
                 const clirun::Result result = run({input, target}, c.asUser, unnamed);
                 ASSERT_TRUE(result.finished);
-                const struct stat after = statOf(target);
+                struct stat after { };
+                ASSERT_EQ(::stat(path.constData(), &after), 0);
                 EXPECT_EQ(after.st_uid, c.owner);
                 EXPECT_EQ(after.st_gid, c.group);
                 EXPECT_EQ(after.st_mode & 07777, c.mode);
