@@ -154,7 +154,7 @@ TEST(SaveFailures, ASaveRemovesTheStaleTemporariesOfItsFolderAndNothingElse)
     expected.sort();
 
     EXPECT_EQ(saveError(*testimg::Noise(3, 2, 1), dir + "/photo.bmp"), QString());
-    EXPECT_EQ(entries(), expected);
+    EXPECT_EQ(entries().join(" ").toStdString(), expected.join(" ").toStdString());
     EXPECT_EQ(testimg::ReadFile(dir + "/cible"), "x");
     ::close(held);
 }
