@@ -12,7 +12,8 @@ using commands::ValueKind;
 
 bool isHelp(const QString& argument)
 {
-    return argument == QLatin1String("--aide") || argument == QLatin1String("--help");
+    return argument == QLatin1String("--aide") || argument == QLatin1String("--help") ||
+           argument == QLatin1String("-h");
 }
 
 QString quoted(const QString& text) { return QStringLiteral("« %1 »").arg(text); }
@@ -211,12 +212,29 @@ std::vector<Step> ParseSteps(const QStringList& words)
     return steps;
 }
 
+bool IsWholeNumber(const QString& text)
+{
+    const qsizetype first = text.startsWith(QLatin1Char('-')) ? 1 : 0;
+    return text.size() > first && std::all_of(text.begin() + first, text.end(),
+                                              [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+}
+
+UsageError NotANumber(const QString& value, const QString& option, const QString& expected)
+{
+    const QString what =
+        value.isEmpty() ? QStringLiteral("valeur vide") : QStringLiteral("%1 n'est pas un nombre").arg(quoted(value));
+    return UsageError(QStringLiteral("%1 pour %2 : %3.").arg(what, quoted(option), expected));
+}
+
 int ParseQuality(const QString& value)
 {
+    const QString expected = QStringLiteral("un entier de 1 à 100 attendu");
+    if (!IsWholeNumber(value))
+        throw NotANumber(value, QStringLiteral("--qualite"), expected);
     bool ok = false;
     const int quality = value.toInt(&ok);
-    if (!ok || quality < 1 || quality > 100 || !value.front().isDigit())
-        throw UsageError(QStringLiteral("qualité %1 hors limites : un entier de 1 à 100 attendu.").arg(quoted(value)));
+    if (!ok || quality < 1 || quality > 100)
+        throw UsageError(QStringLiteral("qualité %1 hors limites : %2.").arg(quoted(value), expected));
     return quality;
 }
 
@@ -276,7 +294,7 @@ QString UsageText()
                                   "              velmora-cli --dossier SORTIE [--taches N] [--memoire N]\n"
                                   "                          [--format EXT] [--remplacer] [--qualite N]\n"
                                   "                          ENTRÉE... -- [OPÉRATION [VALEURS]]...\n"
-                                  "              velmora-cli --aide\n"
+                                  "              velmora-cli --aide (ou --help, -h)\n"
                                   "              velmora-cli --version\n"
                                   "\n"
                                   "Lit l'image ENTRÉE (BMP, PNG, JPEG, GIF, WebP ou TIFF, reconnue à son contenu),\n"
@@ -287,7 +305,9 @@ QString UsageText()
                                   "donnent les mêmes octets que les commandes de l'éditeur. Sans opération,\n"
                                   "l'image est simplement réenregistrée en 24 bits. ENTRÉE et SORTIE peuvent être\n"
                                   "le même fichier : il n'est remplacé qu'une fois tout le traitement réussi. En\n"
-                                  "cas d'erreur, aucun fichier n'est écrit ni modifié.\n"
+                                  "cas d'erreur, aucun fichier n'est écrit ni modifié ; interrompu (Ctrl+C,\n"
+                                  "SIGTERM ou SIGHUP), le programme n'écrit rien. Le fichier remplacé garde son\n"
+                                  "mode, son propriétaire, son groupe et tous ses noms (liens physiques).\n"
                                   "\n"
                                   "  --qualite N  qualité des fichiers JPEG et WebP écrits, de 1 à 100 (92 par\n"
                                   "               défaut)\n");
@@ -361,7 +381,8 @@ QString UsageText()
                            "Deux entrées de même nom (venant de dossiers différents) sont refusées avant\n"
                            "tout travail. Interrompu (Ctrl+C, SIGTERM ou SIGHUP), le programme ne commence\n"
                            "plus de fichier, termine ceux en cours et ne laisse aucun fichier incomplet.\n"
-                           "Un lien symbolique du dossier SORTIE est remplacé par le résultat, jamais suivi.\n"
+                           "Un lien du dossier SORTIE (symbolique, ou un autre nom d'un fichier) est\n"
+                           "remplacé par le résultat, jamais suivi.\n"
                            "Sur un terminal, une ligne montre l'avancement.\n"
                            "\n"
                            "  velmora-cli --dossier sortie --taches 4 photos/*.jpg -- contraste 160 128\n"

@@ -37,7 +37,7 @@ struct Batch {
 };
 
 struct Command {
-    bool help = false; // --aide or --help: print the usage, nothing else
+    bool help = false; // --aide, --help or -h: print the usage, nothing else
     bool version = false; // --version: print the version, nothing else
     int quality = 92; // --qualite: JPEG and WebP output
     QString input;
@@ -57,6 +57,15 @@ std::vector<Step> ParseSteps(const QStringList& words);
 
 // The quality given to --qualite, 1 to 100.
 int ParseQuality(const QString& value);
+
+// Digits, with a minus sign or without: what an option's value must be before
+// its range is looked at.
+bool IsWholeNumber(const QString& text);
+
+// The refusal of an option's value that is not a number, `expected` saying what
+// it must be: "« deux » n'est pas un nombre pour « --taches » : un entier de 1
+// à 64 attendu."
+UsageError NotANumber(const QString& value, const QString& option, const QString& expected);
 
 // The most MiB --memoire accepts: 64 times the machine's memory.
 qint64 MaxMemoryMebibytes();

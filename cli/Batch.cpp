@@ -3,6 +3,8 @@
 #include "FileJob.h"
 #include "MemoryBudget.h"
 #include "Progress.h"
+#include "Signals.h"
+#include "platform/AtomicFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,9 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
 #include <mutex>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <thread>
@@ -26,63 +26,6 @@ namespace cli {
 namespace {
 
 QString quoted(const QString& text) { return QStringLiteral("« %1 »").arg(text); }
-
-// The signal that asked the batch to stop (SIGINT, SIGTERM or SIGHUP), 0 while
-// none has.
-std::atomic<int> stopSignal{0};
-static_assert(std::atomic<int>::is_always_lock_free);
-
-extern "C" void askToStop(int signal) { stopSignal.store(signal); }
-
-// The signals that stop a batch between two files: Ctrl+C, a kill, and the
-// terminal or ssh session going away.
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-// Between construction and destruction, SIGINT, SIGTERM and SIGHUP ask the
-// batch to stop instead of killing it; the threads started meanwhile never
-// take them, so the handler runs on the main thread alone. SIGPIPE is
-// ignored: an error output read by a program that has gone (`| head`) fails
-// its writes, which the batch lives through.
-class StopOnSignals {
-public:
-    StopOnSignals()
-    {
-        struct sigaction action { };
-        action.sa_handler = askToStop;
-        sigemptyset(&action.sa_mask);
-        for (size_t i = 0; i < std::size(kStopSignals); ++i)
-            ::sigaction(kStopSignals[i], &action, &old_[i]);
-        struct sigaction ignore { };
-        ignore.sa_handler = SIG_IGN;
-        sigemptyset(&ignore.sa_mask);
-        ::sigaction(SIGPIPE, &ignore, &oldPipe_);
-    }
-    ~StopOnSignals()
-    {
-        for (size_t i = 0; i < std::size(kStopSignals); ++i)
-            ::sigaction(kStopSignals[i], &old_[i], nullptr);
-        ::sigaction(SIGPIPE, &oldPipe_, nullptr);
-    }
-    StopOnSignals(const StopOnSignals&) = delete;
-    StopOnSignals& operator=(const StopOnSignals&) = delete;
-
-    // Starts `work` on a thread of its own with the stop signals blocked.
-    static std::thread Start(const std::function<void()>& work)
-    {
-        sigset_t both, previous;
-        sigemptyset(&both);
-        for (const int signal : kStopSignals)
-            sigaddset(&both, signal);
-        ::pthread_sigmask(SIG_BLOCK, &both, &previous);
-        std::thread thread(work);
-        ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-        return thread;
-    }
-
-private:
-    struct sigaction old_[std::size(kStopSignals)]{};
-    struct sigaction oldPipe_ { };
-};
 
 // The output's name: the input's, its ending replaced by `extension` when one
 // is given ("photo.bmp" → "photo.jpg"; "photo" → "photo.jpg").
@@ -163,6 +106,8 @@ int RunBatch(const Command& command, QString* usage)
         *usage = error.Message();
         return kUsageError;
     }
+    // What a killed run left in the folder goes before this one starts.
+    RemoveStaleTemporaries(batch.folder);
 
     const std::size_t total = std::size_t(batch.inputs.size());
     const int cores = std::clamp(QThread::idealThreadCount(), 1, kMaxJobs);
@@ -183,7 +128,7 @@ int RunBatch(const Command& command, QString* usage)
     std::size_t running = jobs; // under mutex
     const auto work = [&] {
         for (;;) {
-            if (stopSignal.load() != 0)
+            if (StopSignal() != 0)
                 break;
             const std::size_t i = next.fetch_add(1);
             if (i >= total)
@@ -214,7 +159,6 @@ int RunBatch(const Command& command, QString* usage)
             ended.notify_all();
     };
 
-    stopSignal.store(0);
     const StopOnSignals stopOnSignals;
     progress.Refresh();
     std::vector<std::thread> workers;
@@ -237,7 +181,7 @@ int RunBatch(const Command& command, QString* usage)
     // moving.
     for (std::unique_lock lock(mutex);
          !ended.wait_for(lock, std::chrono::milliseconds(250), [&] { return running == 0; });) {
-        if (stopSignal.load() != 0)
+        if (StopSignal() != 0)
             budget.Stop();
         progress.Refresh();
     }
@@ -246,7 +190,7 @@ int RunBatch(const Command& command, QString* usage)
     progress.Clear();
 
     const std::size_t written = progress.Written(), failed = progress.Failed();
-    if (const int signal = stopSignal.load(); signal != 0 && written + failed < total) {
+    if (const int signal = StopSignal(); signal != 0 && written + failed < total) {
         QString line = QStringLiteral("interrompu : %1 %2")
                            .arg(FrenchCount(written),
                                 written > 1 ? QStringLiteral("images traitées") : QStringLiteral("image traitée"));
@@ -256,9 +200,7 @@ int RunBatch(const Command& command, QString* usage)
                     .arg(FrenchCount(total - written - failed))
                     .arg(total - written - failed > 1 ? QStringLiteral("s") : QString());
         PrintError(line);
-        return signal == SIGINT   ? kInterruptedBySigint
-               : signal == SIGHUP ? kInterruptedBySighup
-                                  : kInterruptedBySigterm;
+        return InterruptedExitCode(signal);
     }
     if (failed > 0 || terminal)
         PrintError(Summary(written, failed));

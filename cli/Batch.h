@@ -1,15 +1,13 @@
 #pragma once
 
 #include "Arguments.h"
+#include "Signals.h"
 
 namespace cli {
 
-// Exit codes of the whole program.
+// Exit codes of the whole program (and those of Signals.h).
 constexpr int kFileError = 1;
 constexpr int kUsageError = 2;
-constexpr int kInterruptedBySigint = 130;
-constexpr int kInterruptedBySigterm = 143;
-constexpr int kInterruptedBySighup = 129;
 
 // Runs the batch form: checks the output folder and the names of the outputs
 // (a usage error: the message in `usage`, kUsageError returned, nothing read

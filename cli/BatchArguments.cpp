@@ -15,14 +15,12 @@ QString quoted(const QString& text) { return QStringLiteral("« %1 »").arg(text
 // Digits only, from 1 to kMaxJobs.
 int parseJobs(const QString& value)
 {
-    bool digits = !value.isEmpty();
-    for (const QChar c : value)
-        digits = digits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
-    const int jobs = digits && value.size() <= 3 ? value.toInt() : 0;
+    const QString expected = QStringLiteral("un entier de 1 à %1 attendu").arg(kMaxJobs);
+    if (!IsWholeNumber(value))
+        throw NotANumber(value, QStringLiteral("--taches"), expected);
+    const int jobs = !value.startsWith(QLatin1Char('-')) && value.size() <= 3 ? value.toInt() : 0;
     if (jobs < 1 || jobs > kMaxJobs)
-        throw UsageError(QStringLiteral("nombre de tâches %1 invalide : un entier de 1 à %2 attendu.")
-                             .arg(quoted(value))
-                             .arg(kMaxJobs));
+        throw UsageError(QStringLiteral("nombre de tâches %1 invalide : %2.").arg(quoted(value), expected));
     return jobs;
 }
 
@@ -30,16 +28,15 @@ int parseJobs(const QString& value)
 qint64 parseMemory(const QString& value)
 {
     const qint64 most = MaxMemoryMebibytes();
-    bool digits = !value.isEmpty();
-    for (const QChar c : value)
-        digits = digits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    const QString expected =
+        QStringLiteral("un nombre de Mio de 1 à %1 attendu (64 fois la mémoire de la machine)").arg(most);
+    if (!IsWholeNumber(value))
+        throw NotANumber(value, QStringLiteral("--memoire"), expected);
     // More digits than the largest value has cannot be in range.
-    const qint64 mebibytes = digits && value.size() <= QString::number(most).size() ? value.toLongLong() : 0;
+    const qint64 mebibytes =
+        !value.startsWith(QLatin1Char('-')) && value.size() <= QString::number(most).size() ? value.toLongLong() : 0;
     if (mebibytes < 1 || mebibytes > most)
-        throw UsageError(QStringLiteral("mémoire %1 invalide : un nombre de Mio de 1 à %2 attendu (64 fois la "
-                                        "mémoire de la machine).")
-                             .arg(quoted(value))
-                             .arg(most));
+        throw UsageError(QStringLiteral("mémoire %1 invalide : %2.").arg(quoted(value), expected));
     return mebibytes << 20;
 }
 

@@ -1,7 +1,11 @@
 #include "FileJob.h"
 
+#include "Batch.h"
+#include "Signals.h"
+
 #include "effects/Resample.h"
 #include "model/ImageDocument.h"
+#include "platform/AtomicFile.h"
 #include "platform/Exception.h"
 #include "platform/ImageFile.h"
 #include "platform/ImageSize.h"
@@ -9,9 +13,15 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 
 namespace cli {
 
@@ -139,6 +149,66 @@ qint64 MemoryNeeded(const QString& input, std::optional<ImageFormat> format, con
         most = std::max(most, std::max(peak, held + mask + converted));
     }
     return most;
+}
+
+int RunFile(const Command& command)
+{
+    QString message;
+    // A size change that this image does not allow is the command line's
+    // fault too.
+    bool valuesRefused = false;
+    bool written = false;
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool finished = false; // under mutex
+    const auto work = [&] {
+        written = Guarded(
+            [&] {
+                try {
+                    ProcessFile(command.input, command.output, FormatForName(command.output), command.quality,
+                                command.steps, PrintError);
+                } catch (const commands::ValueError&) {
+                    valuesRefused = true;
+                    throw;
+                }
+            },
+            &message);
+        const std::lock_guard lock(mutex);
+        finished = true;
+        ended.notify_all();
+    };
+
+    // The work runs aside; this thread takes the signals.
+    const StopOnSignals stopOnSignals;
+    std::thread worker;
+    try {
+        worker = StopOnSignals::Start(work);
+    } catch (const std::system_error&) {
+        work(); // no thread to be had: the signals wait for the end
+    }
+    int signal = 0;
+    {
+        std::unique_lock lock(mutex);
+        while (!ended.wait_for(lock, std::chrono::milliseconds(20), [&] { return finished; }))
+            if ((signal = StopSignal()) != 0)
+                break;
+        if (finished)
+            signal = 0; // the work ended first: its own outcome stands
+    }
+    // A stop asked for before the output was put in place leaves it as it
+    // was: no file of this process is put in place any more, the temporary
+    // has no name (or loses it), and the program ends at once, the work
+    // abandoned.
+    if (signal != 0 && !AtomicFile::AbandonAll()) {
+        PrintError(QStringLiteral("interrompu : rien n'est écrit dans « %1 ».").arg(command.output));
+        std::_Exit(InterruptedExitCode(signal));
+    }
+    if (worker.joinable())
+        worker.join();
+    if (written)
+        return 0;
+    PrintError(message);
+    return valuesRefused ? kUsageError : kFileError;
 }
 
 bool Guarded(const std::function<void()>& work, QString* message)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Arguments.h"
 #include "Operations.h"
 #include "platform/TBitmap.h"
 
@@ -36,6 +37,12 @@ void ProcessFile(const QString& input, const QString& output, std::optional<Imag
 // the write. 0 when the header cannot be read or claims a size that the read
 // refuses before allocating anything.
 qint64 MemoryNeeded(const QString& input, std::optional<ImageFormat> format, const std::vector<Step>& steps);
+
+// Runs the single-file form and returns the exit code. SIGINT, SIGTERM and
+// SIGHUP stop it: the output is then left as it was (unless it was already
+// being put in place, which then finishes), no temporary file stays, and the
+// exit code says which signal came.
+int RunFile(const Command& command);
 
 // Runs `work`; a failure (a bad file, no memory) gives its French message in
 // `message` and false.

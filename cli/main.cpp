@@ -3,7 +3,6 @@
 #include "Arguments.h"
 #include "Batch.h"
 #include "FileJob.h"
-#include "platform/ImageFile.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -87,22 +86,5 @@ int main(int argc, char** argv)
         return code == kUsageError ? usageError(usage) : code;
     }
 
-    QString message;
-    // A size change that this image does not allow is the command line's
-    // fault too.
-    bool valuesRefused = false;
-    if (cli::Guarded(
-            [&] {
-                try {
-                    cli::ProcessFile(command.input, command.output, FormatForName(command.output), command.quality,
-                                     command.steps, PrintError);
-                } catch (const commands::ValueError&) {
-                    valuesRefused = true;
-                    throw;
-                }
-            },
-            &message))
-        return 0;
-    PrintError(message);
-    return valuesRefused ? cli::kUsageError : kFileError;
+    return cli::RunFile(command);
 }

@@ -4,10 +4,19 @@
 
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <cerrno>
+#include <chrono>
 #include <climits>
+#include <condition_variable>
+#include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <set>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,7 +36,105 @@ QByteArray folderOf(const QByteArray& path)
 
 QByteArray nameOf(const QByteArray& path) { return path.mid(path.lastIndexOf('/') + 1); }
 
+constexpr char kTemporaryPrefix[] = ".velmora-";
+constexpr char kTemporarySuffix[] = ".tmp";
+
+// A fresh name for a temporary: short, so that a long target name still leaves
+// room, and random, so that two saves never take the same.
+QByteArray newTemporaryName()
+{
+    return kTemporaryPrefix + QByteArray::number(QRandomGenerator::global()->generate64(), 36) + kTemporarySuffix;
+}
+
+// Exactly the names newTemporaryName() gives: the 1 to 13 base-36 digits of a
+// 64-bit number between the prefix and the suffix.
+bool isTemporaryName(const char* name)
+{
+    const qsizetype prefix = qsizetype(sizeof kTemporaryPrefix) - 1, suffix = qsizetype(sizeof kTemporarySuffix) - 1;
+    const qsizetype length = qsizetype(std::strlen(name));
+    const qsizetype digits = length - prefix - suffix;
+    if (digits < 1 || digits > 13 || std::strncmp(name, kTemporaryPrefix, size_t(prefix)) != 0 ||
+        std::strcmp(name + length - suffix, kTemporarySuffix) != 0)
+        return false;
+    return std::all_of(name + prefix, name + prefix + digits,
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
+}
+
+// What every save of the process shares: its temporaries that have a name,
+// the commits under way, and whether the program has given up its saves.
+struct Saves {
+    std::mutex mutex;
+    std::condition_variable idle; // committing fell to 0
+    std::set<QByteArray> named;
+    int committing = 0;
+    bool abandoned = false;
+    bool committed = false;
+};
+
+Saves& saves()
+{
+    // Never destroyed: a thread may still be saving while the program ends.
+    static Saves* const shared = new Saves;
+    return *shared;
+}
+
+QString interrupted() { return QStringLiteral("l'enregistrement a été interrompu."); }
+
+// An unnamed file is given a name through its entry in /proc, which every
+// user may link (linkat with AT_EMPTY_PATH needs a privilege).
+bool procFdWorks()
+{
+    static const bool works = ::access("/proc/self/fd", X_OK) == 0;
+    return works;
+}
+
+void removeStaleIn(const QByteArray& folder)
+{
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    const int dirFd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!isTemporaryName(entry->d_name) || (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN))
+            continue;
+        // Never through a link, never blocked by a pipe.
+        const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        // A save holds its temporary locked while it lives: a lock taken here
+        // means that the program which wrote it has ended. The name must still
+        // be the file locked.
+        struct stat opened {
+        }, named{};
+        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == opened.st_dev &&
+            named.st_ino == opened.st_ino)
+            ::unlinkat(dirFd, entry->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
+// The folder is looked through at most once every two seconds: a batch's
+// thousands of saves in one folder do not read it thousands of times.
+void removeStaleOnce(const QByteArray& folder)
+{
+    static std::mutex mutex;
+    static std::map<QByteArray, std::chrono::steady_clock::time_point> lastLook;
+    const auto now = std::chrono::steady_clock::now();
+    {
+        const std::lock_guard lock(mutex);
+        const auto last = lastLook.find(folder);
+        if (last != lastLook.end() && now - last->second < std::chrono::seconds(2))
+            return;
+        lastLook[folder] = now;
+    }
+    removeStaleIn(folder);
+}
+
 } // namespace
+
+void RemoveStaleTemporaries(const QString& folder) { removeStaleIn(QFile::encodeName(folder)); }
 
 QString FileErrorCause(int error)
 {
@@ -79,6 +186,7 @@ AtomicFile::AtomicFile(const QString& fileName, const QString& what, Links links
         path = link.startsWith('/') ? link : folderOf(path) + '/' + link;
     }
     target_ = path;
+    folder_ = folderOf(target_);
 
     if (exists && S_ISDIR(status.st_mode))
         fail(QStringLiteral("c'est un dossier."));
@@ -92,29 +200,117 @@ AtomicFile::AtomicFile(const QString& fileName, const QString& what, Links links
     if (nameOf(target_).size() > NAME_MAX)
         fail(ENAMETOOLONG);
     struct stat folder { };
-    if (::stat(folderOf(target_).constData(), &folder) != 0)
+    if (::stat(folder_.constData(), &folder) != 0)
         fail(errno == ENOENT || errno == ENOTDIR ? ENOENT : errno);
     if (!S_ISDIR(folder.st_mode))
         fail(ENOENT);
 
-    // A short name of our own, so that a long target name still leaves room.
-    for (int attempt = 0; fd_ < 0; ++attempt) {
-        temporary_ = folderOf(target_) + "/.velmora-" +
-                     QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".tmp";
-        fd_ = ::open(temporary_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ < 0 && (errno != EEXIST || attempt > 100)) {
-            temporary_.clear();
+    removeStaleOnce(folder_);
+
+    // A file that other names share is written in place, so that each of them
+    // sees the new content; it is opened now, so that a file this user may
+    // not write is refused before any work.
+    if (exists && links == Links::Follow && status.st_nlink > 1) {
+        targetFd_ = ::open(target_.constData(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+        if (targetFd_ < 0)
             fail(errno);
-        }
+        if (::fstat(targetFd_, &status) != 0)
+            fail(errno);
+        if (!S_ISREG(status.st_mode))
+            fail(QStringLiteral("ce n'est pas un fichier ordinaire."));
     }
-    // The new file keeps the permissions of the one it replaces.
-    if (exists)
+
+    createTemporary();
+    if (exists) {
+        if (targetFd_ < 0) {
+            keepOwner(status.st_uid, status.st_gid);
+        } else {
+            // Only a copy kept after a failure would show this owner: given
+            // when this process may.
+            [[maybe_unused]] const int given = ::fchown(fd_, status.st_uid, status.st_gid);
+        }
+        // The new file keeps the permissions of the one it replaces (after the
+        // owner: a change of owner clears the set-id bits).
         ::fchmod(fd_, status.st_mode & 07777);
+    }
     buffer_.reserve(kBufferBytes);
     QIODevice::open(QIODevice::WriteOnly | QIODevice::Unbuffered);
 }
 
 AtomicFile::~AtomicFile() { discard(); }
+
+void AtomicFile::createTemporary()
+{
+    Saves& shared = saves();
+    int error = 0;
+    {
+        // Made and registered at once: a program that gives up its saves
+        // finds every named temporary.
+        const std::lock_guard lock(shared.mutex);
+        if (shared.abandoned)
+            error = -1;
+        if (error == 0 && procFdWorks()) {
+            fd_ = ::open(folder_.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+            if (fd_ >= 0) {
+                unnamed_ = true;
+                // Locked for the instant it has a name, at Commit().
+                ::flock(fd_, LOCK_EX | LOCK_NB);
+            } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+                // EISDIR: a kernel that does not know O_TMPFILE.
+                error = errno;
+            }
+        }
+        for (int attempt = 0; error == 0 && fd_ < 0; ++attempt) {
+            if (attempt > 100) {
+                error = EEXIST;
+                break;
+            }
+            const QByteArray name = folder_ + '/' + newTemporaryName();
+            const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            if (fd < 0) {
+                if (errno != EEXIST)
+                    error = errno;
+                continue;
+            }
+            // Another save that looked for stale temporaries may have opened
+            // it before the lock: it removes it, and this save takes another
+            // name. A file system without locks keeps every temporary.
+            struct stat opened { };
+            struct stat named { };
+            const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+            if (!locked || ::fstat(fd, &opened) != 0 || ::lstat(name.constData(), &named) != 0 ||
+                opened.st_ino != named.st_ino || opened.st_dev != named.st_dev) {
+                ::close(fd);
+                continue;
+            }
+            fd_ = fd;
+            temporary_ = name;
+            shared.named.insert(name);
+        }
+    }
+    if (error == -1)
+        fail(interrupted());
+    if (error != 0)
+        fail(error);
+}
+
+void AtomicFile::keepOwner(uid_t owner, gid_t group)
+{
+    struct stat made { };
+    if (::fstat(fd_, &made) != 0)
+        fail(errno);
+    if (made.st_uid == owner && made.st_gid == group)
+        return;
+    // Root may give the file to anyone; a user, only to himself and to his
+    // groups. Saving anyway would take the file from its owner or its group.
+    if (::fchown(fd_, owner, group) == 0)
+        return;
+    if (errno != EPERM && errno != EINVAL)
+        fail(errno);
+    if (owner != ::geteuid())
+        fail(QStringLiteral("le fichier appartient à un autre utilisateur, qui le perdrait."));
+    fail(QStringLiteral("le fichier appartient à un groupe dont vous n'êtes pas membre, qui le perdrait."));
+}
 
 qint64 AtomicFile::writeData(const char* data, qint64 size)
 {
@@ -170,35 +366,166 @@ void AtomicFile::Commit()
     // the target is the old file or the new one, never an empty one.
     if (::fsync(fd_) != 0)
         fail(errno);
-    const int fd = fd_;
-    fd_ = -1;
-    // Linux releases the descriptor even when close reports EINTR; the data is
-    // already synced then.
-    if (::close(fd) != 0 && errno != EINTR)
+    struct stat written { };
+    if (::fstat(fd_, &written) != 0)
         fail(errno);
+    if (written.st_size != end_)
+        fail(EIO);
+
+    // From here the target changes: a program that gives up its saves waits
+    // for the end of this.
+    Saves& shared = saves();
+    {
+        std::unique_lock lock(shared.mutex);
+        if (shared.abandoned) {
+            lock.unlock();
+            fail(interrupted());
+        }
+        ++shared.committing;
+    }
+    bool done = false;
+    const auto leave = qScopeGuard([&] {
+        const std::lock_guard lock(shared.mutex);
+        --shared.committing;
+        shared.committed = shared.committed || done;
+        shared.idle.notify_all();
+    });
+    if (targetFd_ >= 0)
+        copyIntoTarget();
+    else
+        replaceTarget();
+    done = true;
+
+    // The data is synced; what the last close could report is not about it.
+    // A named temporary whose content went into the target goes too.
+    discard();
+}
+
+bool AtomicFile::linkTemporary(const QByteArray& path)
+{
+    if (!unnamed_)
+        return ::link(temporary_.constData(), path.constData()) == 0;
+    char self[32];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd_);
+    return ::linkat(AT_FDCWD, self, AT_FDCWD, path.constData(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+void AtomicFile::replaceTarget()
+{
+    Saves& shared = saves();
+    // Only a rename replaces the target in one step, and only a file with a
+    // name can be renamed: the unnamed one gets one for that instant, still
+    // locked, so that no other save takes it for a stale one.
+    for (int attempt = 0; unnamed_ && temporary_.isEmpty(); ++attempt) {
+        const QByteArray name = folder_ + '/' + newTemporaryName();
+        if (linkTemporary(name)) {
+            const std::lock_guard lock(shared.mutex);
+            temporary_ = name;
+            shared.named.insert(name);
+        } else if (errno != EEXIST || attempt > 100) {
+            fail(errno);
+        }
+    }
     if (::rename(temporary_.constData(), target_.constData()) != 0)
         fail(errno);
+    {
+        const std::lock_guard lock(shared.mutex);
+        shared.named.erase(temporary_);
+    }
     temporary_.clear();
-    QIODevice::close();
     // The rename itself reaches the disk with its folder; a folder that cannot
     // be synced still holds the complete new file.
-    const int folder = ::open(folderOf(target_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folder = ::open(folder_.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         ::fsync(folder);
         ::close(folder);
     }
 }
 
+void AtomicFile::copyIntoTarget()
+{
+    // While the file is rewritten, its complete new content also has a name
+    // of its own beside it ("photo.nouveau.bmp"): if the copy fails, or the
+    // program is killed in the middle of it, no pixel of it is lost.
+    const QByteArray name = nameOf(target_);
+    qsizetype dot = name.lastIndexOf('.');
+    if (dot <= 0)
+        dot = name.size();
+    QByteArray kept;
+    for (int attempt = 1;; ++attempt) {
+        const QByteArray suffix = ".nouveau" + (attempt > 1 ? '-' + QByteArray::number(attempt) : QByteArray());
+        // Cut to the longest name allowed, never in the middle of a character.
+        qsizetype length = std::clamp<qsizetype>(NAME_MAX - suffix.size() - (name.size() - dot), 0, dot);
+        while (length > 0 && length < dot && (uchar(name[length]) & 0xC0) == 0x80)
+            --length;
+        const QByteArray stem = name.left(length);
+        kept = folder_ + '/' + stem + suffix + name.mid(dot);
+        if (linkTemporary(kept))
+            break;
+        if (errno != EEXIST || attempt > 100)
+            fail(errno); // the target is still untouched
+    }
+
+    int error = 0;
+    std::vector<char> block(std::size_t(1) << 20);
+    for (qint64 at = 0; at < end_ && error == 0;) {
+        const ssize_t got =
+            ::pread(fd_, block.data(), size_t(std::min<qint64>(end_ - at, qint64(block.size()))), off_t(at));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            error = got < 0 ? errno : EIO;
+            break;
+        }
+        for (ssize_t done = 0; done < got && error == 0;) {
+            const ssize_t put = ::pwrite(targetFd_, block.data() + done, size_t(got - done), off_t(at + done));
+            if (put < 0 && errno != EINTR)
+                error = errno;
+            else if (put > 0)
+                done += put;
+        }
+        at += got;
+    }
+    if (error == 0 && ::ftruncate(targetFd_, off_t(end_)) != 0)
+        error = errno;
+    if (error == 0 && ::fsync(targetFd_) != 0)
+        error = errno;
+    if (error != 0)
+        fail(QStringLiteral("%1 Le fichier est peut-être incomplet ; la nouvelle image est gardée entière dans « %2 ».")
+                 .arg(FileErrorCause(error), QFile::decodeName(kept)));
+    ::unlink(kept.constData());
+}
+
 void AtomicFile::discard()
 {
+    // The name goes first, while the file is still locked.
+    if (!temporary_.isEmpty()) {
+        Saves& shared = saves();
+        const std::lock_guard lock(shared.mutex);
+        if (shared.named.erase(temporary_) != 0)
+            ::unlink(temporary_.constData());
+    }
+    temporary_.clear();
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
-    if (!temporary_.isEmpty())
-        ::unlink(temporary_.constData());
-    temporary_.clear();
+    if (targetFd_ >= 0)
+        ::close(targetFd_);
+    targetFd_ = -1;
     if (isOpen())
         QIODevice::close();
+}
+
+bool AtomicFile::AbandonAll()
+{
+    Saves& shared = saves();
+    std::unique_lock lock(shared.mutex);
+    shared.abandoned = true;
+    shared.idle.wait(lock, [&] { return shared.committing == 0; });
+    for (const QByteArray& name : shared.named)
+        ::unlink(name.constData());
+    shared.named.clear();
+    return shared.committed;
 }
 
 void AtomicFile::fail(int error) { fail(FileErrorCause(error)); }

@@ -185,11 +185,15 @@ TEST(CliBatch, BadCommandLinesTouchNoFile)
         {"huge jobs",
          {"--dossier", "{out}", "--taches", "99999999999", "{a}", "--"},
          "nombre de tâches « 99999999999 »"},
-        {"jobs not a number", {"--dossier", "{out}", "--taches", "deux", "{a}", "--"}, "nombre de tâches « deux »"},
+        {"jobs not a number",
+         {"--dossier", "{out}", "--taches", "deux", "{a}", "--"},
+         "« deux » n'est pas un nombre pour « --taches » : un entier de 1 à 64 attendu."},
         {"jobs without value", {"--dossier", "{out}", "--taches"}, "l'option « --taches » attend une valeur."},
         {"zero memory", {"--dossier", "{out}", "--memoire", "0", "{a}", "--"}, "mémoire « 0 » {memory}"},
         {"negative memory", {"--dossier", "{out}", "--memoire", "-512", "{a}", "--"}, "mémoire « -512 » {memory}"},
-        {"memory with a unit", {"--dossier", "{out}", "--memoire", "512M", "{a}", "--"}, "mémoire « 512M » {memory}"},
+        {"memory with a unit",
+         {"--dossier", "{out}", "--memoire", "512M", "{a}", "--"},
+         "« 512M » n'est pas un nombre pour « --memoire » : un nombre de Mio de 1 à {most} attendu"},
         {"memory over 64 times the machine's",
          {"--dossier", "{out}", "--memoire", "{over}", "{a}", "--"},
          "mémoire « {over} » {memory}"},
@@ -206,6 +210,9 @@ TEST(CliBatch, BadCommandLinesTouchNoFile)
          "option « --remplacer » après les fichiers"},
         {"gif format", {"--dossier", "{out}", "--format", "gif", "{a}", "--"}, "format « gif » inconnu"},
         {"bad quality", {"--dossier", "{out}", "--qualite", "0", "{a}", "--"}, "qualité « 0 » hors limites"},
+        {"quality not a number",
+         {"--dossier", "{out}", "--qualite", "{a}", "{b}", "--"},
+         "« {a} » n'est pas un nombre pour « --qualite » : un entier de 1 à 100 attendu."},
         {"unknown operation", {"--dossier", "{out}", "{a}", "--", "pivoter"}, "opération inconnue « pivoter »."},
         {"missing value", {"--dossier", "{out}", "{a}", "--", "contraste", "1"}, "« contraste » attend 2 valeurs"},
         {"missing folder",
@@ -248,6 +255,7 @@ TEST(CliBatch, BadCommandLinesTouchNoFile)
                 .replace("{autre}", other + "/a.bmp")
                 .replace("{apng}", other + "/a.png")
                 .replace("{over}", QString::number(most + 1))
+                .replace("{most}", QString::number(most))
                 .replace("{memory}", QStringLiteral("invalide : un nombre de Mio de 1 à %1 attendu").arg(most));
         };
         QStringList arguments;

@@ -1,4 +1,4 @@
-// --aide and --help print the usage on the standard output and do nothing else.
+// --aide, --help and -h print the usage on the standard output and do nothing else.
 #include "CliRun.h"
 
 #include "support/Images.h"
@@ -47,12 +47,14 @@ TEST(CliHelp, EitherOptionPrintsTheFrenchUsageWithEveryOperation)
                        "  remplir COULEUR            les pixels sélectionnés prennent la COULEUR\n"
                        "\n"
                        "Les valeurs R V B, C et L sont celles des boîtes « Couleurs RVB » et\n");
-    for (const QString option : {"--aide", "--help"}) {
+    const QByteArray aide = clirun::Run({"--aide"}).out;
+    for (const QString option : {"--aide", "--help", "-h"}) {
         SCOPED_TRACE(option.toStdString());
         const clirun::Result result = clirun::Run({option});
         ASSERT_TRUE(result.finished);
         EXPECT_EQ(result.exitCode, 0);
         EXPECT_TRUE(result.err.isEmpty());
+        EXPECT_EQ(result.out, aide);
         const QString usage = QString::fromUtf8(result.out);
         EXPECT_TRUE(usage.startsWith("Utilisation : velmora-cli [--qualite N] ENTRÉE SORTIE"));
         EXPECT_TRUE(usage.contains("(92 par\n               défaut)\n" + operations)) << usage.toStdString();

@@ -7,7 +7,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -82,6 +85,78 @@ TEST(SaveFailures, AFullDiskSaysSoAndKeepsThePreviousFile)
     QFile::remove(dir + "/filler");
     EXPECT_EQ(saveError(*next, path), QString());
     EXPECT_EQ(QFileInfo(path).size(), 54 + 41 * 300);
+}
+
+// A file with two names on a nearly full disk: the new picture fits in the
+// temporary but not in the file rewritten in place. The save says so and where
+// the new picture is kept, whole; with room, both names get it.
+TEST(SaveFailures, AFileWithTwoNamesThatCannotBeRewrittenKeepsTheNewImageBeside)
+{
+    const QString dir = testimg::TempDir();
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", dir}) != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    const std::unique_ptr<const QString, void (*)(const QString*)> unmount(
+        &dir, [](const QString* d) { QProcess::execute("umount", {*d}); });
+    const QString path = dir + "/photo.bmp", other = dir + "/autre.bmp";
+    testimg::Noise(4, 4, 1)->SaveToFile(path); // one page
+    ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()), 0);
+    const auto next = testimg::Noise(100, 41, 3); // four pages
+    const QString elsewhere = testimg::TempDir() + "/entier.bmp";
+    next->SaveToFile(elsewhere);
+    const QByteArray whole = testimg::ReadFile(elsewhere);
+
+    QFile filler(dir + "/filler");
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+    filler.write(QByteArray(10 * 4096, 'x')); // five pages left: the temporary's four and one
+    filler.close();
+    const QString kept = dir + "/photo.nouveau.bmp";
+    EXPECT_EQ(saveError(*next, path),
+              QStringLiteral("Impossible d'enregistrer l'image dans « %1 » : disque plein. Le fichier est peut-être "
+                             "incomplet ; la nouvelle image est gardée entière dans « %2 ».")
+                  .arg(path, kept));
+    EXPECT_EQ(testimg::ReadFile(kept), whole);
+    EXPECT_EQ(HiddenFiles(dir), QStringList());
+
+    QFile::remove(dir + "/filler");
+    QFile::remove(kept);
+    EXPECT_EQ(saveError(*next, path), QString());
+    EXPECT_EQ(testimg::ReadFile(path), whole);
+    EXPECT_EQ(testimg::ReadFile(other), whole);
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList({"autre.bmp", "photo.bmp"}));
+}
+
+// What a killed save left (a file named as the saves name their temporaries,
+// which no running save holds) is removed by the next save in its folder; one
+// that a save holds, and everything that only looks like one, stay.
+TEST(SaveFailures, ASaveRemovesTheStaleTemporariesOfItsFolderAndNothingElse)
+{
+    const QString dir = testimg::TempDir();
+    const auto make = [&](const QString& name) {
+        QFile file(dir + "/" + name);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
+    };
+    for (const char* name : {".velmora-3kq9z0.tmp", ".velmora-held.tmp", ".velmora-ABC.tmp", ".velmora-.tmp",
+                             ".velmora-12345678901234.tmp", ".velmora-a_b.tmp", ".velmora-abc.tmp~",
+                             ".velmora-abc.tmp.part", "velmora-abc.tmp", "cible"})
+        make(name);
+    const int held = ::open(QFile::encodeName(dir + "/.velmora-held.tmp").constData(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    ASSERT_EQ(::symlink("cible", QFile::encodeName(dir + "/.velmora-lien.tmp").constData()), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir + "/.velmora-tube.tmp").constData(), 0644), 0);
+    ASSERT_TRUE(QDir(dir).mkdir(".velmora-dossier.tmp"));
+    const auto entries = [&] {
+        return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    };
+    QStringList expected = entries();
+    expected.removeOne(".velmora-3kq9z0.tmp");
+    expected << "photo.bmp";
+    expected.sort();
+
+    EXPECT_EQ(saveError(*testimg::Noise(3, 2, 1), dir + "/photo.bmp"), QString());
+    EXPECT_EQ(entries().join(" ").toStdString(), expected.join(" ").toStdString());
+    EXPECT_EQ(testimg::ReadFile(dir + "/cible"), "x");
+    ::close(held);
 }
 
 TEST(SaveFailures, LinksAndNamesGiveTheirOwnCause)
