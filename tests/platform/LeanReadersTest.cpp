@@ -5,12 +5,14 @@
 #include "platform/ContainerScan.h"
 #include "platform/Exception.h"
 #include "platform/ImageFile.h"
+#include "platform/WebpFile.h"
 
 #include "support/PictureFiles.h"
 
 #include <QBuffer>
 #include <QColorSpace>
 #include <QImageReader>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 #include <tiffio.h>
@@ -199,6 +201,36 @@ TEST(LeanReaders, WebpGivesWhatQtsPluginGave)
             expectSameAsQt(c.bytes.left(qsizetype(c.bytes.size() * kept)), ImageFormat::Webp);
         }
     }
+}
+
+// The writer lays its files out as Qt's plugin did: a lossless picture's
+// bytes are the plugin's; a lossy one, coded in less memory, has the same
+// header and profile before a picture of its own.
+TEST(LeanReaders, WebpIsWrittenAsQtsPluginWroteIt)
+{
+    const QImage picture = noise(37, 23, false, 11).convertToFormat(QImage::Format_BGR888);
+    for (const QColorSpace& profile : {QColorSpace(), QColorSpace(QColorSpace::AdobeRgb)})
+        for (const int quality : {100, 92}) {
+            SCOPED_TRACE(quality);
+            QImage tagged = picture;
+            tagged.setColorSpace(profile);
+            const QByteArray plugin = picturefile::Encode(tagged, "webp", quality);
+            QByteArray ours;
+            QBuffer buffer(&ours);
+            buffer.open(QIODevice::WriteOnly);
+            ASSERT_TRUE(WriteWebp(buffer, picture, quality, profile));
+            if (quality == 100) {
+                EXPECT_EQ(ours, plugin);
+                continue;
+            }
+            const qsizetype chunk = plugin.indexOf("VP8 ");
+            EXPECT_EQ(ours.indexOf("VP8 "), chunk);
+            EXPECT_EQ(ours.left(4) + ours.mid(8, chunk - 8), plugin.left(4) + plugin.mid(8, chunk - 8));
+            EXPECT_EQ(qFromLittleEndian<quint32>(ours.constData() + 4), quint32(ours.size() - 8));
+            const ReadPicture read = DecodeImage(ours, QStringLiteral("f"));
+            EXPECT_EQ(read.image.size(), picture.size());
+            EXPECT_EQ(read.profile, profile);
+        }
 }
 
 TEST(LeanReaders, TiffGivesWhatQtsPluginGave)
