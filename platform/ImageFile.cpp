@@ -262,8 +262,12 @@ ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& f
         if (void* memory = AllocateLarge(size_t(bytes)))
             picture = QImage(static_cast<uchar*>(memory), size.width(), size.height(), bytes / size.height(), layout,
                              std::free, memory);
-    if (!reader.read(&picture) || picture.isNull())
+    if (!reader.read(&picture) || picture.isNull()) {
+        // A valid TIFF that nothing here decodes is not called damaged.
+        if (format == ImageFormat::Tiff && TiffKindUnsupported(device))
+            RefuseBmp(fileName, QStringLiteral("ce type de TIFF n'est pas pris en charge."));
         damaged(fileName);
+    }
     // A GIF's frame may reach outside the size its header claims: the decoded
     // picture is checked again.
     RefuseIfTooLarge(picture.width(), picture.height(), fileName);
