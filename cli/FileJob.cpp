@@ -83,10 +83,11 @@ void ProcessFile(const QString& input, const QString& output, std::optional<Imag
             QStringLiteral("impossible d'enregistrer l'image dans « %1 » : ce n'est pas un fichier ordinaire.")
                 .arg(output));
 
+    refuseClaimedSize(input, output, format, steps);
+
     // A JPEG that the first operation shrinks to half or less is decoded at a
     // reduced size, still at least the result's; the resize then starts from
     // there, to the size computed from the full picture.
-    refuseClaimedSize(input, output, format, steps);
     std::vector<Step> work = steps;
     std::function<int(QSize)> reduce;
     if (!work.empty() && work.front().operation->id == commands::CommandId::Redimensionner &&
