@@ -136,7 +136,7 @@ int RunBatch(const Command& command, QString* usage)
             const QString& input = batch.inputs[qsizetype(i)];
             qint64 needed = 0;
             try {
-                needed = MemoryNeeded(input, batch.format, command.steps);
+                needed = MemoryNeeded(input, batch.format, command.quality, command.steps);
             } catch (const std::exception&) {
                 // The read will say what is wrong with the file.
             }

@@ -43,6 +43,44 @@ void PrintError(const QString& message)
     std::fflush(stderr);
 }
 
+namespace {
+
+// A result that the output's format cannot hold is the command line's fault:
+// refused as a value is.
+void refuseWrittenSize(const QString& output, ImageFormat format, QSize size)
+{
+    if (const QString refusal = WriteSizeRefusal(output, format, size); !refusal.isEmpty())
+        throw commands::ValueError(refusal);
+}
+
+// Refuses before any reading a result that the header's size already puts
+// past what the output's format holds, whichever way the file turns its
+// picture. An autocrop's result is known only from the pixels.
+void refuseClaimedSize(const QString& input, const QString& output, std::optional<ImageFormat> format,
+                       const std::vector<Step>& steps)
+{
+    const std::optional<ClaimedImage> claim = ClaimImageFile(input);
+    if (!claim || !BitmapSizeAllowed(claim->size.width(), claim->size.height()))
+        return;
+    QString refusal;
+    for (QSize size : {claim->size, claim->size.transposed()}) {
+        for (const Step& step : steps) {
+            if (step.operation->id == commands::CommandId::Autorogner)
+                return;
+            if (step.operation->selection == commands::SelectionRule::Reshapes)
+                size = commands::ReshapedSize(step.operation->id, size, step.values);
+            if (!commands::ResultAllowed(size))
+                return; // the operation says why
+        }
+        refusal = WriteSizeRefusal(output, format ? *format : claim->format, size);
+        if (refusal.isEmpty())
+            return;
+    }
+    throw commands::ValueError(refusal);
+}
+
+} // namespace
+
 void ProcessFile(const QString& input, const QString& output, std::optional<ImageFormat> format, int quality,
                  const std::vector<Step>& steps, const std::function<void(const QString&)>& warn, bool replaceLink)
 {
@@ -54,6 +92,8 @@ void ProcessFile(const QString& input, const QString& output, std::optional<Imag
         throw ERasterError(
             QStringLiteral("impossible d'enregistrer l'image dans « %1 » : ce n'est pas un fichier ordinaire.")
                 .arg(output));
+
+    refuseClaimedSize(input, output, format, steps);
 
     // A JPEG that the first operation shrinks to half or less is decoded at a
     // reduced size, still at least the result's; the resize then starts from
@@ -88,7 +128,9 @@ void ProcessFile(const QString& input, const QString& output, std::optional<Imag
         Apply(document, step);
 
     image.SetPixelFormat(pf24bit);
-    image.SaveToFile(output, format ? *format : image.FileFormat(), quality, replaceLink);
+    const ImageFormat written = format ? *format : image.FileFormat();
+    refuseWrittenSize(output, written, QSize(image.Width(), image.Height()));
+    image.SaveToFile(output, written, quality, replaceLink);
 }
 
 namespace {
@@ -101,7 +143,8 @@ bool inPlace(commands::CommandId id)
 
 } // namespace
 
-qint64 MemoryNeeded(const QString& input, std::optional<ImageFormat> format, const std::vector<Step>& steps)
+qint64 MemoryNeeded(const QString& input, std::optional<ImageFormat> format, int quality,
+                    const std::vector<Step>& steps)
 {
     const std::optional<ClaimedImage> claim = ClaimImageFile(input);
     if (!claim || !BitmapSizeAllowed(claim->size.width(), claim->size.height()))
@@ -139,11 +182,13 @@ qint64 MemoryNeeded(const QString& input, std::optional<ImageFormat> format, con
             if (!inPlace(operation.id))
                 peak = std::max(peak, held + mask + imageBytes(size));
         }
-        // The BMP, PNG and JPEG writers go row by row; Qt's WebP encoder
-        // copies the image, then makes a 32-bit picture of it; its TIFF
-        // encoder may convert the whole image to 32 bits.
+        // The BMP, PNG and JPEG writers go row by row. The lossy WebP
+        // encoder makes YUV planes of half the image and holds the coded
+        // picture (3 bytes a pixel at most, for noise); the lossless one
+        // works on 32-bit pixels with tables of its own, 34 bytes a pixel in
+        // all. Qt's TIFF encoder may convert the whole image to 32 bits.
         const qint64 pixels = qint64(size.width()) * size.height();
-        const qint64 converted = written == ImageFormat::Webp   ? pixels * 7
+        const qint64 converted = written == ImageFormat::Webp   ? pixels * (quality >= 100 ? 34 : 3)
                                  : written == ImageFormat::Tiff ? pixels * 4
                                                                 : 0;
         most = std::max(most, std::max(peak, held + mask + converted));

@@ -26,17 +26,21 @@ void PrintError(const QString& message);
 // complete, so the input may be the output. `warn` receives the warnings (an
 // input that is not 24-bit). An output that is a symbolic link is followed,
 // or replaced by the result itself with `replaceLink` (the batch: nothing is
-// written outside its folder). Throws on any failure, with nothing written.
+// written outside its folder). Throws on any failure, with nothing written; a
+// result that the output's format cannot hold (a WebP side over 16383 pixels)
+// throws commands::ValueError, before anything is read when the input's header
+// tells it.
 void ProcessFile(const QString& input, const QString& output, std::optional<ImageFormat> format, int quality,
                  const std::vector<Step>& steps, const std::function<void(const QString&)>& warn,
                  bool replaceLink = false);
 
-// The most memory that ProcessFile takes for `input`, `format` and `steps`,
+// The most memory that ProcessFile takes for `input`, `format`, `quality` and `steps`,
 // from what the file's header claims: the read, then each operation's image
 // and the copy it works from (or the image it makes), the selection mask, and
 // the write. 0 when the header cannot be read or claims a size that the read
 // refuses before allocating anything.
-qint64 MemoryNeeded(const QString& input, std::optional<ImageFormat> format, const std::vector<Step>& steps);
+qint64 MemoryNeeded(const QString& input, std::optional<ImageFormat> format, int quality,
+                    const std::vector<Step>& steps);
 
 // Runs the single-file form and returns the exit code. SIGINT, SIGTERM and
 // SIGHUP stop it: the output is then left as it was (unless it was already

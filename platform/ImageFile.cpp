@@ -262,8 +262,12 @@ ReadPicture decodeWithQt(QIODevice& device, ImageFormat format, const QString& f
         if (void* memory = AllocateLarge(size_t(bytes)))
             picture = QImage(static_cast<uchar*>(memory), size.width(), size.height(), bytes / size.height(), layout,
                              std::free, memory);
-    if (!reader.read(&picture) || picture.isNull())
+    if (!reader.read(&picture) || picture.isNull()) {
+        // A valid TIFF that nothing here decodes is not called damaged.
+        if (format == ImageFormat::Tiff && TiffKindUnsupported(device))
+            RefuseBmp(fileName, QStringLiteral("ce type de TIFF n'est pas pris en charge."));
         damaged(fileName);
+    }
     // A GIF's frame may reach outside the size its header claims: the decoded
     // picture is checked again.
     RefuseIfTooLarge(picture.width(), picture.height(), fileName);
@@ -417,19 +421,34 @@ ImageFormat FormatForName(const QString& fileName)
     return ImageFormat::Bmp;
 }
 
+QString WriteSizeRefusal(const QString& fileName, ImageFormat format, QSize size)
+{
+    if (format == ImageFormat::Webp && std::max(size.width(), size.height()) > kMaxWebpSide)
+        return QStringLiteral("Impossible d'enregistrer l'image dans « %1 » : WebP ne dépasse pas %2 pixels de côté : "
+                              "choisissez .png ou .tif")
+            .arg(fileName)
+            .arg(kMaxWebpSide);
+    return QString();
+}
+
 void WriteImageFile(const QImage& image, const QString& fileName, ImageFormat format, int quality,
                     const QColorSpace& profile, AtomicFile::Links links)
 {
     const QString what = QStringLiteral("Impossible d'enregistrer l'image dans « %1 »").arg(fileName);
     if (image.isNull())
         throw ERasterError(QStringLiteral("%1 : l'image est vide.").arg(what));
+    if (const QString refusal = WriteSizeRefusal(fileName, format, image.size()); !refusal.isEmpty())
+        throw ERasterError(refusal);
     AtomicFile file(fileName, what, links);
     if (format == ImageFormat::Bmp || format == ImageFormat::Gif) {
         WriteBmp24(file, image);
-    } else if (format == ImageFormat::Png) {
+    } else if (format == ImageFormat::Png || format == ImageFormat::Webp) {
         // A refused write is said by Commit(), which finds the device's error.
         try {
-            WritePng(file, image, profile);
+            if (format == ImageFormat::Png)
+                WritePng(file, image, profile);
+            else if (!WriteWebp(file, image, quality, profile) && file.WriteError() == 0)
+                throw ERasterError(QStringLiteral("%1 : l'encodage a échoué.").arg(what));
         } catch (const std::bad_alloc&) {
             throw ERasterError(QStringLiteral("%1 : mémoire insuffisante.").arg(what));
         }
@@ -443,7 +462,7 @@ void WriteImageFile(const QImage& image, const QString& fileName, ImageFormat fo
             tagged.setColorSpace(profile);
         }
         QImageWriter writer(&file, qtName(format));
-        if (format == ImageFormat::Jpeg || format == ImageFormat::Webp)
+        if (format == ImageFormat::Jpeg)
             writer.setQuality(quality);
         if (format == ImageFormat::Tiff) {
             writer.setCompression(1); // LZW: lossless and smaller

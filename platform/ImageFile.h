@@ -59,10 +59,16 @@ bool SameAsSrgb(const QColorSpace& space);
 // .bmp, .png, .jpg, .jpeg, .webp, .tif, .tiff (any case); false otherwise.
 bool WrittenFormatForName(const QString& fileName, ImageFormat* format);
 
+// The French message with which WriteImageFile refuses, before writing
+// anything, a picture of `size` that `format` cannot hold (a WebP side over
+// 16383 pixels) as `fileName`; empty when it can hold it.
+QString WriteSizeRefusal(const QString& fileName, ImageFormat format, QSize size);
+
 // Writes a 24-bit image in `format` (BMP: the uncompressed 24-bit file),
 // atomically: on failure the previous file is left as it was and
-// ERasterError says why. `quality` (1 to 100) is for JPEG and WebP. A valid
-// `profile` is written into the formats that hold one (PNG, JPEG, WebP, TIFF).
+// ERasterError says why; a size the format cannot hold is refused before
+// anything is written (WriteSizeRefusal). `quality` (1 to 100) is for JPEG
+// and WebP. A valid `profile` is written into the formats that hold one (PNG, JPEG, WebP, TIFF).
 // `links` says whether a symbolic link is followed or replaced (AtomicFile).
 void WriteImageFile(const QImage& image, const QString& fileName, ImageFormat format, int quality = 92,
                     const QColorSpace& profile = QColorSpace(), AtomicFile::Links links = AtomicFile::Links::Follow);

@@ -115,6 +115,11 @@ void readHeader(PngDecoder& decoder)
     // As Qt's decoder: files whose stream claims a smaller window than it uses
     // are read all the same.
     png_set_option(decoder.png, PNG_MAXIMUM_INFLATE_WINDOW, PNG_OPTION_ON);
+    // The text chunks say nothing about the pixels, and each compressed one
+    // may inflate to megabytes: they are skipped unread (their check sums
+    // still checked), before and after the pixels.
+    static constexpr png_byte kTextChunks[] = "tEXt\0zTXt\0iTXt";
+    png_set_keep_unknown_chunks(decoder.png, PNG_HANDLE_CHUNK_NEVER, kTextChunks, 3);
     png_set_read_fn(decoder.png, &decoder, readBytes);
     png_read_info(decoder.png, decoder.info);
     png_get_IHDR(decoder.png, decoder.info, &decoder.width, &decoder.height, &decoder.bitDepth, &decoder.colourType,

@@ -46,7 +46,37 @@ struct CloseTiff {
     void operator()(TIFF* tiff) const { TIFFClose(tiff); }
 };
 
-enum class Kind { Rgb, Grey, Palette };
+enum class Kind { Rgb, Grey, Palette, Cmyk, Cmyk16 };
+
+// The bytes of a pixel of `kind` in the file.
+int bytesPerPixel(Kind kind)
+{
+    switch (kind) {
+    case Kind::Rgb: return 3;
+    case Kind::Cmyk: return 4;
+    case Kind::Cmyk16: return 8;
+    default: return 1;
+    }
+}
+
+// Cyan, magenta, yellow and black inks as red, green and blue, as libtiff's
+// RGBA reading (which Qt's plugin used) converts them: each colour is
+// (255 - k) (255 - ink) / 255, rounded down; stored as blue, green, red.
+void cmykToBgr(unsigned c, unsigned m, unsigned y, unsigned k, std::uint8_t* out)
+{
+    const unsigned white = 255 - k;
+    out[0] = std::uint8_t(white * (255 - y) / 255);
+    out[1] = std::uint8_t(white * (255 - m) / 255);
+    out[2] = std::uint8_t(white * (255 - c) / 255);
+}
+
+// A 16-bit sample in the machine's order, rounded to the nearest 8-bit level.
+unsigned level8(const std::uint8_t* in)
+{
+    std::uint16_t v = 0;
+    std::memcpy(&v, in, 2);
+    return (unsigned(v) + 128) / 257;
+}
 
 // A row of `width` pixels of `kind` from `in` as blue, green, red bytes.
 void toBgr(Kind kind, const std::uint8_t* in, int width, const std::array<std::uint32_t, 256>& palette,
@@ -54,6 +84,12 @@ void toBgr(Kind kind, const std::uint8_t* in, int width, const std::array<std::u
 {
     for (int x = 0; x < width; ++x, out += 3) {
         switch (kind) {
+        case Kind::Cmyk: cmykToBgr(in[4 * x], in[4 * x + 1], in[4 * x + 2], in[4 * x + 3], out); break;
+        case Kind::Cmyk16: {
+            const std::uint8_t* p = in + 8 * x;
+            cmykToBgr(level8(p), level8(p + 2), level8(p + 4), level8(p + 6), out);
+            break;
+        }
         case Kind::Rgb:
             out[0] = in[3 * x + 2];
             out[1] = in[3 * x + 1];
@@ -124,10 +160,18 @@ std::optional<Page> firstPage(TIFF* t)
     TIFFGetField(t, TIFFTAG_SAMPLEFORMAT, &sampleFormat);
     TIFFGetField(t, TIFFTAG_PLANARCONFIG, &planar);
     TIFFGetField(t, TIFFTAG_ORIENTATION, &orientation);
+    std::uint16_t inks = INKSET_CMYK;
+    TIFFGetField(t, TIFFTAG_INKSET, &inks);
     const bool tiled = TIFFIsTiled(t);
-    const bool plain = bits == 8 && planar == PLANARCONFIG_CONTIG && sampleFormat != SAMPLEFORMAT_IEEEFP &&
-                       orientation == ORIENTATION_TOPLEFT;
-    if (plain && photometric == PHOTOMETRIC_RGB && samples == 3)
+    const bool stored =
+        planar == PLANARCONFIG_CONTIG && sampleFormat != SAMPLEFORMAT_IEEEFP && orientation == ORIENTATION_TOPLEFT;
+    const bool plain = bits == 8 && stored;
+    const bool cmyk = stored && photometric == PHOTOMETRIC_SEPARATED && samples == 4 && inks == INKSET_CMYK;
+    if (cmyk && bits == 8)
+        page.kind = Kind::Cmyk;
+    else if (cmyk && bits == 16)
+        page.kind = Kind::Cmyk16;
+    else if (plain && photometric == PHOTOMETRIC_RGB && samples == 3)
         page.kind = Kind::Rgb;
     else if (plain && photometric == PHOTOMETRIC_MINISBLACK && samples == 1 && !tiled)
         page.kind = Kind::Grey;
@@ -143,6 +187,26 @@ bool TiffReadDirectly(QIODevice& device)
     const TiffHandle tiff = openTiff(device);
     const std::optional<Page> page = firstPage(tiff.get());
     return page && page->kind;
+}
+
+bool TiffKindUnsupported(QIODevice& device)
+{
+    const TiffHandle tiff = openTiff(device);
+    TIFF* const t = tiff.get();
+    if (!firstPage(t))
+        return false;
+    std::uint16_t compression = COMPRESSION_NONE;
+    TIFFGetField(t, TIFFTAG_COMPRESSION, &compression);
+    if (!TIFFIsCODECConfigured(compression))
+        return true;
+    // libtiff's RGBA reading, which Qt's plugin falls back on, knows from the
+    // tags alone whether it can turn the pixels into colours.
+    char message[1024] = {};
+    TIFFRGBAImage image;
+    if (!TIFFRGBAImageBegin(&image, t, 0, message))
+        return true;
+    TIFFRGBAImageEnd(&image);
+    return false;
 }
 
 std::optional<ReadPicture> ReadTiff(QIODevice& device, const QString& fileName, const TContainerContents& contents)
@@ -175,6 +239,7 @@ std::optional<ReadPicture> ReadTiff(QIODevice& device, const QString& fileName, 
     ReadPicture result;
     result.format = ImageFormat::Tiff;
     result.lost.moreImages = contents.moreFrames;
+    result.lost.deepColour = kind == Kind::Cmyk16;
     result.image = NewBitmapImage(int(width), int(height));
     if (result.image.isNull())
         RefuseBmp(fileName, QStringLiteral("mémoire insuffisante."));
@@ -188,7 +253,7 @@ std::optional<ReadPicture> ReadTiff(QIODevice& device, const QString& fileName, 
             damaged(fileName);
         const tmsize_t tileBytes = TIFFTileSize(t);
         const tmsize_t rowBytes = TIFFTileRowSize(t);
-        if (tileBytes <= 0 || rowBytes < tmsize_t(3) * tileWidth)
+        if (tileBytes <= 0 || rowBytes < tmsize_t(bytesPerPixel(kind)) * tileWidth)
             damaged(fileName);
         std::vector<std::uint8_t> tile(static_cast<size_t>(tileBytes));
         for (std::uint32_t y = 0; y < height; y += tileHeight)
@@ -202,7 +267,7 @@ std::optional<ReadPicture> ReadTiff(QIODevice& device, const QString& fileName, 
             }
     } else {
         const tmsize_t rowBytes = TIFFScanlineSize(t);
-        if (rowBytes < tmsize_t(kind == Kind::Rgb ? 3 : 1) * width)
+        if (rowBytes < tmsize_t(bytesPerPixel(kind)) * width)
             damaged(fileName);
         std::vector<std::uint8_t> row(static_cast<size_t>(rowBytes));
         for (std::uint32_t y = 0; y < height; ++y) {

@@ -207,6 +207,17 @@ TEST(CliErrors, BadCommandLinesAreRefusedBeforeAnyFileIsTouched)
         {"empty crop", {"{entree}", "{sortie}", "rogner", "4", "1", "4", "9"}, kUsageError, "est vide"},
         {"crop outside", {"{entree}", "{sortie}", "rogner", "-1", "1", "4", "9"}, kUsageError, "sort de toute image"},
         {"angle", {"{entree}", "{sortie}", "rotation", "-360.01"}, kUsageError, "-360.01 est hors limites"},
+        // WebP holds at most 16383 pixels a side: known from the header, the
+        // result is refused before the pixels are read (those of {abime-png}
+        // are missing); after an autocrop, before it is written.
+        {"WebP too wide",
+         {"{abime-png}", "{sortie}.webp", "toile", "16384", "10", "centre", "FFFFFF"},
+         kUsageError,
+         "WebP ne dépasse pas 16383 pixels de côté : choisissez .png ou .tif"},
+        {"WebP too tall after an autocrop",
+         {"{entree}", "{sortie}.webp", "autorogner", "toile", "10", "16384", "centre", "FFFFFF"},
+         kUsageError,
+         "WebP ne dépasse pas 16383 pixels de côté : choisissez .png ou .tif"},
         // A valid operation first: still nothing is done.
         {"bad value after a valid filter",
          {"{entree}", "{sortie}", "blur", "selection", "1", "2", "3", "x"},

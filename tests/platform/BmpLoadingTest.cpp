@@ -323,7 +323,7 @@ TEST(BmpDecoding, PixelsTheFileDoesNotDefineAreBlack)
 
 // Hostile and broken files: each is refused with its French message or gives a
 // whole image, within 1 s and 64 MiB of memory (the files are all under 64 KiB,
-// except the sparse 4 GiB ones, which must not be read).
+// except a PNG of 1.2 MB and the sparse 4 GiB ones, which must not be read).
 TEST(BmpDecoding, HostileFilesAreRefusedOrDecodedWithinTimeAndMemory)
 {
     const QString dir = testimg::TempDir();
@@ -449,6 +449,8 @@ TEST(BmpDecoding, HostileFilesAreRefusedOrDecodedWithinTimeAndMemory)
         {"GIF whose screen is larger than its frame", save("gif-screen", gifScreen(40000, 40000)), "trop grande"},
         {"WebP claiming 16383 x 16383", save("webp-bomb", picturefile::WebpClaiming(16383, 16383)), "endommagé"},
         {"PNG claiming 16000 x 16000", save("png-big", picturefile::PngClaiming(16000, 16000)), "endommagé"},
+        // Text chunks that inflate to 1.2 GB in a 1.2 MB file are not inflated.
+        {"PNG with 300 text chunks of 4 MB", save("png-text", picturefile::PngWithText(300, 4000000)), kImage},
         {"4 GiB of junk", sparse("junk", "XX", qint64(4) << 30), "ce n'est pas une image BMP"},
         {"a small image and 4 GiB after it", sparse("tail", good, qint64(4) << 30), kImage},
         {"a folder", dir + "/dossier.bmp", "ce n'est pas un fichier ordinaire"},

@@ -5,12 +5,14 @@
 #include "platform/ContainerScan.h"
 #include "platform/Exception.h"
 #include "platform/ImageFile.h"
+#include "platform/WebpFile.h"
 
 #include "support/PictureFiles.h"
 
 #include <QBuffer>
 #include <QColorSpace>
 #include <QImageReader>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 #include <tiffio.h>
@@ -122,7 +124,7 @@ QByteArray tiffFile(const TiffKind& kind, int width, int height, std::uint32_t s
         TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, kind.bits);
         TIFFSetField(t, TIFFTAG_COMPRESSION, kind.compression);
         TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        if (kind.samples == 4 || kind.samples == 2)
+        if ((kind.samples == 4 && kind.photometric != PHOTOMETRIC_SEPARATED) || kind.samples == 2)
             TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &kind.extra);
         if (kind.orientation)
             TIFFSetField(t, TIFFTAG_ORIENTATION, kind.orientation);
@@ -201,6 +203,36 @@ TEST(LeanReaders, WebpGivesWhatQtsPluginGave)
     }
 }
 
+// The writer lays its files out as Qt's plugin did: a lossless picture's
+// bytes are the plugin's; a lossy one, coded in less memory, has the same
+// header and profile before a picture of its own.
+TEST(LeanReaders, WebpIsWrittenAsQtsPluginWroteIt)
+{
+    const QImage picture = noise(37, 23, false, 11).convertToFormat(QImage::Format_BGR888);
+    for (const QColorSpace& profile : {QColorSpace(), QColorSpace(QColorSpace::AdobeRgb)})
+        for (const int quality : {100, 92}) {
+            SCOPED_TRACE(quality);
+            QImage tagged = picture;
+            tagged.setColorSpace(profile);
+            const QByteArray plugin = picturefile::Encode(tagged, "webp", quality);
+            QByteArray ours;
+            QBuffer buffer(&ours);
+            buffer.open(QIODevice::WriteOnly);
+            ASSERT_TRUE(WriteWebp(buffer, picture, quality, profile));
+            if (quality == 100) {
+                EXPECT_EQ(ours, plugin);
+                continue;
+            }
+            const qsizetype chunk = plugin.indexOf("VP8 ");
+            EXPECT_EQ(ours.indexOf("VP8 "), chunk);
+            EXPECT_EQ(ours.left(4) + ours.mid(8, chunk - 8), plugin.left(4) + plugin.mid(8, chunk - 8));
+            EXPECT_EQ(qFromLittleEndian<quint32>(ours.constData() + 4), quint32(ours.size() - 8));
+            const ReadPicture read = DecodeImage(ours, QStringLiteral("f"));
+            EXPECT_EQ(read.image.size(), picture.size());
+            EXPECT_EQ(read.profile, profile);
+        }
+}
+
 TEST(LeanReaders, TiffGivesWhatQtsPluginGave)
 {
     struct Case {
@@ -221,6 +253,8 @@ TEST(LeanReaders, TiffGivesWhatQtsPluginGave)
         {"rgb, turned", {.orientation = ORIENTATION_RIGHTTOP}, 11, 6},
         {"rgb 16 bits", {.bits = 16}, 13, 7},
         {"rgba, unassociated", {.samples = 4}, 13, 7},
+        {"cmyk", {.photometric = PHOTOMETRIC_SEPARATED, .samples = 4}, 37, 23},
+        {"cmyk, tiled", {.photometric = PHOTOMETRIC_SEPARATED, .samples = 4, .tile = 16}, 37, 23},
         {"grey", grey, 37, 23},
         {"grey, none, two pages",
          {.photometric = PHOTOMETRIC_MINISBLACK, .samples = 1, .compression = 1, .pages = 2},
@@ -247,5 +281,89 @@ TEST(LeanReaders, TiffGivesWhatQtsPluginGave)
         for (qsizetype at = 16; at < scrambled.size() / 2; at += 7)
             scrambled[at] = char(scrambled[at] ^ 0x5A);
         expectSameAsQt(scrambled, ImageFormat::Tiff);
+    }
+}
+
+namespace {
+
+// A 37 x 23 CMYK TIFF of `bits` bits a sample holding `samples`, in strips of
+// 5 rows or tiles of 16, with an orientation tag unless 0.
+QByteArray cmykFile(int bits, const std::vector<std::uint16_t>& samples, bool tiled, std::uint16_t orientation = 0)
+{
+    const QString path = QDir::temp().filePath(QStringLiteral("velmora-cmyk-%1.tif").arg(::getpid()));
+    TIFF* t = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, 37u);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, 23u);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 4);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, bits);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    if (orientation)
+        TIFFSetField(t, TIFFTAG_ORIENTATION, orientation);
+    const auto pixels = [&](int x, int y, int count, std::uint8_t* out) {
+        for (int i = 0; i < 4 * count; ++i) {
+            const std::uint16_t v = samples[size_t(4 * (y * 37 + x) + i)];
+            if (bits == 8)
+                out[i] = std::uint8_t(v);
+            else
+                std::memcpy(out + 2 * i, &v, 2);
+        }
+    };
+    if (tiled) {
+        TIFFSetField(t, TIFFTAG_TILEWIDTH, 16u);
+        TIFFSetField(t, TIFFTAG_TILELENGTH, 16u);
+        std::vector<std::uint8_t> tile(size_t(TIFFTileSize(t)));
+        for (int y = 0; y < 23; y += 16)
+            for (int x = 0; x < 37; x += 16) {
+                std::fill(tile.begin(), tile.end(), std::uint8_t(0));
+                for (int row = 0; row < 16 && y + row < 23; ++row)
+                    pixels(x, y + row, std::min(16, 37 - x), tile.data() + row * 16 * bits / 2);
+                TIFFWriteTile(t, tile.data(), std::uint32_t(x), std::uint32_t(y), 0, 0);
+            }
+    } else {
+        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 5u);
+        std::vector<std::uint8_t> row(size_t(37 * bits / 2));
+        for (int y = 0; y < 23; ++y) {
+            pixels(0, y, 37, row.data());
+            TIFFWriteScanline(t, row.data(), std::uint32_t(y), 0);
+        }
+    }
+    TIFFClose(t);
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    const QByteArray bytes = file.readAll();
+    file.remove();
+    return bytes;
+}
+
+} // namespace
+
+// 16-bit CMYK, which Qt's plugin could not read, gives the pixels of the 8-bit
+// CMYK file of its samples rounded to the nearest level, with the warning;
+// turned by an orientation tag, it is refused as a kind not read.
+TEST(LeanReaders, SixteenBitCmykReadsAsItsSamplesRoundedToEightBits)
+{
+    std::mt19937 random(5);
+    std::vector<std::uint16_t> samples(37 * 23 * 4), rounded(samples.size());
+    for (size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = i < 8 ? std::uint16_t(i % 2 ? 0xFFFF : 0) : std::uint16_t(random());
+        rounded[i] = std::uint16_t((samples[i] + 128) / 257);
+    }
+    for (const bool tiled : {false, true}) {
+        SCOPED_TRACE(tiled);
+        const ReadPicture eight = DecodeImage(cmykFile(8, rounded, tiled), QStringLiteral("f"));
+        const ReadPicture sixteen = DecodeImage(cmykFile(16, samples, tiled), QStringLiteral("f"));
+        EXPECT_EQ(sixteen.image, eight.image);
+        EXPECT_EQ(eight.depth, pf24bit);
+        EXPECT_EQ(sixteen.depth, pfCustom);
+        EXPECT_TRUE(sixteen.lost.deepColour);
+    }
+    try {
+        DecodeImage(cmykFile(16, samples, false, ORIENTATION_BOTRIGHT), QStringLiteral("f"));
+        ADD_FAILURE() << "read";
+    } catch (const ERasterError& error) {
+        EXPECT_EQ(error.Message(),
+                  QStringLiteral("Impossible d'ouvrir « f » : ce type de TIFF n'est pas pris en charge."));
     }
 }

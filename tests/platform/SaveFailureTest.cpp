@@ -4,6 +4,7 @@
 #include "support/FileLimits.h"
 #include "support/Images.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -183,4 +184,22 @@ TEST(SaveFailures, LinksAndNamesGiveTheirOwnCause)
     const QString message = saveError(*image, dir + "/" + QString(300, QLatin1Char('n')) + ".bmp");
     EXPECT_TRUE(message.contains(QStringLiteral("nom trop long"))) << message.toStdString();
     EXPECT_EQ(HiddenFiles(dir), QStringList());
+}
+
+// A side over WebP's 16383 pixels is refused at once with the message the
+// editor's save shows, nothing written; 16383 pixels are written.
+TEST(SaveFailures, AWebpSideOverItsLimitIsRefusedBeforeAnyWrite)
+{
+    const QString dir = testimg::TempDir();
+    const QString path = dir + "/grande.webp";
+    for (const QSize size : {QSize(16384, 1), QSize(2, 16384)}) {
+        SCOPED_TRACE(size.width());
+        EXPECT_EQ(saveError(*testimg::Noise(size.width(), size.height(), 3), path, ImageFormat::Webp),
+                  QStringLiteral("Impossible d'enregistrer l'image dans « %1 » : WebP ne dépasse pas 16383 pixels "
+                                 "de côté : choisissez .png ou .tif")
+                      .arg(path));
+        EXPECT_TRUE(QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+    }
+    EXPECT_EQ(saveError(*testimg::Noise(16383, 2, 3), path, ImageFormat::Webp), QString());
+    EXPECT_EQ(ReadImageFile(path).image.size(), QSize(16383, 2));
 }

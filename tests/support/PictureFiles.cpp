@@ -66,6 +66,18 @@ QByteArray WithPngChunk(const QByteArray& png, const char* type, const QByteArra
     return png.left(33) + pngChunk(type, data) + png.mid(33);
 }
 
+QByteArray PngWithText(int chunks, int inflatedBytes)
+{
+    const QByteArray png = LibpngEncode(64, 64, 2, 8, false, false);
+    // qCompress gives the length on 4 bytes, then a zlib stream.
+    const QByteArray text = qCompress(QByteArray(inflatedBytes, 'a'), 9).mid(4);
+    const QByteArray before = pngChunk("zTXt", QByteArray("Comment\0\0", 9) + text);
+    const QByteArray after = pngChunk("iTXt", QByteArray("Comment\0\1\0\0\0", 12) + text);
+    // The header chunk ends at byte 33, the end chunk is the last 12 bytes.
+    return png.left(33) + before.repeated(chunks / 2) + png.mid(33, png.size() - 45) +
+           after.repeated(chunks - chunks / 2) + png.right(12);
+}
+
 quint32 PngSample(int x, int y, int channel, int bitDepth)
 {
     if (x == 1 && y == 0)

@@ -30,6 +30,11 @@ quint32 PngSample(int x, int y, int channel, int bitDepth);
 QByteArray LibpngEncode(int width, int height, int colourType, int bitDepth, bool transparent, bool interlaced,
                         int paletteSize = 256);
 
+// A 64 x 64 RGB PNG (LibpngEncode's) with `chunks` text chunks, each a
+// compressed text of `inflatedBytes` letters: zTXt chunks before the pixels,
+// then iTXt chunks after them.
+QByteArray PngWithText(int chunks, int inflatedBytes);
+
 // A JPEG with an Exif block giving the orientation (1 to 8).
 QByteArray WithOrientation(const QByteArray& jpeg, int orientation);
 
