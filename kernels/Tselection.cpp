@@ -48,19 +48,42 @@ void TSelection::SelectRectangle(int anchorX, int anchorY, int x, int y)
         SelectAll();
         return;
     }
-    std::uint8_t** written = GetRows();
-    for (std::int32_t row = 0; row < height; ++row)
-        std::memset(written[row], 0, size_t(width));
     // The right column and the bottom row stay out; an anchor outside the
     // mask gives a rectangle clipped to it.
     const int left = std::max(std::min(anchorX, x), 0);
     const int right = std::min(std::max(anchorX, x), int(width));
     const int top = std::max(std::min(anchorY, y), 0);
     const int bottom = std::min(std::max(anchorY, y), int(height));
-    for (int row = top; row < bottom; ++row)
-        if (right > left)
-            std::memset(written[row] + left, 1, size_t(right - left));
-    bounds_ = right > left && bottom > top ? QRect(left, top, right - left, bottom - top) : QRect();
+    Keep(right > left && bottom > top ? QRect(left, top, right - left, bottom - top) : QRect());
+}
+
+void TSelection::Select(const QRect& rect)
+{
+    const QRect kept = rect & QRect(0, 0, width, height);
+    if (kept == QRect(0, 0, width, height))
+        SelectAll();
+    else
+        Keep(kept.isEmpty() ? QRect() : kept);
+}
+
+void TSelection::Keep(const QRect& rect)
+{
+    // While the rows hold exactly the last rectangle, only its rows are
+    // cleared; otherwise all of them are.
+    const bool onlyOld = bytes_ && boundsKnown_;
+    const QRect old = bounds_;
+    std::uint8_t** written = GetRows();
+    if (!onlyOld) {
+        for (std::int32_t row = 0; row < height; ++row)
+            std::memset(written[row], 0, size_t(width));
+    } else if (!old.isEmpty()) {
+        for (int row = old.top(); row <= old.bottom(); ++row)
+            std::memset(written[row] + old.left(), 0, size_t(old.width()));
+    }
+    if (!rect.isEmpty())
+        for (int row = rect.top(); row <= rect.bottom(); ++row)
+            std::memset(written[row] + rect.left(), 1, size_t(rect.width()));
+    bounds_ = rect;
     boundsKnown_ = true;
 }
 

@@ -180,3 +180,137 @@ TEST(Selection, AWholeMaskCostsARowAndTheRectangleFollowsTheTool)
     EXPECT_LT(mask.Bytes(), 10000u);
     EXPECT_EQ(rows[0][0], 1);
 }
+
+// A floating piece is the selection while it floats and lands whole where it
+// stands, by every way the model sets it down; undo gives back the image and
+// the selection from before it came.
+TEST(ImageDocument, AFloatingPieceLandsWholeWhereItStandsAndStaysSelected)
+{
+    const auto original = testimg::Noise(23, 17, 21);
+    const QRect whole(0, 0, 23, 17);
+    const TColor hole = RGBColor(1, 2, 3);
+    const QImage pasted = testimg::Noise(8, 5, 22)->Image();
+    struct Case {
+        const char* name;
+        QRect selected; // before: the whole image for every pixel
+        bool lift; // the selected pixels, or `pasted` at the selection's corner
+        QPoint to;
+    };
+    const Case cases[] = {
+        {"a paste moved inside", whole, false, {5, 3}},
+        {"a paste moved off its selection, past the bottom-right", {2, 2, 6, 5}, false, {18, 14}},
+        {"a paste past the top-left", {2, 2, 6, 5}, false, {-3, -2}},
+        {"a paste wholly outside", {2, 2, 6, 5}, false, {30, 5}},
+        {"a lifted piece moved away", {3, 4, 6, 5}, true, {12, 9}},
+        {"a lifted piece over its hole", {3, 4, 6, 5}, true, {5, 5}},
+        {"a lifted piece past the right edge", {3, 4, 6, 5}, true, {20, 1}},
+    };
+    const QString saved = testimg::TempDir() + QStringLiteral("/posee.bmp");
+    enum Way { SetDown, Save, Command, Undo, Escape };
+    for (const Case& c : cases)
+        for (const Way way : {SetDown, Save, Command, Undo, Escape}) {
+            SCOPED_TRACE(std::string(c.name) + " ending " + std::to_string(int(way)));
+            Watched w(*original);
+            ImageDocument& d = w.document;
+            if (c.selected != whole)
+                d.SelectRectangle(c.selected.left(), c.selected.top(), c.selected.right() + 1, c.selected.bottom() + 1);
+            ASSERT_EQ(d.SelectionBounds(), c.selected);
+            const QImage piece = c.lift ? original->Image().copy(c.selected) : pasted;
+            if (c.lift)
+                ASSERT_TRUE(d.Lift(hole));
+            else
+                d.Float(pasted, c.selected.topLeft());
+            d.MoveFloating(c.to);
+            const QRect over = QRect(c.to, piece.size()) & whole;
+            const QRect landing = over.isEmpty() ? whole : over;
+            EXPECT_EQ(d.SelectionBounds(), landing);
+            EXPECT_TRUE(testimg::SameBytes(d.Image(), *original));
+
+            // What the image should hold once the piece is down.
+            auto landed = testimg::Copy(*original);
+            if (c.lift)
+                for (int y = c.selected.top(); y <= c.selected.bottom(); ++y)
+                    for (int x = c.selected.left(); x <= c.selected.right(); ++x)
+                        landed->Canvas()->SetPixels(x, y, hole);
+            for (int y = over.top(); y <= over.bottom(); ++y)
+                std::memcpy(landed->ScanLine(y) + 3 * over.left(),
+                            piece.constScanLine(y - c.to.y()) + 3 * (over.left() - c.to.x()), 3 * over.width());
+            const TColor fill = RGBColor(9, 8, 7);
+            switch (way) {
+            case SetDown: d.SetDown(); break;
+            case Save: d.SaveAs(saved, ImageFormat::Bmp, 90); break;
+            case Command: d.Run(commands::Find(CommandId::Remplir), {commands::ToRrggbb(fill)}); break;
+            case Undo: EXPECT_TRUE(d.Undo()); break;
+            case Escape: d.DropFloating(); break;
+            }
+            EXPECT_FALSE(d.Floating());
+            if (way == Escape) {
+                EXPECT_TRUE(testimg::SameBytes(d.Image(), *original));
+                EXPECT_EQ(d.SelectionBounds(), c.selected);
+                EXPECT_FALSE(d.Undo());
+                continue;
+            }
+            if (way == Undo) {
+                // Set down, then undone; redo lands it again.
+                EXPECT_TRUE(testimg::SameBytes(d.Image(), *original));
+                EXPECT_EQ(d.SelectionBounds(), c.selected);
+                EXPECT_TRUE(d.Redo());
+            }
+            if (way == Command) {
+                // The fill saw the piece's rectangle as the selection.
+                auto filled = testimg::Copy(*landed);
+                for (int y = landing.top(); y <= landing.bottom(); ++y)
+                    for (int x = landing.left(); x <= landing.right(); ++x)
+                        filled->Canvas()->SetPixels(x, y, fill);
+                EXPECT_TRUE(testimg::SameBytes(d.Image(), *filled));
+                EXPECT_TRUE(d.Undo());
+            }
+            EXPECT_TRUE(testimg::SameBytes(d.Image(), *landed));
+            EXPECT_EQ(d.SelectionBounds(), landing);
+            EXPECT_EQ(d.Mask().Everything(), landing == whole);
+            if (way == Save) {
+                TBitmap file;
+                file.LoadFromFile(saved);
+                EXPECT_TRUE(testimg::SameBytes(file, *landed));
+            }
+            const QRect written = over | (c.lift ? c.selected : QRect());
+            EXPECT_TRUE(written.isEmpty() || w.heard.contains(written));
+            // One step, even when only the selection moved.
+            EXPECT_EQ(d.History()->UndoCount(), 1u);
+            EXPECT_TRUE(d.Undo());
+            EXPECT_TRUE(testimg::SameBytes(d.Image(), *original));
+            EXPECT_EQ(d.SelectionBounds(), c.selected);
+            EXPECT_EQ(d.Modified(), way == Save);
+        }
+}
+
+// A piece set down where it changes nothing, neither pixel nor selection,
+// leaves no step.
+TEST(ImageDocument, APieceSetDownWhereItWasTakenIsNoChange)
+{
+    const auto original = testimg::Noise(12, 9, 23);
+    ImageDocument d(original->Image());
+    d.SelectRectangle(2, 3, 7, 8);
+    d.Float(original->Image().copy(2, 3, 5, 5), {2, 3});
+    d.SetDown();
+    EXPECT_EQ(d.SelectionBounds(), QRect(2, 3, 5, 5));
+    EXPECT_FALSE(d.Modified());
+    EXPECT_FALSE(d.Undo());
+}
+
+// Select writes only the rectangle asked for, whatever the mask held before.
+TEST(Selection, SelectKeepsExactlyTheRectangleAsItMoves)
+{
+    TSelection mask(40, 30);
+    const QRect rects[] = {{5, 5, 10, 8},    {7, 6, 10, 8}, {-4, 20, 10, 20}, {}, {50, 0, 3, 3}, {0, 0, 40, 30},
+                           {30, 25, 20, 20}, {1, 1, 1, 1},  {-5, -5, 60, 60}};
+    for (const QRect& rect : rects) {
+        mask.Select(rect);
+        const QRect kept = rect & QRect(0, 0, 40, 30);
+        EXPECT_EQ(mask.Everything(), kept == QRect(0, 0, 40, 30));
+        EXPECT_EQ(mask.Bounds(), kept.isEmpty() ? QRect() : kept);
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x)
+                ASSERT_EQ(mask.ReadRows()[y][x], kept.contains(x, y) ? 1 : 0) << rect.x() << "," << rect.y();
+    }
+}
