@@ -68,21 +68,35 @@ void TSelection::Select(const QRect& rect)
 
 void TSelection::Keep(const QRect& rect)
 {
-    // While the rows hold exactly the last rectangle, only its rows are
-    // cleared; otherwise all of them are.
+    // While the rows hold exactly the last rectangle, only what differs
+    // between it and the new one is written; otherwise every row is.
     const bool onlyOld = bytes_ && boundsKnown_;
-    const QRect old = bounds_;
+    const QRect old = onlyOld ? bounds_ : QRect();
     std::uint8_t** written = GetRows();
-    if (!onlyOld) {
+    if (!onlyOld)
         for (std::int32_t row = 0; row < height; ++row)
             std::memset(written[row], 0, size_t(width));
-    } else if (!old.isEmpty()) {
+    // Row `row`'s columns [from, past) take `value`, except [keepFrom,
+    // keepPast): those are in both rectangles and stay editable.
+    const auto span = [&](int row, int from, int past, int keepFrom, int keepPast, std::uint8_t value) {
+        if (keepFrom >= keepPast || keepPast <= from || keepFrom >= past) {
+            std::memset(written[row] + from, value, size_t(past - from));
+            return;
+        }
+        if (keepFrom > from)
+            std::memset(written[row] + from, value, size_t(keepFrom - from));
+        if (past > keepPast)
+            std::memset(written[row] + keepPast, value, size_t(past - keepPast));
+    };
+    const auto inside = [](const QRect& r, int row) { return !r.isEmpty() && row >= r.top() && row <= r.bottom(); };
+    if (!old.isEmpty())
         for (int row = old.top(); row <= old.bottom(); ++row)
-            std::memset(written[row] + old.left(), 0, size_t(old.width()));
-    }
+            span(row, old.left(), old.right() + 1, inside(rect, row) ? rect.left() : 0,
+                 inside(rect, row) ? rect.right() + 1 : 0, 0);
     if (!rect.isEmpty())
         for (int row = rect.top(); row <= rect.bottom(); ++row)
-            std::memset(written[row] + rect.left(), 1, size_t(rect.width()));
+            span(row, rect.left(), rect.right() + 1, inside(old, row) ? old.left() : 0,
+                 inside(old, row) ? old.right() + 1 : 0, 1);
     bounds_ = rect;
     boundsKnown_ = true;
 }

@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace {
 
@@ -298,12 +299,21 @@ TEST(ImageDocument, APieceSetDownWhereItWasTakenIsNoChange)
     EXPECT_FALSE(d.Undo());
 }
 
-// Select writes only the rectangle asked for, whatever the mask held before.
+// Select writes only the rectangle asked for, whatever the mask held before:
+// fixed cases, then rectangles that move, grow and shrink over each other.
 TEST(Selection, SelectKeepsExactlyTheRectangleAsItMoves)
 {
     TSelection mask(40, 30);
-    const QRect rects[] = {{5, 5, 10, 8},    {7, 6, 10, 8}, {-4, 20, 10, 20}, {}, {50, 0, 3, 3}, {0, 0, 40, 30},
-                           {30, 25, 20, 20}, {1, 1, 1, 1},  {-5, -5, 60, 60}};
+    std::vector<QRect> rects = {{5, 5, 10, 8},    {7, 6, 10, 8},  {-4, 20, 10, 20}, {},
+                                {50, 0, 3, 3},    {0, 0, 40, 30}, {30, 25, 20, 20}, {1, 1, 1, 1},
+                                {-5, -5, 60, 60}, {10, 10, 5, 5}, {12, 8, 2, 12}};
+    std::uint32_t seed = 7;
+    const auto next = [&seed](int range) {
+        seed = seed * 1103515245u + 12345u;
+        return int((seed >> 16) % std::uint32_t(range));
+    };
+    for (int i = 0; i < 300; ++i)
+        rects.emplace_back(next(50) - 5, next(40) - 5, next(30) + 1, next(25) + 1);
     for (const QRect& rect : rects) {
         mask.Select(rect);
         const QRect kept = rect & QRect(0, 0, 40, 30);
@@ -311,6 +321,7 @@ TEST(Selection, SelectKeepsExactlyTheRectangleAsItMoves)
         EXPECT_EQ(mask.Bounds(), kept.isEmpty() ? QRect() : kept);
         for (int y = 0; y < 30; ++y)
             for (int x = 0; x < 40; ++x)
-                ASSERT_EQ(mask.ReadRows()[y][x], kept.contains(x, y) ? 1 : 0) << rect.x() << "," << rect.y();
+                ASSERT_EQ(mask.ReadRows()[y][x], kept.contains(x, y) ? 1 : 0)
+                    << rect.x() << "," << rect.y() << " " << rect.width() << "x" << rect.height();
     }
 }
