@@ -57,8 +57,8 @@ public:
     void SelectRectangle(int anchorX, int anchorY, int x, int y);
     // Only `rect`, clipped to the mask, stays editable: none when it is
     // empty, every pixel (SelectAll) when it covers the mask. After a
-    // rectangle only the rows of the old and the new one are written, so a
-    // rectangle that moves costs its own size.
+    // rectangle only the pixels where the old and the new one differ are
+    // written: a rectangle moved by a pixel costs its outline.
     void Select(const QRect& rect);
     // True while no pixel is protected through SelectAll or creation (a mask
     // written to all ones through GetRows() may say false).

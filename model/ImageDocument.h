@@ -81,9 +81,9 @@ public:
     // clipped to the image (every pixel when none of it is over the image),
     // and follows it.
     void Float(QImage picture, QPoint at);
-    // Lifts the selected rectangle's pixels into a floating piece; the place
-    // they leave takes `hole` when the piece is set down. False when nothing
-    // is selected.
+    // Lifts the selected rectangle's pixels into a floating piece, which is
+    // the selection as a pasted one is; the place they leave takes `hole`
+    // when the piece is set down. False when nothing is selected.
     bool Lift(TColor hole);
     bool Floating() const { return !floating_.isNull(); }
     const QImage& FloatingPicture() const { return floating_; }
