@@ -80,7 +80,8 @@ public:
     // outline (never the level overlay).
     QImage RenderView();
     // The editable rectangle the view outlines; empty when every pixel is
-    // editable or none is.
+    // editable or none is. A floating piece's rectangle over the image is
+    // outlined wherever it stands.
     QRect SelectionOutline() const { return outline_; }
     // Reads the outline from the mask again (after a selection tool's release).
     void UpdateOutline();

@@ -183,8 +183,10 @@ void TDessin::InitForm(QObject* owner)
 
 void TDessin::fusionMasque(TBitmap* processed)
 {
-    if (model_)
+    if (model_) {
+        model_->SetDown();
         model_->Change([&] { model_->Mask().fusioncalque(processed, bmp); });
+    }
     OnPaint();
 }
 

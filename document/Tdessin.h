@@ -152,13 +152,15 @@ public:
     // both are), and it counts as changed.
     void MarkRecovered(const QString& fileName, const QString& caption = QString());
 
-    // The clipboard and the selection (Tdessin_presse.cpp), by keys only: Ctrl+C copies the
-    // selected rectangle (the whole image when everything is editable),
-    // Ctrl+V shows the clipboard's picture as a floating piece at its top-left
-    // corner (at the top-left of the part in view when everything is
-    // editable), which a drag starting on it or the arrow keys (Shift: 10
-    // pixels) move, Entrée or a press elsewhere set down (clipped to the
-    // image, only where the mask allows, one undo step) and Échap drops; Ctrl+Shift+V opens the
+    // The clipboard and the selection (Tdessin_presse.cpp), by keys only:
+    // Ctrl+C copies the selected rectangle (the whole image when everything
+    // is editable; a floating piece's part over the image), Ctrl+V shows the
+    // clipboard's picture as a floating piece at its top-left corner (at the
+    // top-left of the part in view when everything is editable). The piece
+    // is the selection until set down; a drag starting on it or the arrow
+    // keys (Shift: 10 pixels) move it, Entrée or a press elsewhere set it
+    // down whole where it stands (clipped to the image, one undo step, its
+    // rectangle left selected) and Échap drops it; Ctrl+Shift+V opens the
     // clipboard's image as a new image. Each returns false when there was
     // nothing to copy or no image on the clipboard.
     bool CopyToClipboard();

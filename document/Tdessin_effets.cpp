@@ -15,6 +15,8 @@ void TDessin::RunWholeImage(const std::function<void()>& change, bool repaintBef
 {
     if (!bmp || saving_)
         return;
+    // A command works on the image with its floating piece set down.
+    model_->SetDown();
     Screen->SetCursor(crHourGlass);
     try {
         model_->Change(change);
@@ -93,6 +95,7 @@ void TDessin::DoubleVague()
     if (!model_)
         return;
     // Two whole runs, each with its cursor and its repaint, as one step.
+    model_->SetDown();
     model_->Change([this] {
         VagueX();
         VagueY();

@@ -16,6 +16,8 @@ bool TDessin::Undo()
     if (!model_ || !model_->Undo())
         return false;
     OnPaint();
+    // A piece set down gives the selection back too.
+    viewport_->UpdateOutline();
     return true;
 }
 
@@ -24,6 +26,7 @@ bool TDessin::Redo()
     if (!model_ || !model_->Redo())
         return false;
     OnPaint();
+    viewport_->UpdateOutline();
     return true;
 }
 

@@ -19,6 +19,14 @@ bool TDessin::CopyToClipboard()
 {
     if (!model_)
         return false;
+    // A floating piece is the selection: its part over the image is copied.
+    if (model_->Floating()) {
+        const QRect shown = model_->FloatingRect() & QRect(0, 0, bmp->Width(), bmp->Height());
+        if (shown.isEmpty())
+            return false;
+        QGuiApplication::clipboard()->setImage(model_->FloatingPicture().copy(shown.translated(-model_->FloatingAt())));
+        return true;
+    }
     const QRect area = model_->SelectionBounds();
     if (area.isEmpty())
         return false;
@@ -98,6 +106,8 @@ bool TDessin::SelectWholeImage()
 {
     if (!model_)
         return false;
+    // A floating piece lands first: the selection is no longer its.
+    model_->SetDown();
     model_->SelectAll();
     viewport_->UpdateOutline();
     return true;

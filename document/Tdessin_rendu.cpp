@@ -107,7 +107,7 @@ void TDessinVue::RenderFloating(const QRect& area)
     if (!model || !model->Floating())
         return;
     // Each screen pixel shows the image pixel under its centre: the hole a
-    // lifted piece leaves (where the mask allows), then the piece over it.
+    // lifted piece leaves, then the piece over it.
     const QRect image(0, 0, dessin_->bmp->Width(), dessin_->bmp->Height());
     const QImage& piece = model->FloatingPicture();
     const QRect pieceRect = model->FloatingRect() & image;
@@ -115,7 +115,6 @@ void TDessinVue::RenderFloating(const QRect& area)
     const TColor holeColour = model->HoleColour();
     const std::uint32_t holePixel = 0xFF000000u | std::uint32_t(GetRValue(holeColour)) << 16 |
                                     std::uint32_t(GetGValue(holeColour)) << 8 | GetBValue(holeColour);
-    std::uint8_t* const* mask = dessin_->model_->Mask().ReadRows();
     const QRect covered = (ToDevice(pieceRect) | ToDevice(hole)) & area;
     if (covered.isEmpty())
         return;
@@ -165,7 +164,7 @@ void TDessinVue::RenderFloating(const QRect& area)
             if (inPiece && ix >= pieceRect.left() && ix <= pieceRect.right()) {
                 const std::uint8_t* p = from + 3 * qsizetype(ix - model->FloatingAt().x());
                 line[covered.left() + x] = 0xFF000000u | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
-            } else if (inHole && ix >= hole.left() && ix <= hole.right() && mask[iy][ix]) {
+            } else if (inHole && ix >= hole.left() && ix <= hole.right()) {
                 line[covered.left() + x] = holePixel;
             }
         }
@@ -245,11 +244,14 @@ void TDessinVue::UpdateOutline()
 {
     const QRect before = outline_;
     const ImageDocument* model = dessin_->model_.get();
+    const QRect image = dessin_->bmp ? QRect(0, 0, dessin_->bmp->Width(), dessin_->bmp->Height()) : QRect();
     const QRect bounds = model ? model->SelectionBounds() : QRect();
-    outline_ = dessin_->bmp && bounds != QRect(0, 0, dessin_->bmp->Width(), dessin_->bmp->Height()) ? bounds : QRect();
-    // A floating piece is outlined instead, wherever it goes.
+    // A floating piece is the selection: its part over the image is
+    // outlined, even when it covers all of it.
     if (model && model->Floating())
-        outline_ = model->FloatingRect();
+        outline_ = model->FloatingRect() & image;
+    else
+        outline_ = bounds != image ? bounds : QRect();
     if (outline_ == before)
         return;
     if (outline_.isEmpty())

@@ -76,8 +76,19 @@ TEtape::TEtape(QImage image, std::unique_ptr<TSelection> mask)
 
 qint64 TEtape::Bytes() const { return qint64(sizeof(TEtape)) + size_ + qint64(spans_.capacity() * sizeof(Span)); }
 
+void TEtape::Selects(const QRect& next, const QRect& after)
+{
+    selects_ = true;
+    selection_[0] = next;
+    selection_[1] = after;
+}
+
 void TEtape::Swap(TBitmap& image, std::unique_ptr<TSelection>* mask)
 {
+    if (selects_ && mask && *mask) {
+        (*mask)->Select(selection_[0]);
+        std::swap(selection_[0], selection_[1]);
+    }
     if (!image_.isNull()) {
         image.Exchange(image_);
         if (mask)
@@ -123,8 +134,18 @@ void THistorique::BeginGesture()
     rows_.clear();
     rowCopies_.clear();
     lost_ = false;
+    selects_ = false;
     watching_ = true;
     image_.SetRowWatcher(this);
+}
+
+void THistorique::SelectionChanges(const QRect& before, const QRect& after)
+{
+    if (!watching_)
+        return;
+    selects_ = true;
+    selectedBefore_ = before;
+    selectedAfter_ = after;
 }
 
 void THistorique::RowTouched(int row)
@@ -154,6 +175,11 @@ void THistorique::EndGesture()
     watching_ = false;
     image_.SetRowWatcher(nullptr);
     std::unique_ptr<TEtape> step = lost_ ? nullptr : Collect();
+    if (!lost_ && selects_ && selectedBefore_ != selectedAfter_ && !step)
+        step = std::make_unique<TEtape>(std::vector<TEtape::Span>(), StepBytes(), 0);
+    if (step && selects_)
+        step->Selects(selectedBefore_, selectedAfter_);
+    selects_ = false;
     touched_.clear();
     touched_.shrink_to_fit();
     rows_.clear();

@@ -26,7 +26,8 @@ qint64 HistoryHeldBytes();
 // One undo step: the bytes of the pixels it changed, kept as row spans, or,
 // for a change of the image's size, the whole other image and its mask. The
 // step holds the side of the change that is not in the document: undoing and
-// redoing both swap it with the document's.
+// redoing both swap it with the document's. A step that moved the selection
+// (a piece set down) also gives back the selection on either side of it.
 class TEtape {
 public:
     struct Span {
@@ -39,6 +40,9 @@ public:
     TEtape(QImage image, std::unique_ptr<TSelection> mask);
     // `mask` is the document's mask, swapped by a change of size (null: none).
     void Swap(TBitmap& image, std::unique_ptr<TSelection>* mask);
+    // The selection the next swap gives the mask (TSelection::Select), and
+    // the one the swap after gives back.
+    void Selects(const QRect& next, const QRect& after);
     qint64 Bytes() const;
     std::uint64_t Id() const { return id_; }
 
@@ -48,6 +52,8 @@ private:
     qsizetype size_;
     QImage image_; // a change of size: the other image
     std::unique_ptr<TSelection> mask_; // and the other mask
+    bool selects_ = false;
+    QRect selection_[2]; // the next swap's selection, then the one after
     std::uint64_t id_;
 };
 
@@ -70,6 +76,11 @@ public:
     void BeginGesture();
     void EndGesture();
     bool GestureOpen() const { return watching_; }
+    // The open gesture also changes the selection from `before` to `after`
+    // (rectangles, the whole image for every pixel): its step gives `before`
+    // back on undo and `after` on redo, and it is kept even when no pixel
+    // changed, unless the two are the same.
+    void SelectionChanges(const QRect& before, const QRect& after);
 
     // A change of the whole image: copies it (after making room) at the
     // beginning; at the end the step is kept when something changed. Nested
@@ -124,6 +135,8 @@ private:
     // The rows saved while a change is open, in the order first touched.
     bool watching_ = false;
     bool lost_ = false; // a copy failed: the change cannot be undone
+    bool selects_ = false; // the open gesture changes the selection
+    QRect selectedBefore_, selectedAfter_;
     int wholeDepth_ = 0;
     std::vector<std::uint8_t> touched_;
     std::vector<int> rows_;

@@ -48,19 +48,56 @@ void TSelection::SelectRectangle(int anchorX, int anchorY, int x, int y)
         SelectAll();
         return;
     }
-    std::uint8_t** written = GetRows();
-    for (std::int32_t row = 0; row < height; ++row)
-        std::memset(written[row], 0, size_t(width));
     // The right column and the bottom row stay out; an anchor outside the
     // mask gives a rectangle clipped to it.
     const int left = std::max(std::min(anchorX, x), 0);
     const int right = std::min(std::max(anchorX, x), int(width));
     const int top = std::max(std::min(anchorY, y), 0);
     const int bottom = std::min(std::max(anchorY, y), int(height));
-    for (int row = top; row < bottom; ++row)
-        if (right > left)
-            std::memset(written[row] + left, 1, size_t(right - left));
-    bounds_ = right > left && bottom > top ? QRect(left, top, right - left, bottom - top) : QRect();
+    Keep(right > left && bottom > top ? QRect(left, top, right - left, bottom - top) : QRect());
+}
+
+void TSelection::Select(const QRect& rect)
+{
+    const QRect kept = rect & QRect(0, 0, width, height);
+    if (kept == QRect(0, 0, width, height))
+        SelectAll();
+    else
+        Keep(kept.isEmpty() ? QRect() : kept);
+}
+
+void TSelection::Keep(const QRect& rect)
+{
+    // While the rows hold exactly the last rectangle, only what differs
+    // between it and the new one is written; otherwise every row is.
+    const bool onlyOld = bytes_ && boundsKnown_;
+    const QRect old = onlyOld ? bounds_ : QRect();
+    std::uint8_t** written = GetRows();
+    if (!onlyOld)
+        for (std::int32_t row = 0; row < height; ++row)
+            std::memset(written[row], 0, size_t(width));
+    // Row `row`'s columns [from, past) take `value`, except [keepFrom,
+    // keepPast): those are in both rectangles and stay editable.
+    const auto span = [&](int row, int from, int past, int keepFrom, int keepPast, std::uint8_t value) {
+        if (keepFrom >= keepPast || keepPast <= from || keepFrom >= past) {
+            std::memset(written[row] + from, value, size_t(past - from));
+            return;
+        }
+        if (keepFrom > from)
+            std::memset(written[row] + from, value, size_t(keepFrom - from));
+        if (past > keepPast)
+            std::memset(written[row] + keepPast, value, size_t(past - keepPast));
+    };
+    const auto inside = [](const QRect& r, int row) { return !r.isEmpty() && row >= r.top() && row <= r.bottom(); };
+    if (!old.isEmpty())
+        for (int row = old.top(); row <= old.bottom(); ++row)
+            span(row, old.left(), old.right() + 1, inside(rect, row) ? rect.left() : 0,
+                 inside(rect, row) ? rect.right() + 1 : 0, 0);
+    if (!rect.isEmpty())
+        for (int row = rect.top(); row <= rect.bottom(); ++row)
+            span(row, rect.left(), rect.right() + 1, inside(old, row) ? old.left() : 0,
+                 inside(old, row) ? old.right() + 1 : 0, 1);
+    bounds_ = rect;
     boundsKnown_ = true;
 }
 

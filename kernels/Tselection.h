@@ -55,6 +55,11 @@ public:
     // mask, stays editable; released on the anchor's row or column, or
     // outside the mask, every pixel does.
     void SelectRectangle(int anchorX, int anchorY, int x, int y);
+    // Only `rect`, clipped to the mask, stays editable: none when it is
+    // empty, every pixel (SelectAll) when it covers the mask. After a
+    // rectangle only the pixels where the old and the new one differ are
+    // written: a rectangle moved by a pixel costs its outline.
+    void Select(const QRect& rect);
     // True while no pixel is protected through SelectAll or creation (a mask
     // written to all ones through GetRows() may say false).
     bool Everything() const { return !bytes_; }
@@ -69,6 +74,9 @@ public:
     void fusioncalque(const TBitmap* source, TBitmap* destination);
 
 private:
+    // Only `rect` (inside the mask, maybe empty) editable.
+    void Keep(const QRect& rect);
+
     std::uint8_t** rows = nullptr;
     std::int32_t height = 0;
     std::int32_t width = 0;

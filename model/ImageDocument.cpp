@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <cstring>
 #include <new>
+#include <utility>
 
 ImageDocument::ImageDocument(int width, int height) : image_(std::make_unique<TBitmap>())
 {
@@ -161,9 +162,11 @@ void ImageDocument::Float(QImage picture, QPoint at)
     SetDown();
     if (picture.isNull())
         return;
+    selectedBefore_ = SelectionBounds();
     floating_ = std::move(picture);
     floatingAt_ = at;
     liftedFrom_ = QRect();
+    mask_->Select(Landing());
     emit FloatingChanged(FloatingRect());
 }
 
@@ -176,11 +179,20 @@ bool ImageDocument::Lift(TColor hole)
     floating_ = image_->Image().copy(selected);
     if (floating_.isNull())
         throw std::bad_alloc();
+    selectedBefore_ = selected;
     floatingAt_ = selected.topLeft();
     liftedFrom_ = selected;
     hole_ = hole;
     emit FloatingChanged(selected);
     return true;
+}
+
+QRect ImageDocument::Landing() const
+{
+    // A piece wholly outside the image leaves every pixel editable, as a
+    // rectangle that spans none does.
+    const QRect landing = FloatingRect() & Whole();
+    return landing.isEmpty() ? Whole() : landing;
 }
 
 void ImageDocument::MoveFloating(QPoint at)
@@ -189,6 +201,7 @@ void ImageDocument::MoveFloating(QPoint at)
         return;
     const QRect before = FloatingRect();
     floatingAt_ = at;
+    mask_->Select(Landing());
     emit FloatingChanged(before | FloatingRect());
 }
 
@@ -199,6 +212,7 @@ void ImageDocument::DropFloating()
     const QRect shown = FloatingRect() | liftedFrom_;
     floating_ = QImage();
     liftedFrom_ = QRect();
+    mask_->Select(selectedBefore_);
     emit FloatingChanged(shown);
 }
 
@@ -206,40 +220,34 @@ void ImageDocument::SetDown()
 {
     if (!Floating())
         return;
+    const QRect landing = Landing();
+    const QRect shown = FloatingRect();
+    const QRect target = shown & Whole();
     const QImage piece = std::move(floating_);
     floating_ = QImage();
-    const QRect lifted = liftedFrom_;
-    liftedFrom_ = QRect();
-    const QRect target = QRect(floatingAt_, piece.size()) & Whole();
-    std::uint8_t* const* mask = mask_->ReadRows();
+    const QRect lifted = std::exchange(liftedFrom_, QRect());
     BeginGesture();
     if (!lifted.isEmpty()) {
-        // The hole first, filled through the mask as Suppr fills; then the
-        // piece, whole.
+        // The hole first, filled through the mask it was lifted from as
+        // Suppr fills; then the piece, whole.
+        mask_->Select(lifted);
         image_->WillWriteRows(lifted.top(), lifted.bottom());
         commands::Find(commands::CommandId::Remplir).run(*image_, mask_.get(), {commands::ToRrggbb(hole_)});
     }
     if (!target.isEmpty()) {
         image_->WillWriteRows(target.top(), target.bottom());
-        for (int y = target.top(); y <= target.bottom(); ++y) {
-            const std::uint8_t* from =
-                piece.constScanLine(y - floatingAt_.y()) + 3 * qsizetype(target.left() - floatingAt_.x());
-            std::uint8_t* to = image_->ScanLine(y) + 3 * qsizetype(target.left());
-            if (!lifted.isEmpty() || mask_->Everything()) {
-                std::memcpy(to, from, 3 * std::size_t(target.width()));
-                continue;
-            }
-            ForEachEditableRun(mask[y] + target.left(), std::size_t(target.width()),
-                               [&](std::size_t first, std::size_t past) {
-                                   std::memcpy(to + 3 * first, from + 3 * first, 3 * (past - first));
-                               });
-        }
+        for (int y = target.top(); y <= target.bottom(); ++y)
+            std::memcpy(image_->ScanLine(y) + 3 * qsizetype(target.left()),
+                        piece.constScanLine(y - floatingAt_.y()) + 3 * qsizetype(target.left() - floatingAt_.x()),
+                        3 * std::size_t(target.width()));
     }
+    // The piece stays selected where it landed; undo gives back the
+    // selection from before it floated.
+    mask_->Select(landing);
+    if (history_)
+        history_->SelectionChanges(selectedBefore_, landing);
     EndGesture();
-    // A lifted piece takes the selection with it.
-    if (!lifted.isEmpty() && !target.isEmpty())
-        mask_->SelectRectangle(target.left(), target.top(), target.right() + 1, target.bottom() + 1);
-    emit FloatingChanged(QRect(floatingAt_, piece.size()) | lifted);
+    emit FloatingChanged(shown | lifted);
     emit Changed(target | lifted);
 }
 

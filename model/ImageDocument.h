@@ -67,7 +67,9 @@ public:
     void EndGesture();
     bool Changing() const;
     // Writes `picture` (24 bits) with its top-left corner at `at`, clipped to
-    // the image and only where the mask allows, as one undo step.
+    // the image and only where the mask allows, as one undo step; the
+    // selection stays as it is. A floating piece (Float) is written whole
+    // instead.
     void Paste(const QImage& picture, QPoint at);
     // A change of the image's size: `image` (24 bits) and `mask` become the
     // document's, as one undo step that gives the previous ones back.
@@ -75,10 +77,13 @@ public:
     // A floating piece: a picture shown over the image at `at`, not part of
     // it until set down; the image, its saves and its recovery copies never
     // hold an unplaced piece. Float() sets down any piece already floating.
+    // While it floats the piece is the selection: the mask is its rectangle,
+    // clipped to the image (every pixel when none of it is over the image),
+    // and follows it.
     void Float(QImage picture, QPoint at);
-    // Lifts the selected rectangle's pixels into a floating piece; the place
-    // they leave takes `hole` when the piece is set down, and the selection
-    // goes with the piece. False when nothing is selected.
+    // Lifts the selected rectangle's pixels into a floating piece, which is
+    // the selection as a pasted one is; the place they leave takes `hole`
+    // when the piece is set down. False when nothing is selected.
     bool Lift(TColor hole);
     bool Floating() const { return !floating_.isNull(); }
     const QImage& FloatingPicture() const { return floating_; }
@@ -88,12 +93,12 @@ public:
     QRect LiftedFrom() const { return liftedFrom_; }
     TColor HoleColour() const { return hole_; }
     void MoveFloating(QPoint at);
-    // Writes the piece into the image, clipped to it, as one undo step: a
-    // paste only where the mask allows, a lifted piece whole (its hole
-    // filled through the mask first) with the selection moved onto it.
-    // Nothing when no piece floats.
+    // Writes the piece whole where it stands, clipped to the image (a lifted
+    // piece's hole filled first), as one undo step, and leaves its rectangle
+    // selected; undoing the step gives back the image and the selection from
+    // before the piece floated. Nothing when no piece floats.
     void SetDown();
-    // The piece goes; the image is as it was.
+    // The piece goes; the image and the selection are as before it floated.
     void DropFloating();
 
     // Each returns false when there is nothing to undo or redo. A floating
@@ -143,6 +148,8 @@ private:
     void Watch();
     THistorique* MakeHistory();
     QRect Whole() const { return QRect(0, 0, Width(), Height()); }
+    // The selection a floating piece makes where it stands.
+    QRect Landing() const;
 
     std::unique_ptr<TBitmap> image_;
     std::unique_ptr<TSelection> mask_;
@@ -153,4 +160,5 @@ private:
     QPoint floatingAt_;
     QRect liftedFrom_;
     TColor hole_ = clWhite;
+    QRect selectedBefore_; // the selection's bounds when the piece came
 };

@@ -1,7 +1,8 @@
 // What the keys and the mouse do with a selection: Suppr and Backspace fill it
 // with the right-button colour, Ctrl+X copies it first, Ctrl+A selects
-// everything; Ctrl+V floats a piece that moves until it is set down, and a
-// Ctrl+drag with the selection tool lifts the selected pixels.
+// everything; Ctrl+V floats a piece that is the selection and moves until it
+// is set down whole where it stands, and a Ctrl+drag with the selection tool
+// lifts the selected pixels.
 #include "commands/CommandTable.h"
 #include "document/TDessinVue.h"
 #include "document/Tdessin.h"
@@ -11,8 +12,10 @@
 #include "support/FormsFixture.h"
 #include "support/Images.h"
 
+#include <QAbstractButton>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QTest>
 
 #include <cstring>
@@ -119,6 +122,7 @@ TEST_F(SelectionKeysTest, APastedPieceFloatsMovesAndIsSetDownOnlyOnce)
     const auto noise = testimg::Noise(40, 30, 10);
     const auto piece = testimg::Noise(6, 4, 11);
     const QRect whole(0, 0, 40, 30);
+    const QRect landed(36, 27, 4, 3); // the piece's part over the image
     struct Ending {
         std::string name;
         std::function<void(TDessin*)> end;
@@ -133,8 +137,19 @@ TEST_F(SelectionKeysTest, APastedPieceFloatsMovesAndIsSetDownOnlyOnce)
          },
          true},
         {"choosing a tool", [](TDessin*) { frm_main->OnClickRect(nullptr); }, true},
-        {"a command", [](TDessin* d) { d->Model()->Run(commands::Find(commands::CommandId::Tout)); }, true},
+        // Gains of 128 change no pixel.
+        {"a command", [](TDessin* d) { d->AdjustColor(128, 128, 128); }, true},
         {"a save", [&saved](TDessin* d) { d->Model()->SaveAs(saved, ImageFormat::Bmp, 90); }, true},
+        {"closing, then going back",
+         [](TDessin* d) {
+             testgui::WhenModal([](QWidget* modal) {
+                 for (QAbstractButton* button : static_cast<QMessageBox*>(modal)->buttons())
+                     if (button->text() == QStringLiteral("Annuler"))
+                         button->click();
+             });
+             d->close();
+         },
+         true},
         {"Échap", [](TDessin* d) { QTest::keyClick(d, Qt::Key_Escape); }, false},
     };
     for (const Ending& ending : endings) {
@@ -151,7 +166,9 @@ TEST_F(SelectionKeysTest, APastedPieceFloatsMovesAndIsSetDownOnlyOnce)
         // Dragged by the pixel it was taken at, past the bottom-right corner.
         Drag(document, {2, 11}, {37, 28});
         EXPECT_EQ(model.FloatingAt(), QPoint(36, 27));
-        EXPECT_EQ(document->Vue()->SelectionOutline(), QRect(36, 27, 6, 4));
+        // One outline: the piece's, which is the selection.
+        EXPECT_EQ(document->Vue()->SelectionOutline(), landed);
+        EXPECT_EQ(model.SelectionBounds(), landed);
         const QImage view = document->Vue()->RenderView();
         EXPECT_EQ(view.pixel(37, 28) & 0xFFFFFF, testimg::At(*piece, 1, 1) >> 16 |
                                                      (testimg::At(*piece, 1, 1) & 0xFF00) |
@@ -163,21 +180,23 @@ TEST_F(SelectionKeysTest, APastedPieceFloatsMovesAndIsSetDownOnlyOnce)
         EXPECT_FALSE(model.Floating());
         const auto expected = ending.setDown ? WithPiece(*noise, *piece, {36, 27}, whole) : testimg::Copy(*noise);
         EXPECT_TRUE(testimg::SameBytes(*document->GetBmp(), *expected));
+        EXPECT_EQ(document->Vue()->SelectionOutline(), ending.setDown ? landed : QRect());
         if (ending.name == "a save") {
             TBitmap file;
             file.LoadFromFile(saved);
             EXPECT_TRUE(testimg::SameBytes(file, *expected));
         }
-        // One undo step, or none.
+        // One undo step, or none; it gives the selection back.
         EXPECT_EQ(document->Undo(), ending.setDown);
         EXPECT_TRUE(testimg::SameBytes(*document->GetBmp(), *noise));
+        EXPECT_TRUE(document->Vue()->SelectionOutline().isEmpty());
         EXPECT_FALSE(document->Undo());
         document->DropChanges();
         document->close();
     }
 }
 
-TEST_F(SelectionKeysTest, APasteGoesToTheSelectionsCornerAndThroughTheMask)
+TEST_F(SelectionKeysTest, APasteGoesToTheSelectionsCornerAndLandsWholeOutsideIt)
 {
     const auto noise = testimg::Noise(40, 30, 12);
     const auto piece = testimg::Noise(6, 4, 13);
@@ -187,8 +206,15 @@ TEST_F(SelectionKeysTest, APasteGoesToTheSelectionsCornerAndThroughTheMask)
     QTest::keyClick(document, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(document->Model()->FloatingAt(), QPoint(5, 5));
     QTest::keyClick(document, Qt::Key_Left);
+    // Ctrl+C copies the piece, not what lies under it.
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(document, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_BGR888), piece->Image());
     QTest::keyClick(document, Qt::Key_Return);
-    EXPECT_TRUE(testimg::SameBytes(*document->GetBmp(), *WithPiece(*noise, *piece, {4, 5}, {5, 5, 10, 7})));
+    EXPECT_TRUE(testimg::SameBytes(*document->GetBmp(), *WithPiece(*noise, *piece, {4, 5}, {0, 0, 40, 30})));
+    EXPECT_EQ(document->Vue()->SelectionOutline(), QRect(4, 5, 6, 4));
+    ASSERT_TRUE(document->Undo());
+    EXPECT_EQ(document->Vue()->SelectionOutline(), QRect(5, 5, 10, 7));
     document->DropChanges();
 }
 
@@ -240,6 +266,7 @@ TEST_F(SelectionKeysTest, ACtrlDragOfTheSelectionToolCarriesTheSelectedPixels)
     EXPECT_EQ(model.SelectionBounds(), QRect(15, 7, 10, 7));
     ASSERT_TRUE(document->Undo());
     EXPECT_TRUE(testimg::SameBytes(*document->GetBmp(), *noise));
+    EXPECT_EQ(model.SelectionBounds(), QRect(5, 5, 10, 7));
     EXPECT_FALSE(document->Undo());
     document->DropChanges();
 }
