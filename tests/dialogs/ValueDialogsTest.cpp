@@ -116,35 +116,42 @@ TEST(TFrm_nouveau, OpensWithTheCaretInTheWidthAndReadsNumbersLikeAtol)
     EXPECT_EQ(AtoL("-99999999999999"), -2147483648LL);
 }
 
-TEST(TFrm_entree, KeepsTheLastAcceptedTextAndIgnoresEnterAndEscape)
+TEST(TFrm_entree, KeepsTheLastAcceptedTextAndAnswersEnterAndEscape)
 {
     TFrm_entree dialog(nullptr);
     QString text = QStringLiteral("untouched");
     dialog.retourTexte = &text;
 
-    WhenModal([&](QWidget*) {
-        dialog.Edit1->setText(QStringLiteral("Bonjour"));
-        QTest::keyClick(dialog.Edit1, Qt::Key_Return);
-        QTest::keyClick(dialog.Edit1, Qt::Key_Escape);
-        EXPECT_TRUE(dialog.isVisible());
-        EXPECT_EQ(text, QStringLiteral("untouched"));
-        dialog.Ok->click();
-    });
-    dialog.ShowModal();
-    EXPECT_EQ(text, QStringLiteral("Bonjour"));
+    // Typing replaces the last text, selected when the dialog opens; either
+    // Entrée answers Ok, Échap Cancel.
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+        const char* typed;
+        const char* returned;
+    };
+    for (const Case& c : {Case{Qt::Key_Return, Qt::NoModifier, "Bonjour", "Bonjour"},
+                          Case{Qt::Key_Enter, Qt::KeypadModifier, "Salut", "Salut"},
+                          Case{Qt::Key_Escape, Qt::NoModifier, "Adieu", ""}}) {
+        SCOPED_TRACE(c.typed);
+        const QString last = dialog.Edit1->text();
+        WhenModal([&](QWidget*) {
+            EXPECT_EQ(QApplication::focusWidget(), dialog.Edit1);
+            EXPECT_EQ(dialog.Edit1->selectedText(), last);
+            QTest::keyClicks(QApplication::focusWidget(), QString::fromUtf8(c.typed));
+            QTest::keyClick(QApplication::focusWidget(), c.key, c.mods);
+        });
+        dialog.ShowModal();
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(text, QString::fromUtf8(c.returned));
+        EXPECT_EQ(dialog.Edit1->text(), QString::fromUtf8(c.returned));
+    }
 
-    // Shown again: the last text is offered; the close box writes nothing.
+    // The close box writes nothing.
+    dialog.Edit1->setText(QStringLiteral("Bonjour"));
     text = QStringLiteral("kept");
-    WhenModal([&](QWidget*) {
-        EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("Bonjour"));
-        dialog.close();
-    });
+    WhenModal([&](QWidget*) { dialog.close(); });
     dialog.ShowModal();
     EXPECT_EQ(text, QStringLiteral("kept"));
-
-    // Cancel empties both.
-    WhenModal([&](QWidget*) { dialog.Cancel->click(); });
-    dialog.ShowModal();
-    EXPECT_EQ(text, QString());
-    EXPECT_EQ(dialog.Edit1->text(), QString());
+    EXPECT_EQ(dialog.Edit1->text(), QStringLiteral("Bonjour"));
 }
