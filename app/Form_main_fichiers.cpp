@@ -217,6 +217,7 @@ void Tfrm_main::DocumentClosed(TDessin* document)
         if (auto* other = qobject_cast<TDessin*>(window);
             other && other != document && other->GetBmp() && other->isVisible()) {
             other->OnActivate();
+            other->activateWindow();
             return;
         }
 }

@@ -3,6 +3,7 @@
 #include "platform/Screen.h"
 #include "platform/TFont.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QStyle>
 #include <limits>
@@ -65,6 +66,15 @@ QPushButton* CancelButton(QWidget* parent, const QString& name, int left, int to
 QPushButton* HelpButton(QWidget* parent, const QString& name, int left, int top, int width, int height)
 {
     return button(parent, name, QStringLiteral("&Aide"), QStyle::SP_DialogHelpButton, left, top, width, height);
+}
+
+void TypeInto(QWidget* field)
+{
+    field->setFocus(Qt::OtherFocusReason);
+    if (auto* edit = qobject_cast<QLineEdit*>(field))
+        edit->selectAll();
+    else if (auto* box = qobject_cast<QAbstractSpinBox*>(field))
+        box->selectAll();
 }
 
 void CentreOnScreen(QWidget* dialog, int outerWidth, int outerHeight)

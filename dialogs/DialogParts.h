@@ -24,6 +24,8 @@ QSlider* TrackBar(QWidget* parent, const QString& name, int left, int top);
 QPushButton* OkButton(QWidget* parent, const QString& name, int left, int top, int width, int height);
 QPushButton* CancelButton(QWidget* parent, const QString& name, int left, int top, int width, int height);
 QPushButton* HelpButton(QWidget* parent, const QString& name, int left, int top, int width, int height);
+// Gives `field` the keyboard, its text selected so that typing replaces it.
+void TypeInto(QWidget* field);
 // Moves a dialog to the middle of the screen by halving with a shift.
 void CentreOnScreen(QWidget* dialog, int outerWidth, int outerHeight);
 // Reads a number as the C library's atol does: leading blanks, an optional

@@ -39,6 +39,8 @@ Tfrm_CL::Tfrm_CL(QWidget* owner)
     connect(Ok_CL, &QPushButton::clicked, this, &Tfrm_CL::Ok_CLClick);
     connect(Annuler_CL, &QPushButton::clicked, this, &Tfrm_CL::Annuler_CLClick);
 
+    // The arrow keys move the first track bar at once.
+    TckBar_C->setFocus(Qt::OtherFocusReason);
     CentreOnScreen(this, 447, 168);
 }
 

@@ -36,9 +36,10 @@ TFrm_entree::TFrm_entree(QWidget* owner)
 
 void TFrm_entree::showEvent(QShowEvent* event)
 {
-    // Typing goes into the edit as soon as the dialog opens.
+    // Typing goes into the edit as soon as the dialog opens, and replaces the
+    // last text.
     QDialog::showEvent(event);
-    Edit1->setFocus(Qt::OtherFocusReason);
+    TypeInto(Edit1);
 }
 
 void TFrm_entree::OkClick()
@@ -59,9 +60,9 @@ void TFrm_entree::CancelClick()
 void TFrm_entree::keyPressEvent(QKeyEvent* event)
 {
     switch (event->key()) {
-    case Qt::Key_Escape:
     case Qt::Key_Return:
-    case Qt::Key_Enter: event->ignore(); return;
+    case Qt::Key_Enter: OkClick(); return;
+    case Qt::Key_Escape: CancelClick(); return;
     default: QDialog::keyPressEvent(event);
     }
 }

@@ -26,7 +26,7 @@ public:
     void CancelClick();
 
 protected:
-    // Neither Enter nor Escape answers for the buttons here.
+    // Entrée (either) answers Ok, Échap Cancel.
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 };

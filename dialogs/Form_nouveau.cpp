@@ -83,5 +83,8 @@ bool TFrm_nouveau::event(QEvent* event)
     const bool handled = QDialog::event(event);
     if (event->type() == QEvent::Show || event->type() == QEvent::WindowActivate)
         OnActivate();
+    // A number typed at once replaces the proposed width.
+    if (event->type() == QEvent::Show)
+        Edit_L->selectAll();
     return handled;
 }

@@ -42,6 +42,8 @@ Tfrm_rvb::Tfrm_rvb(QWidget* owner)
     connect(Ok_rvb, &QPushButton::clicked, this, &Tfrm_rvb::Ok_rvbClick);
     connect(Annuler_RVB, &QPushButton::clicked, this, &Tfrm_rvb::Annuler_RVBClick);
 
+    // The arrow keys move the first track bar at once.
+    TckBar_R->setFocus(Qt::OtherFocusReason);
     CentreOnScreen(this, 451 + kFrameWidth, 219 + kFrameHeight);
 }
 

@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QSpinBox>
@@ -37,11 +38,36 @@ QString sizeText(QSize size)
         .arg(french.toString(mebibytes, 'f', 1));
 }
 
+// Takes a point and a comma alike for the decimal sign: "17.5" and "17,5" are
+// the same angle in any language. Groups of digits are never shown, so
+// neither sign can mean one.
+class DecimalBox : public QDoubleSpinBox {
+public:
+    using QDoubleSpinBox::QDoubleSpinBox;
+    QValidator::State validate(QString& text, int& pos) const override
+    {
+        text = WithDecimalSign(text);
+        return QDoubleSpinBox::validate(text, pos);
+    }
+    double valueFromText(const QString& text) const override
+    {
+        return QDoubleSpinBox::valueFromText(WithDecimalSign(text));
+    }
+
+private:
+    QString WithDecimalSign(QString text) const
+    {
+        const QString sign = locale().decimalPoint();
+        return text.replace(sign == QLatin1String(",") ? QLatin1Char('.') : QLatin1Char(','), sign);
+    }
+};
+
 } // namespace
 
-TTailleDialog::TTailleDialog(QWidget* owner, const QString& title, QSize imageSize)
+TTailleDialog::TTailleDialog(QWidget* owner, const QString& title, QSize imageSize, commands::CommandId id)
     : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      imageSize_(imageSize)
+      imageSize_(imageSize),
+      id_(id)
 {
     setWindowTitle(title);
     setFont(TFont().ToQFont());
@@ -53,8 +79,9 @@ TTailleDialog::TTailleDialog(QWidget* owner, const QString& title, QSize imageSi
     connect(Annuler, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TTailleDialog::Finish(QLayout* content)
+void TTailleDialog::Finish(QLayout* content, QAbstractSpinBox* first)
 {
+    first_ = first;
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(Ok);
@@ -68,9 +95,30 @@ void TTailleDialog::Finish(QLayout* content)
     CentreOnScreen(this, width() + kFrameWidth, height() + kFrameHeight);
 }
 
-void TTailleDialog::ShowResult(commands::CommandId id)
+void TTailleDialog::showEvent(QShowEvent* event)
 {
-    const QSize size = commands::ReshapedSize(id, imageSize_, Values());
+    QDialog::showEvent(event);
+    if (first_)
+        TypeInto(first_);
+}
+
+void TTailleDialog::FollowTyping(QAbstractSpinBox* box, std::function<QString()> refusal)
+{
+    // A value in its range also changes the box's value, which shows the
+    // result; any other text is told here, at once.
+    connect(box->findChild<QLineEdit*>(), &QLineEdit::textChanged, this, [this, box, refusal = std::move(refusal)] {
+        if (box->hasAcceptableInput()) {
+            ShowResult();
+            return;
+        }
+        Resultat->setText(refusal());
+        Ok->setEnabled(false);
+    });
+}
+
+void TTailleDialog::ShowResult()
+{
+    const QSize size = commands::ReshapedSize(id_, imageSize_, Values());
     const bool allowed = commands::ResultAllowed(size);
     Resultat->setText(allowed ? sizeText(size)
                               : QStringLiteral("Trop grande (%1 x %2 pixels) : au plus %3 pixels de côté et 1 Gio "
@@ -82,10 +130,10 @@ void TTailleDialog::ShowResult(commands::CommandId id)
 }
 
 Tfrm_redimensionner::Tfrm_redimensionner(QWidget* owner, QSize imageSize)
-    : TTailleDialog(owner, QStringLiteral("Redimensionner l'image"), imageSize)
+    : TTailleDialog(owner, QStringLiteral("Redimensionner l'image"), imageSize, commands::CommandId::Redimensionner)
 {
     const auto side = [this](const QString& name, int value) {
-        auto* box = new QDoubleSpinBox(this);
+        auto* box = new DecimalBox(this);
         box->setObjectName(name);
         box->setDecimals(0);
         box->setRange(1, kMaxTyped);
@@ -111,13 +159,18 @@ Tfrm_redimensionner::Tfrm_redimensionner(QWidget* owner, QSize imageSize)
     grid->addWidget(Proportions, 2, 0, 1, 3);
     grid->addWidget(new QLabel(QStringLiteral("Méthode :"), this), 3, 0);
     grid->addWidget(Methode, 3, 1, 1, 2);
-    Finish(grid);
+    Finish(grid, Largeur);
 
+    for (QDoubleSpinBox* box : {Largeur, Hauteur})
+        FollowTyping(box, [this] {
+            return percent_ ? QStringLiteral("Valeur incomplète ou trop petite : au moins 0,01 % de côté.")
+                            : QStringLiteral("Valeur incomplète ou trop petite : au moins 1 pixel de côté.");
+        });
     connect(Largeur, &QDoubleSpinBox::valueChanged, this, &Tfrm_redimensionner::WidthChanged);
     connect(Hauteur, &QDoubleSpinBox::valueChanged, this, &Tfrm_redimensionner::HeightChanged);
     connect(Unite, &QComboBox::currentIndexChanged, this, &Tfrm_redimensionner::UnitChanged);
     connect(Proportions, &QCheckBox::toggled, this, &Tfrm_redimensionner::WidthChanged);
-    ShowResult(commands::CommandId::Redimensionner);
+    ShowResult();
 }
 
 int Tfrm_redimensionner::SizeValue(const QDoubleSpinBox* side) const
@@ -144,7 +197,7 @@ void Tfrm_redimensionner::WidthChanged()
         Hauteur->setValue(percent_ ? Largeur->value() : size.height());
         following_ = false;
     }
-    ShowResult(commands::CommandId::Redimensionner);
+    ShowResult();
 }
 
 void Tfrm_redimensionner::HeightChanged()
@@ -156,7 +209,7 @@ void Tfrm_redimensionner::HeightChanged()
         following_ = false;
     }
     // The width leads: a height typed with the proportions kept sets it.
-    ShowResult(commands::CommandId::Redimensionner);
+    ShowResult();
 }
 
 void Tfrm_redimensionner::UnitChanged()
@@ -176,18 +229,19 @@ void Tfrm_redimensionner::UnitChanged()
         Hauteur->setValue(size.height());
     }
     following_ = false;
-    ShowResult(commands::CommandId::Redimensionner);
+    ShowResult();
 }
 
 Tfrm_toile::Tfrm_toile(QWidget* owner, QSize imageSize, TColor fill)
-    : TTailleDialog(owner, QStringLiteral("Taille de la zone de dessin"), imageSize), fill_(fill)
+    : TTailleDialog(owner, QStringLiteral("Taille de la zone de dessin"), imageSize, commands::CommandId::Toile),
+      fill_(fill)
 {
     const auto side = [this](const QString& name, int value) {
         auto* box = new QSpinBox(this);
         box->setObjectName(name);
         box->setRange(1, kMaxTyped);
         box->setValue(value);
-        connect(box, &QSpinBox::valueChanged, this, [this] { ShowResult(commands::CommandId::Toile); });
+        connect(box, &QSpinBox::valueChanged, this, [this] { ShowResult(); });
         return box;
     };
     Largeur = side(QStringLiteral("Largeur"), imageSize.width());
@@ -197,16 +251,19 @@ Tfrm_toile::Tfrm_toile(QWidget* owner, QSize imageSize, TColor fill)
     Ancre = new QButtonGroup(this);
     auto* anchors = new QGridLayout;
     anchors->setSpacing(2);
-    static const char* const arrows[9] = {"↖", "↑", "↗", "←", "●", "→", "↙", "↓", "↘"};
     for (int i = 0; i < 9; ++i) {
         auto* button = new QToolButton(this);
-        button->setText(QString::fromUtf8(arrows[i]));
         button->setCheckable(true);
         button->setFixedSize(28, 28);
         Ancre->addButton(button, i);
         anchors->addWidget(button, i / 3, i % 3);
     }
     Ancre->button(4)->setChecked(true);
+    ShowAnchor();
+    connect(Ancre, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+        if (checked)
+            ShowAnchor();
+    });
 
     auto* swatch = new QLabel(this);
     swatch->setFixedSize(28, 16);
@@ -225,8 +282,24 @@ Tfrm_toile::Tfrm_toile(QWidget* owner, QSize imageSize, TColor fill)
     grid->addLayout(anchors, 2, 1, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("Zone ajoutée (couleur du bouton droit) :"), this), 3, 0, 1, 2);
     grid->addWidget(swatch, 3, 2);
-    Finish(grid);
-    ShowResult(commands::CommandId::Toile);
+    Finish(grid, Largeur);
+    for (QSpinBox* box : {Largeur, Hauteur})
+        FollowTyping(box,
+                     [] { return QStringLiteral("Valeur incomplète ou trop petite : au moins 1 pixel de côté."); });
+    ShowResult();
+}
+
+void Tfrm_toile::ShowAnchor()
+{
+    // Read like a page, by the step from the chosen button to each one.
+    static const char* const marks[9] = {"↖", "↑", "↗", "←", "●", "→", "↙", "↓", "↘"};
+    const int chosen = Ancre->checkedId();
+    const auto step = [](int from, int to) { return (to > from) - (to < from); };
+    for (int i = 0; i < 9; ++i) {
+        const int dx = step(chosen % 3, i % 3);
+        const int dy = step(chosen / 3, i / 3);
+        Ancre->button(i)->setText(QString::fromUtf8(marks[(dy + 1) * 3 + dx + 1]));
+    }
 }
 
 commands::Values Tfrm_toile::Values() const
@@ -235,22 +308,23 @@ commands::Values Tfrm_toile::Values() const
 }
 
 Tfrm_rotation::Tfrm_rotation(QWidget* owner, QSize imageSize)
-    : TTailleDialog(owner, QStringLiteral("Rotation"), imageSize)
+    : TTailleDialog(owner, QStringLiteral("Rotation"), imageSize, commands::CommandId::Rotation)
 {
-    Angle = new QDoubleSpinBox(this);
+    Angle = new DecimalBox(this);
     Angle->setObjectName(QStringLiteral("Angle"));
     Angle->setDecimals(2);
     Angle->setRange(-360, 360);
     Angle->setValue(0);
-    connect(Angle, &QDoubleSpinBox::valueChanged, this, [this] { ShowResult(commands::CommandId::Rotation); });
+    connect(Angle, &QDoubleSpinBox::valueChanged, this, [this] { ShowResult(); });
 
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(QStringLiteral("Angle :"), this), 0, 0);
     grid->addWidget(Angle, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("degrés, dans le sens des aiguilles d'une montre"), this), 0, 2);
     grid->addWidget(new QLabel(QStringLiteral("Les coins prennent la couleur du bouton droit."), this), 1, 0, 1, 3);
-    Finish(grid);
-    ShowResult(commands::CommandId::Rotation);
+    Finish(grid, Angle);
+    FollowTyping(Angle, [] { return QStringLiteral("Valeur incomplète : un angle de -360 à 360 degrés."); });
+    ShowResult();
 }
 
 commands::Values Tfrm_rotation::Values() const { return {int(std::lround(Angle->value() * 100))}; }

@@ -5,8 +5,10 @@
 
 #include <QDialog>
 #include <QSize>
+#include <functional>
 
 class QAbstractButton;
+class QAbstractSpinBox;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -30,14 +32,23 @@ public:
     QPushButton* Annuler = nullptr;
 
 protected:
-    TTailleDialog(QWidget* owner, const QString& title, QSize imageSize);
-    // The buttons under `content`, the whole laid out.
-    void Finish(QLayout* content);
+    TTailleDialog(QWidget* owner, const QString& title, QSize imageSize, commands::CommandId id);
+    // The buttons under `content`, the whole laid out; `first` has the
+    // keyboard when the dialog opens.
+    void Finish(QLayout* content, QAbstractSpinBox* first);
     // Shows the size that the values give and allows OK only for one that may
     // be made.
-    void ShowResult(commands::CommandId id);
+    void ShowResult();
+    // The result follows what is typed in `box` at each key: a text that is
+    // not a value in the box's range yet shows `refusal()` and allows no OK.
+    void FollowTyping(QAbstractSpinBox* box, std::function<QString()> refusal);
+    void showEvent(QShowEvent* event) override;
 
     QSize imageSize_;
+
+private:
+    commands::CommandId id_;
+    QAbstractSpinBox* first_ = nullptr;
 };
 
 // "Redimensionner l'image": the new width and height in pixels or in percent,
@@ -80,6 +91,9 @@ public:
     QButtonGroup* Ancre; // ids 0 to 8, read like a page
 
 private:
+    // The chosen anchor shows a dot, the others arrows pointing away from it.
+    void ShowAnchor();
+
     TColor fill_;
 };
 

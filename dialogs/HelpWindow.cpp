@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -30,6 +31,8 @@ THelpWindow::THelpWindow(QWidget* owner) : QWidget(owner, Qt::Window)
     auto* close = new QPushButton(QStringLiteral("Fermer"), this);
     connect(inBrowser_, &QPushButton::clicked, this, &THelpWindow::OpenInBrowser);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(version_);

@@ -244,6 +244,10 @@ bool TDessin::event(QEvent* event)
     }
     if (event->type() == QEvent::WindowActivate && bmp)
         OnActivate();
+    // A window that opens takes the keyboard: a bare X server gives it to no
+    // window that asks nothing.
+    if (event->type() == QEvent::Show && bmp)
+        activateWindow();
     // Once the window system has the window on top, the palettes go above it.
     if ((event->type() == QEvent::Show || event->type() == QEvent::WindowActivate) && host_)
         raiseTimer_.start();

@@ -16,7 +16,7 @@ packages=(
   xdg-utils
   desktop-file-utils
   parallel
-  xvfb xauth x11-utils xdotool libx11-dev
+  xvfb xauth x11-utils xdotool libx11-dev libxcb1-dev openbox
   weston xwayland qt6-wayland
 )
 if [ "${1:-}" = fuzz ]; then

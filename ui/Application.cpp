@@ -1,6 +1,7 @@
 #include "ui/Application.h"
 
 #include "platform/Exception.h"
+#include "ui/Keyboard.h"
 
 #include <QLibraryInfo>
 #include <QLocale>
@@ -68,7 +69,11 @@ void ReportException(const std::exception& error)
                    MB_OK | MB_ICONERROR);
 }
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) { Application = this; }
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    Application = this;
+    KeepTheKeyboardWithTheWindows(*this);
+}
 
 void TApplication::SetTitle(const QString& title)
 {

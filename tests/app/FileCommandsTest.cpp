@@ -273,6 +273,10 @@ TEST_F(FileCommandsTest, HelpShowsThePageInAWindowOfItsOwnWithoutABrowser)
     help->BrowserButton()->click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo(marker).size() > 0; }, 5000));
     EXPECT_EQ(testimg::ReadFile(marker).trimmed(), InstalledHelpPage().toUtf8());
+
+    // Échap closes it, wherever the keyboard is in it.
+    QTest::keyClick(help->Browser(), Qt::Key_Escape);
+    EXPECT_FALSE(help->isVisible());
 }
 
 TEST(InstalledHelp, ThePageSaysWhatTheProgramDoesNow)

@@ -2,6 +2,7 @@
 
 #include "app/Form_main.h"
 #include "app/Startup.h"
+#include "platform/Screen.h"
 #include "support/Gui.h"
 #include "support/Images.h"
 
@@ -18,6 +19,9 @@ protected:
         testgui::CancelModalActions();
         DestroyForms();
         testgui::Settle();
+        // The arrow that a command leaves as the application's cursor goes
+        // with the test.
+        Screen->SetCursor(crDefault);
     }
     testgui::MessageRecorder messages;
 };

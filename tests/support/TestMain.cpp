@@ -14,5 +14,10 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     TApplication app(argc, argv);
     app.SetTitle(QStringLiteral("Velmora"));
+    // As in the program, only the palette ends the event loop. Otherwise the
+    // last window closed by a test that quits posts a second quit, handled
+    // after its event loop has ended: every later modal dialog of the same
+    // process would then return at once.
+    app.setQuitOnLastWindowClosed(false);
     return RUN_ALL_TESTS();
 }
