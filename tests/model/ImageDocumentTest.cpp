@@ -180,3 +180,57 @@ TEST(Selection, AWholeMaskCostsARowAndTheRectangleFollowsTheTool)
     EXPECT_LT(mask.Bytes(), 10000u);
     EXPECT_EQ(rows[0][0], 1);
 }
+
+TEST(ImageDocument, TheSavedStateIsTheOneWrittenWhateverHappensWhileTheFileIsWritten)
+{
+    const auto original = testimg::Noise(9, 7, 3);
+    const auto stroke = [](ImageDocument& d) { d.Image().Canvas()->SetPixels(2, 3, clBlack); };
+    struct Case {
+        const char* name;
+        std::function<void(ImageDocument&)> before; // up to the save
+        std::function<void(ImageDocument&)> during; // while the file is written
+        bool unsaved;
+    };
+    const Case cases[] = {
+        {"a press and a release that change nothing",
+         [](ImageDocument& d) {
+             d.BeginGesture();
+             d.EndGesture();
+         },
+         {}, false},
+        {"a gesture still open, which the save ends",
+         [&](ImageDocument& d) {
+             d.BeginGesture();
+             d.Image().WillWriteRows(3, 3);
+             stroke(d);
+         },
+         {}, false},
+        {"a gesture that changes nothing, begun during the write",
+         {},
+         [](ImageDocument& d) {
+             d.BeginGesture();
+             d.EndGesture();
+         },
+         false},
+        {"a change during the write", {}, [](ImageDocument& d) { d.Run(commands::Find(CommandId::Negatif)); },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ImageDocument document(testimg::Copy(*original)->Image());
+        if (c.before)
+            c.before(document);
+        const std::uint64_t written = document.StateToSave();
+        const auto inFile = testimg::Copy(document.Image());
+        if (c.during)
+            c.during(document);
+        document.MarkSaved(QStringLiteral("/nulle/part.png"), ImageFormat::Png, written);
+        EXPECT_EQ(document.Unsaved(), c.unsaved);
+        EXPECT_EQ(document.Modified(), c.unsaved);
+        // Undone back to what the file holds, it is saved again.
+        if (c.unsaved && document.Undo()) {
+            EXPECT_TRUE(testimg::SameBytes(document.Image(), *inFile));
+            EXPECT_FALSE(document.Modified());
+        }
+    }
+}
