@@ -12,6 +12,7 @@
 #include "platform/Exception.h"
 #include "ui/Application.h"
 #include "ui/FrenchLocale.h"
+#include "ui/StopSignals.h"
 
 #include <QLocale>
 #include <QtGlobal>
@@ -165,20 +166,42 @@ int RunVelmora(int argc, char** argv)
     else
         qunsetenv("QT_QPA_PLATFORM");
     PrepareApplication(app);
+    TStopSignals stop;
     try {
         app.SetTitle(QStringLiteral("Velmora"));
         CreateForms();
-        // The images named on the command line open as "Ouvrir..." opens them.
-        frm_main->OpenFiles(app.arguments().mid(1));
         TRecovery recovery;
+        // A logout, a closed terminal or Ctrl+C: every changed image gets its
+        // recovery copy now and the program ends without a question. Every
+        // event loop ends, the boxes' and the waits for a save too: what
+        // opens from here returns at once, and a save under way ends (its
+        // file written, or the old one kept and the temporary removed)
+        // before the program does.
+        QObject::connect(&stop, &TStopSignals::Stop, &recovery, [&](int) {
+            QCoreApplication::exit(stop.ExitCode());
+            for (const QString& failure : recovery.CopyEverythingNow())
+                std::fprintf(stderr, "Velmora : copie de récupération impossible : %s\n", qUtf8Printable(failure));
+        });
+        // The images named on the command line open as "Ouvrir..." opens
+        // them; after a signal, no further one.
+        for (const QString& fileName : app.arguments().mid(1))
+            if (!stop.Received())
+                frm_main->OpenFiles({fileName});
         OfferRecovery(recovery);
-        app.exec();
-        // A normal end, whatever the user chose: the copies go. After a crash
-        // or a kill they stay for the next start.
-        recovery.EndNormally();
+        if (!stop.Received())
+            app.exec();
+        if (stop.Received()) {
+            // The copies stay for the next start, which offers them as after
+            // a crash; those of images saved meanwhile go.
+            recovery.DropCopiesOfSaved();
+        } else {
+            // A normal end, whatever the user chose: the copies go. After a
+            // crash or a kill they stay for the next start.
+            recovery.EndNormally();
+        }
     } catch (const Exception& error) {
         app.ShowException(error);
     }
     DestroyForms();
-    return 0;
+    return stop.ExitCode();
 }

@@ -30,5 +30,7 @@ QByteArray ChooseWindowSystem();
 
 // Starts the editor: the application object, its title, the forms, the event
 // loop. The files named in the arguments open, each in its own window; then
-// the recovery copies left by a program that stopped are offered. Returns 0.
+// the recovery copies left by a program that stopped are offered. Returns 0;
+// stopped by SIGTERM, SIGHUP or SIGINT, it writes a recovery copy of every
+// changed image, asks nothing and returns 128 + the signal's number.
 int RunVelmora(int argc, char** argv);

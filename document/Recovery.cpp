@@ -33,6 +33,47 @@ constexpr qsizetype kSliceBytes = qsizetype(4) << 20;
 // A description larger than this is not one of ours.
 constexpr qint64 kMaxDescriptionBytes = 64 * 1024;
 
+// What a copy's description says: the image's file, the folder the program
+// runs in (for a name recorded relative to it), the time, the size.
+QByteArray describe(const QString& fileName, int width, int height)
+{
+    return QJsonDocument(
+               QJsonObject{{QStringLiteral("fichier"), fileName},
+                           {QStringLiteral("dossier"), QDir::currentPath()},
+                           {QStringLiteral("heure"), QDateTime::currentDateTime().toString(Qt::ISODateWithMs)},
+                           {QStringLiteral("largeur"), width},
+                           {QStringLiteral("hauteur"), height}})
+        .toJson();
+}
+
+// Writes a copy: the image first, since a copy is offered only once its
+// description is there. Returns why not; empty when written.
+QString writeCopy(const QImage& image, const QByteArray& description, const QString& imagePath,
+                  const QString& descriptionPath)
+{
+    try {
+        WriteImageFile(image, imagePath, ImageFormat::Bmp);
+        AtomicFile file(descriptionPath, QStringLiteral("Impossible d'écrire « %1 »").arg(descriptionPath));
+        file.write(description);
+        file.Commit();
+    } catch (const ERasterError& error) {
+        return error.Message();
+    } catch (const std::bad_alloc&) {
+        return QStringLiteral("mémoire insuffisante.");
+    }
+    return QString();
+}
+
+// The open images, each with its window.
+std::vector<ImageDocument*> openDocuments()
+{
+    std::vector<ImageDocument*> documents;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* shown = qobject_cast<TDessin*>(window); shown && shown->Model())
+            documents.push_back(shown->Model());
+    return documents;
+}
+
 } // namespace
 
 struct TRecovery::Job {
@@ -86,6 +127,10 @@ QString TRecovery::DescriptionPath(int number) const { return session_ + QString
 
 void TRecovery::Warn(const QString& cause)
 {
+    if (failures_) {
+        failures_->append(cause);
+        return;
+    }
     // One warning a run: the program goes on without copies.
     if (warned_)
         return;
@@ -133,11 +178,7 @@ void TRecovery::Poll()
             ++it;
         }
     }
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        auto* shown = qobject_cast<TDessin*>(window);
-        ImageDocument* document = shown ? shown->Model() : nullptr;
-        if (!document)
-            continue;
+    for (ImageDocument* document : openDocuments()) {
         auto it = entries_.find(document);
         if (!document->Unsaved()) {
             if (it != entries_.end() && it->second.document == document) {
@@ -220,13 +261,7 @@ void TRecovery::CopySlice()
     const QImage image(
         memory, job.width, job.height, job.stride, QImage::Format_BGR888, [](void* block) { std::free(block); },
         memory);
-    const QByteArray description =
-        QJsonDocument(QJsonObject{{QStringLiteral("fichier"), job.fileName},
-                                  {QStringLiteral("dossier"), QDir::currentPath()},
-                                  {QStringLiteral("heure"), QDateTime::currentDateTime().toString(Qt::ISODateWithMs)},
-                                  {QStringLiteral("largeur"), job.width},
-                                  {QStringLiteral("hauteur"), job.height}})
-            .toJson();
+    const QByteArray description = describe(job.fileName, job.width, job.height);
     const QString imagePath = ImagePath(job.number);
     const QString descriptionPath = DescriptionPath(job.number);
     const int number = job.number;
@@ -234,22 +269,10 @@ void TRecovery::CopySlice()
     if (auto it = entries_.find(document); it != entries_.end())
         it->second.writing = true;
     job_.reset();
-    // The image first: a copy is offered only once its description is there.
     writer_.start([this, image, description, imagePath, descriptionPath, number, state] {
         // The writer gives way to the user interface when both want a core.
         setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 10);
-        QString failure;
-        try {
-            WriteImageFile(image, imagePath, ImageFormat::Bmp);
-            AtomicFile file(descriptionPath, QStringLiteral("Impossible d'écrire « %1 »").arg(descriptionPath));
-            file.write(description);
-            file.Commit();
-        } catch (const ERasterError& error) {
-            failure = error.Message();
-        } catch (const std::bad_alloc&) {
-            failure = QStringLiteral("mémoire insuffisante.");
-        }
-        emit CopyWritten(number, state, failure);
+        emit CopyWritten(number, state, writeCopy(image, description, imagePath, descriptionPath));
     });
 }
 
@@ -312,4 +335,64 @@ void TRecovery::EndNormally()
         QDir(session_).removeRecursively();
     lock_.reset();
     session_.clear();
+}
+
+QStringList TRecovery::CopyEverythingNow()
+{
+    poll_.stop();
+    slice_.stop();
+    job_.reset();
+    writer_.waitForDone();
+    QStringList failures;
+    failures_ = &failures;
+    // What the writer finished counts before anything is decided.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    for (auto it = entries_.begin(); it != entries_.end();) {
+        if (!it->second.document) {
+            RemoveCopy(it->second);
+            it = entries_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (ImageDocument* document : openDocuments()) {
+        // A stroke under way is part of what the window shows.
+        document->EndGesture();
+        if (!document->Unsaved())
+            continue;
+        auto it = entries_.find(document);
+        if (it == entries_.end()) {
+            Entry entry;
+            entry.document = document;
+            entry.number = nextNumber_++;
+            it = entries_.emplace(document, entry).first;
+        }
+        Entry& entry = it->second;
+        const std::uint64_t state = document->ChangeState();
+        if ((entry.hasCopy && entry.copied == state) || !EnsureSession())
+            continue;
+        // Read where it is: nothing changes the image while this runs, and a
+        // save under way only reads it too.
+        const TBitmap& bitmap = document->Image();
+        const QImage image(bitmap.ScanLine(0), bitmap.Width(), bitmap.Height(), bitmap.BytesPerLine(),
+                           QImage::Format_BGR888);
+        const QString failure = writeCopy(image, describe(document->FileName(), bitmap.Width(), bitmap.Height()),
+                                          ImagePath(entry.number), DescriptionPath(entry.number));
+        if (!failure.isEmpty()) {
+            failures << failure;
+            continue;
+        }
+        ++written_;
+        entry.hasCopy = true;
+        entry.copied = state;
+    }
+    failures_ = nullptr;
+    return failures;
+}
+
+void TRecovery::DropCopiesOfSaved()
+{
+    for (auto& [document, entry] : entries_)
+        if (!entry.document || !entry.document->Unsaved())
+            RemoveCopy(entry);
 }

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QThreadPool>
 #include <QTimer>
 #include <cstdint>
@@ -62,6 +63,14 @@ public:
     void WaitIdle();
     // The program ends as the user asked: every copy is removed.
     void EndNormally();
+    // The program is stopped by a signal: the periodic copies stop and every
+    // changed image whose copy is not up to date is copied now, on this
+    // thread, whole. Returns why copies could not be written (empty when all
+    // were). The copies stay for the next start, which offers them.
+    QStringList CopyEverythingNow();
+    // Removes the copies of the images that are no longer changed (a save
+    // that was under way has ended).
+    void DropCopiesOfSaved();
     // Copies written since the start.
     int CopiesWritten() const { return written_; }
     // This program's own folder; empty until the first copy.
@@ -114,6 +123,7 @@ private:
     int interval_ = 30000;
     int written_ = 0;
     bool warned_ = false;
+    QStringList* failures_ = nullptr; // while stopping: where warnings go instead of a box
     QElapsedTimer clock_;
     QTimer poll_;
     QTimer slice_;

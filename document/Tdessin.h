@@ -263,6 +263,7 @@ private:
     bool saving_ = false;
     bool closeAfterSave_ = false; // asked to close while saving
     QTimer closeTimer_; // closes it once the save has ended
+    bool pressTaken_ = false; // the buttons held went down here, not while saving
     bool dragging_ = false; // the floating piece follows the mouse
     QPoint dragGrip_; // where the piece was taken, from its top-left corner
     QMargins placedFrame_;

@@ -47,7 +47,9 @@ void TDessin::Save(const QString& fileName, ImageFormat format, int quality)
 {
     if (!model_ || saving_)
         return;
-    model_->SetDown();
+    // What is written is this state: it becomes the saved one however long
+    // the writing takes.
+    const std::uint64_t written = model_->StateToSave();
     const TBitmap& image = model_->Image();
     const QString caption = windowTitle();
     // The image cannot change while it is written: the window takes no edit
@@ -65,7 +67,9 @@ void TDessin::Save(const QString& fileName, ImageFormat format, int quality)
                  if (std::exchange(closeAfterSave_, false))
                      closeTimer_.start();
              });
-    MarkSaved(fileName, format);
+    model_->MarkSaved(fileName, format, written);
+    if (!fileName.isEmpty())
+        setWindowTitle(fileName);
 }
 
 void TDessin::DropChanges() { MarkSaved(); }

@@ -33,6 +33,7 @@
 #include <algorithm>
 #include <cstring>
 #include <malloc.h>
+#include <utility>
 
 namespace {
 
@@ -103,6 +104,7 @@ void TDessin::mousePressEvent(QMouseEvent* event)
     if (!viewport_->geometry().contains(event->position().toPoint()))
         return;
     const QPoint p = viewport_->ToImage(event->position());
+    pressTaken_ = true;
     if (PressFloating(p, event->modifiers())) {
         FlushRepaint();
         return;
@@ -124,6 +126,10 @@ void TDessin::mouseMoveEvent(QMouseEvent* event)
         FollowPointer(event->position().toPoint());
         return;
     }
+    // Buttons pressed while the image was being written reach no tool: the
+    // tool would go on from the point of an earlier stroke.
+    if (!pressTaken_)
+        return;
     Guarded([&] { OnMouseMove(this, toShift(event->buttons()), p.x(), p.y()); })();
     FlushRepaint();
     if (event->buttons() != Qt::NoButton)
@@ -135,10 +141,13 @@ void TDessin::mouseReleaseEvent(QMouseEvent* event)
     TMouseButton button;
     if (!toButton(event->button(), &button))
         return;
+    const bool taken = std::exchange(pressTaken_, pressTaken_ && event->buttons() != Qt::NoButton);
     if (dragging_) {
         dragging_ = false;
         return;
     }
+    if (!taken)
+        return;
     const QPoint p = viewport_->ToImage(event->position());
     Guarded([&] { OnMouseUp(this, button, toShift(event->buttons()), p.x(), p.y()); })();
     FlushRepaint();

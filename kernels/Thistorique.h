@@ -103,6 +103,9 @@ public:
     // Changed since created, opened or last saved.
     bool Modified() const { return Current() != saved_; }
     void MarkSaved() { saved_ = Current(); }
+    // `state` (a value of State()) is the saved one: the state a save wrote,
+    // whatever happened since.
+    void MarkSaved(std::uint64_t state) { saved_ = state; }
     // No state is the saved one: the image counts as changed until saved
     // (a recovered image).
     void MarkUnsaved() { saved_ = 0; }

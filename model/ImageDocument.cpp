@@ -298,21 +298,33 @@ bool ImageDocument::Modified()
 
 void ImageDocument::SaveAs(const QString& fileName, ImageFormat format, int quality)
 {
-    SetDown();
+    const std::uint64_t written = StateToSave();
     image_->SaveToFile(fileName, format, quality);
-    MarkSaved(fileName, format);
+    MarkSaved(fileName, format, written);
 }
 
 void ImageDocument::MarkSaved(const QString& fileName, ImageFormat format)
+{
+    MarkSaved(fileName, format, StateToSave());
+}
+
+std::uint64_t ImageDocument::StateToSave()
+{
+    SetDown();
+    EndGesture();
+    // The state is named by the history, made here when there is none yet.
+    MakeHistory();
+    return ChangeState();
+}
+
+void ImageDocument::MarkSaved(const QString& fileName, ImageFormat format, std::uint64_t written)
 {
     if (!fileName.isEmpty()) {
         fileName_ = fileName;
         image_->WrittenAs(format);
     }
-    if (THistorique* history = MakeHistory()) {
-        history->EndGesture();
-        history->MarkSaved();
-    }
+    if (THistorique* history = MakeHistory())
+        history->MarkSaved(written);
 }
 
 void ImageDocument::MarkRecovered(const QString& fileName)

@@ -128,6 +128,13 @@ public:
     // The image is now the saved one; with a name, that file (written in
     // `format`) becomes the document's.
     void MarkSaved(const QString& fileName = QString(), ImageFormat format = ImageFormat::Bmp);
+    // Before a save: a floating piece is set down and a gesture under way
+    // ends, so that the image holds exactly the state returned.
+    std::uint64_t StateToSave();
+    // After a save of the image in state `written` (StateToSave): that state
+    // is the saved one, as the file holds it, and the file is the document's.
+    // A change made meanwhile still counts as unsaved.
+    void MarkSaved(const QString& fileName, ImageFormat format, std::uint64_t written);
     // A recovered image: its file is `fileName` and it counts as changed.
     void MarkRecovered(const QString& fileName);
     // The history's state (0 before the first change) and whether it differs

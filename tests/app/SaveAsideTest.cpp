@@ -6,6 +6,8 @@
 #include "dialogs/Form_fichier.h"
 #include "document/Tdessin.h"
 #include "filters/Tfiltre.h"
+#include "model/ImageDocument.h"
+#include "platform/ImageFile.h"
 #include "support/FileLimits.h"
 #include "support/FormsFixture.h"
 #include "support/Images.h"
@@ -151,7 +153,44 @@ TEST_F(SaveAsideTest, WhileAFileOpensThePaletteAnswersUnderTheBusyPointer)
     });
     frm_main->OpenFiles({path});
     EXPECT_TRUE(ranDuring_);
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    // The busy pointer is gone; the arrow an earlier effect gave back may stay.
+    EXPECT_TRUE(!QGuiApplication::overrideCursor() || QGuiApplication::overrideCursor()->shape() != Qt::BusyCursor);
     ASSERT_NE(frm_main->ActiveDessin(), nullptr);
     EXPECT_EQ(frm_main->ActiveDessin()->GetBmp()->Width(), 300);
+}
+
+TEST_F(SaveAsideTest, AfterASaveAsideTheImageIsTheSavedOneAndClosesWithoutAQuestion)
+{
+    SetAsideGate({});
+    const QString path = dir + "/v.png";
+    WriteImageFile(testimg::Noise(300, 200, 4)->Image(), path, ImageFormat::Png);
+    frm_main->OpenFiles({path});
+    QPointer<TDessin> document = frm_main->ActiveDessin();
+    SetAsideGate([released = released_] { released.wait(); });
+    // A brush stroke, then a press while the file is written; its release
+    // comes once the save has ended.
+    frm_main->OnClickPinceau(nullptr);
+    QTest::mouseClick(document, Qt::LeftButton, {}, QPoint(10, 10));
+    During([&] {
+        EXPECT_TRUE(document->Saving());
+        QTest::mousePress(document, Qt::LeftButton, {}, QPoint(30, 30));
+    });
+    QTest::mouseClick(frm_fe->btn_save, Qt::LeftButton);
+    ASSERT_TRUE(ranDuring_);
+    QTest::mouseRelease(document, Qt::LeftButton, {}, QPoint(60, 40));
+    TBitmap written;
+    written.LoadFromFile(path);
+    EXPECT_TRUE(testimg::SameBytes(written, *document->GetBmp()));
+    EXPECT_FALSE(document->Model()->Unsaved());
+    bool asked = false;
+    testgui::WhenModal(
+        [&](QWidget* box) {
+            asked = true;
+            box->close();
+        },
+        2000);
+    QTest::keyClick(document, Qt::Key_W, Qt::ControlModifier);
+    testgui::Settle();
+    EXPECT_FALSE(asked);
+    EXPECT_TRUE(!document || !document->isVisible());
 }
