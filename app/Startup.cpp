@@ -38,6 +38,11 @@ void quietMessages(QtMsgType type, const QMessageLogContext& context, const QStr
 
 } // namespace
 
+bool InWaylandSession()
+{
+    return qgetenv("XDG_SESSION_TYPE") == "wayland" || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
 QByteArray ChooseWindowSystem()
 {
     QByteArray previous = qgetenv("QT_QPA_PLATFORM");
@@ -48,8 +53,7 @@ QByteArray ChooseWindowSystem()
             qputenv("QT_QPA_PLATFORM", "wayland;xcb");
         return previous;
     }
-    const bool wayland = qgetenv("XDG_SESSION_TYPE") == "wayland" || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    if (!wayland)
+    if (!InWaylandSession())
         return previous;
     // Wayland gives an ordinary window neither a place nor "always on top":
     // through Xwayland the palette stands at the top-left, above the images.
@@ -70,7 +74,7 @@ void CreateForms()
     frm_CL->setObjectName("frm_CL");
     Frm_nouveau = new TFrm_nouveau(nullptr);
     Frm_entree = new TFrm_entree(nullptr);
-    frm_main->show();
+    frm_main->ShowInTheCorner();
 }
 
 void DestroyForms()
