@@ -66,7 +66,7 @@ for start in 1 2 3; do
   else
     "$1" & pid=$!; "$2" --settle 'V.M.' 30
   fi
-  probe=$?; wait $pid; echo "probe=$probe exit=$?"
+  probe=$?; [ $probe = 0 ] || kill $pid; wait $pid; echo "probe=$probe exit=$?"
 done)"),
                                             file);
     const std::string said = output.toStdString();
