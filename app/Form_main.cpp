@@ -4,7 +4,7 @@
 // filters and value dialogs).
 #include "app/Form_main.h"
 
-#include "app/Startup.h"
+#include "app/WindowManager.h"
 
 #include "dialogs/Form_effets.h"
 #include "dialogs/Form_fichier.h"
@@ -25,7 +25,6 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
@@ -149,16 +148,11 @@ Tfrm_main::~Tfrm_main() = default;
 void Tfrm_main::ShowInTheCorner()
 {
     // weston's X window manager takes a window mapped at exactly 0,0 for one
-    // that asked for no place, puts it where it likes, and ignores the moves
-    // that follow: mapped one pixel from the corner, the palette keeps that
-    // place there. The window managers that honour a move (mutter, KWin) then
-    // put its frame in the corner itself.
-    const bool throughXwayland = QGuiApplication::platformName() == QLatin1String("xcb") && InWaylandSession();
-    if (throughXwayland)
+    // that asked for no place, puts it where it likes and ignores the moves
+    // that follow; one pixel from the corner, the palette keeps that place.
+    if (X11WindowManagerName() == QLatin1String("Weston WM"))
         move(1, 0);
     show();
-    if (throughXwayland)
-        move(0, 0);
 }
 
 void Tfrm_main::BuildButtons()

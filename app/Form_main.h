@@ -34,8 +34,8 @@ public:
     ~Tfrm_main() override;
 
     // Shows the palette with its frame in the screen's top-left corner, also
-    // through Xwayland under window managers that place a window mapped at
-    // exactly 0,0 themselves.
+    // under the window manager that places a window mapped at exactly 0,0
+    // itself (weston's).
     void ShowInTheCorner();
 
     TOutil* GetOutil() const override { return outil.get(); }

@@ -38,11 +38,6 @@ void quietMessages(QtMsgType type, const QMessageLogContext& context, const QStr
 
 } // namespace
 
-bool InWaylandSession()
-{
-    return qgetenv("XDG_SESSION_TYPE") == "wayland" || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
-
 QByteArray ChooseWindowSystem()
 {
     QByteArray previous = qgetenv("QT_QPA_PLATFORM");
@@ -53,7 +48,8 @@ QByteArray ChooseWindowSystem()
             qputenv("QT_QPA_PLATFORM", "wayland;xcb");
         return previous;
     }
-    if (!InWaylandSession())
+    const bool wayland = qgetenv("XDG_SESSION_TYPE") == "wayland" || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (!wayland)
         return previous;
     // Wayland gives an ordinary window neither a place nor "always on top":
     // through Xwayland the palette stands at the top-left, above the images.

@@ -21,10 +21,6 @@ void PrepareApplication(TApplication& app);
 // skipped. Asks nothing when there are none.
 void OfferRecovery(TRecovery& recovery);
 
-// Whether the user's session is a Wayland one (its type, or a Wayland
-// display to reach).
-bool InWaylandSession();
-
 // Chooses Qt's window system for this session: in a Wayland session, X11
 // through Xwayland (so that the palette is placed and kept on top), native
 // Wayland when the session has no X display; otherwise the user's
