@@ -4,6 +4,8 @@
 // filters and value dialogs).
 #include "app/Form_main.h"
 
+#include "app/WindowManager.h"
+
 #include "dialogs/Form_effets.h"
 #include "dialogs/Form_fichier.h"
 #include "document/Tdessin.h"
@@ -142,6 +144,16 @@ Tfrm_main::Tfrm_main()
 }
 
 Tfrm_main::~Tfrm_main() = default;
+
+void Tfrm_main::ShowInTheCorner()
+{
+    // weston's X window manager takes a window mapped at exactly 0,0 for one
+    // that asked for no place, puts it where it likes and ignores the moves
+    // that follow; one pixel from the corner, the palette keeps that place.
+    if (X11WindowManagerName() == QLatin1String("Weston WM"))
+        move(1, 0);
+    show();
+}
 
 void Tfrm_main::BuildButtons()
 {

@@ -33,6 +33,11 @@ public:
     Tfrm_main();
     ~Tfrm_main() override;
 
+    // Shows the palette with its frame in the screen's top-left corner, also
+    // under the window manager that places a window mapped at exactly 0,0
+    // itself (weston's).
+    void ShowInTheCorner();
+
     TOutil* GetOutil() const override { return outil.get(); }
     // Destroys the current tool, then makes `tool` the current one.
     void ReplaceTool(std::unique_ptr<TOutil> tool);

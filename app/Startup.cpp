@@ -71,7 +71,7 @@ void CreateForms()
     frm_CL->setObjectName("frm_CL");
     Frm_nouveau = new TFrm_nouveau(nullptr);
     Frm_entree = new TFrm_entree(nullptr);
-    frm_main->show();
+    frm_main->ShowInTheCorner();
 }
 
 void DestroyForms()

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Velmora needs to build, run and test, only those
-# that are missing. Run as root on Debian 12. With the argument "fuzz", also
-# what the BMP loader's fuzz target needs (scripts/fuzz.sh): clang and its
-# libFuzzer and sanitizer runtimes. With "package", what building and checking
-# the Debian package needs (scripts/package.sh).
+# that are missing (the Wayland tests run weston, mutter and KWin, the last
+# with its usual window decoration, each in a D-Bus session of its own). Run
+# as root on Debian 12. With the argument "fuzz", also what the BMP loader's
+# fuzz target needs (scripts/fuzz.sh): clang and its libFuzzer and sanitizer
+# runtimes. With "package", what building and checking the Debian package
+# needs (scripts/package.sh).
 set -euo pipefail
 
 packages=(
@@ -18,6 +20,7 @@ packages=(
   parallel
   xvfb xauth x11-utils xdotool libx11-dev libxcb1-dev openbox
   weston xwayland qt6-wayland
+  mutter kwin-wayland kwin-style-breeze dbus
 )
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang libclang-rt-14-dev)
