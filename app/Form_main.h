@@ -33,9 +33,9 @@ public:
     Tfrm_main();
     ~Tfrm_main() override;
 
-    // Shows the palette with its frame in the screen's top-left corner, also
-    // under the window manager that places a window mapped at exactly 0,0
-    // itself (weston's).
+    // Shows the palette with its frame in the screen's top-left corner; under
+    // weston's X window manager, which places a window mapped at exactly 0,0
+    // itself, one pixel from the corner.
     void ShowInTheCorner();
 
     TOutil* GetOutil() const override { return outil.get(); }
