@@ -134,7 +134,7 @@ TEST_F(FileCommandsTest, SaveAsMakesTheCopyTheDocument)
     EXPECT_EQ(document->windowTitle(), dir + "/photo-copie.png");
     EXPECT_FALSE(document->IsModified());
 
-    // "Enregistrer" after "Enregistrer sous" writes the copy; the original file keeps its bytes.
+    // Saving again after a save under another name writes the new name; the first file is left as it was.
     document->RunCommand(commands::Find(commands::CommandId::Negatif));
     frm_fe->btn_save->click();
     EXPECT_EQ(testimg::ReadFile(original), kept);
