@@ -11,7 +11,9 @@
 
 #include <QSignalSpy>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace {
 
@@ -232,5 +234,90 @@ TEST(ImageDocument, TheSavedStateIsTheOneWrittenWhateverHappensWhileTheFileIsWri
             EXPECT_TRUE(testimg::SameBytes(document.Image(), *inFile));
             EXPECT_FALSE(document.Modified());
         }
+    }
+}
+
+// A floating piece is the selection while it floats and lands whole where it
+// stands, however it is set down; undo gives back the image and the selection.
+TEST(ImageDocument, AFloatingPieceLandsWholeWhereItStandsAndStaysSelected)
+{
+    const auto original = testimg::Noise(23, 17, 21);
+    const QRect whole(0, 0, 23, 17), selected(2, 2, 6, 5);
+    const TColor hole = RGBColor(1, 2, 3), fill = RGBColor(9, 8, 7);
+    const QString saved = testimg::TempDir() + QStringLiteral("/posee.bmp");
+    // An 8 x 5 paste at the selection's corner or the selected pixels lifted,
+    // moved inside, past the bottom-right or the top-left, wholly outside.
+    const std::pair<bool, QPoint> cases[] = {{false, {5, 3}}, {false, {18, 14}}, {false, {-3, -2}}, {false, {30, 5}},
+                                             {true, {12, 9}}, {true, {4, 3}},    {true, {20, 1}}};
+    enum Way { SetDown, Save, Command, Undo, Escape };
+    for (const auto& [lift, to] : cases)
+        for (const Way way : {SetDown, Save, Command, Undo, Escape}) {
+            SCOPED_TRACE(testing::Message() << lift << " at " << to.x() << "," << to.y() << " way " << int(way));
+            ImageDocument d(original->Image());
+            d.SelectRectangle(2, 2, 8, 7);
+            const QImage piece = lift ? original->Image().copy(selected) : testimg::Noise(8, 5, 22)->Image();
+            lift ? void(d.Lift(hole)) : d.Float(piece, selected.topLeft());
+            d.MoveFloating(to);
+            const QRect over = QRect(to, piece.size()) & whole;
+            const QRect landing = over.isEmpty() ? whole : over;
+            EXPECT_EQ(d.SelectionBounds(), landing);
+            auto landed = testimg::Copy(*original);
+            for (int y = 0; y < 17; ++y)
+                for (int x = 0; x < 23; ++x)
+                    if (over.contains(x, y))
+                        std::memcpy(landed->ScanLine(y) + 3 * x, piece.constScanLine(y - to.y()) + 3 * (x - to.x()), 3);
+                    else if (lift && selected.contains(x, y))
+                        landed->Canvas()->SetPixels(x, y, hole);
+            switch (way) {
+            case SetDown: d.SetDown(); break;
+            case Save: d.SaveAs(saved, ImageFormat::Bmp, 90); break;
+            case Command: d.Run(commands::Find(CommandId::Remplir), {commands::ToRrggbb(fill)}); break;
+            case Undo: EXPECT_TRUE(d.Undo()); break;
+            case Escape: d.DropFloating(); break;
+            }
+            EXPECT_FALSE(d.Floating());
+            if (way == Escape || way == Undo) {
+                EXPECT_TRUE(testimg::SameBytes(d.Image(), *original));
+                EXPECT_EQ(d.SelectionBounds(), selected);
+                if (way == Escape)
+                    continue;
+                EXPECT_TRUE(d.Redo()); // undone: redo lands it again
+            }
+            if (way == Command) {
+                // The fill saw the piece's rectangle as the selection.
+                for (int y = landing.top(); y <= landing.bottom(); ++y)
+                    landed->Canvas()->FillSpan(landing.left(), y, landing.width(), fill);
+                EXPECT_TRUE(testimg::SameBytes(d.Image(), *landed));
+                continue;
+            }
+            EXPECT_TRUE(testimg::SameBytes(d.Image(), *landed));
+            EXPECT_EQ(d.SelectionBounds(), landing);
+            // One step, even when only the selection changed.
+            EXPECT_EQ(d.History()->UndoCount(), 1u);
+            EXPECT_TRUE(d.Undo());
+            EXPECT_TRUE(testimg::SameBytes(d.Image(), *original));
+            EXPECT_EQ(d.SelectionBounds(), selected);
+            EXPECT_EQ(d.Modified(), way == Save);
+        }
+}
+
+// Select writes exactly the rectangle asked for, whatever the mask held:
+// rectangles that move, grow and shrink over each other, in and out.
+TEST(Selection, SelectKeepsExactlyTheRectangleAsItMoves)
+{
+    TSelection mask(40, 30);
+    std::uint32_t seed = 7;
+    const auto next = [&seed](int range) {
+        return int(((seed = seed * 1103515245u + 12345u) >> 16) % unsigned(range));
+    };
+    for (int i = 0; i < 300; ++i) {
+        const QRect rect = i % 50 == 7 ? QRect(-5, -5, 60, 60) : QRect(next(50) - 5, next(40) - 5, next(30), next(25));
+        mask.Select(rect);
+        const QRect kept = rect & QRect(0, 0, 40, 30);
+        EXPECT_EQ(mask.Everything(), kept == QRect(0, 0, 40, 30));
+        EXPECT_EQ(mask.Bounds(), kept.isEmpty() ? QRect() : kept);
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x)
+                ASSERT_EQ(mask.ReadRows()[y][x], kept.contains(x, y) ? 1 : 0) << i;
     }
 }
