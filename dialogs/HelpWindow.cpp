@@ -5,10 +5,10 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
-#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -31,8 +31,6 @@ THelpWindow::THelpWindow(QWidget* owner) : QWidget(owner, Qt::Window)
     auto* close = new QPushButton(QStringLiteral("Fermer"), this);
     connect(inBrowser_, &QPushButton::clicked, this, &THelpWindow::OpenInBrowser);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, &QWidget::close);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(version_);
@@ -64,4 +62,15 @@ void THelpWindow::OpenInBrowser()
                                       "démarre pas (installez le paquet xdg-utils).")
                            .arg(opener),
                        QStringLiteral("Aide"), MB_OK | MB_ICONWARNING);
+}
+
+void THelpWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Échap closes the window wherever the keyboard is in it: the page and the
+    // buttons leave that key to the window.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QTextBrowser;
@@ -25,6 +26,9 @@ public:
 
     // The program that opens the page in a browser.
     QString opener = QStringLiteral("xdg-open");
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void OpenInBrowser();

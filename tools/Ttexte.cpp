@@ -10,13 +10,16 @@ void TTexte::Clic(int x, int y, TMouseButton, TCanvas*)
 {
     if (!host_)
         return;
+    // The text goes into the image clicked, even when another window is
+    // activated while the box is open.
+    TBitmap* const image = bmp;
     texte = host_->AskText();
     // Cancel, the close box and an empty edit all leave the text empty.
-    if (texte.isEmpty() || !bmp)
+    if (texte.isEmpty() || !image)
         return;
     // A font chosen by size has a negative Height, so the text's top-left
     // corner lies |Height| pixels right of and below the click.
-    TCanvas* canvas = bmp->Canvas();
+    TCanvas* canvas = image->Canvas();
     const long long h = canvas->Font().Height;
     const long long left = x - h;
     const long long top = y - h;

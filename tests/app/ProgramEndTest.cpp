@@ -30,23 +30,35 @@ std::unique_ptr<TBitmap> HalfTurned(const QString& path)
 
 // Runs `script` with `arguments` as $1, $2... on an X server of its own,
 // which takes a free display by itself: two tests starting one at the same
-// moment never share it. Returns the output; "timed out" when it hangs.
-// The editor's recovery copies go to `*state`'s folder.
+// moment never share it. The server never resets (a reset when the last
+// client leaves would drop the editor connecting at that moment), the script
+// starts once the server answers, and the server is stopped whatever the
+// script does (after 100 s, the script too).
+// Returns the output; "timed out" when it hangs, "no X server" with the
+// server's words when none started. The editor's recovery copies go to
+// `*state`'s folder.
 QString UnderX(const QString& script, const QStringList& arguments, QString* state = nullptr)
 {
-    const QString wrapped = QStringLiteral(R"sh(dir=$(mktemp -d)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/display" 2>/dev/null & xvfb=$!
-for i in $(seq 400); do [ -s "$dir/display" ] && break; sleep 0.05; done
+    const QString wrapped = QStringLiteral(R"sh(script="$1"; shift
+dir=$(mktemp -d)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/xvfb.log" & xvfb=$!
+for i in $(seq 600); do
+  [ -s "$dir/display" ] && DISPLAY=":$(cat "$dir/display")" xdpyinfo >/dev/null 2>&1 && break
+  kill -0 $xvfb 2>/dev/null || break; sleep 0.05
+done
 export DISPLAY=":$(cat "$dir/display")"
-%1
-kill $xvfb; wait $xvfb; rm -rf "$dir")sh")
-                                .arg(script);
+if xdpyinfo >/dev/null 2>&1; then
+  timeout -k 5 100 sh -c "$script" sh "$@"
+else
+  echo "no X server: $(tail -n 5 "$dir/xvfb.log")"
+fi
+kill $xvfb; wait $xvfb; rm -rf "$dir")sh");
     QProcess run;
     testgui::PrepareRealEditor(run);
     if (state)
         *state = run.processEnvironment().value(QStringLiteral("XDG_STATE_HOME"));
-    run.start(QStringLiteral("sh"), QStringList{"-c", wrapped, "sh"} + arguments);
-    if (!run.waitForFinished(120000)) {
+    run.start(QStringLiteral("sh"), QStringList{"-c", wrapped, "sh", script} + arguments);
+    if (!run.waitForFinished(150000)) {
         run.kill();
         run.waitForFinished();
         return QStringLiteral("timed out: ") + QString::fromLocal8Bit(run.readAll());
@@ -56,7 +68,10 @@ kill $xvfb; wait $xvfb; rm -rf "$dir")sh")
 
 bool HasX()
 {
-    return !QStandardPaths::findExecutable("Xvfb").isEmpty() && !QStandardPaths::findExecutable("xdotool").isEmpty();
+    for (const char* tool : {"Xvfb", "xdotool", "xdpyinfo"})
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            return false;
+    return true;
 }
 
 } // namespace
@@ -64,7 +79,7 @@ bool HasX()
 TEST(ProgramEnd, StoppedByASignalItCopiesEveryChangedImageEndsTheSaveUnderWayAndSaysWhichSignal)
 {
     if (!HasX())
-        GTEST_SKIP() << "Xvfb or xdotool is not installed";
+        GTEST_SKIP() << "Xvfb, xdotool or xdpyinfo is not installed";
     const QString bin = QCoreApplication::applicationDirPath();
     // Ctrl+J on both images, Ctrl+S on the large one; the signal comes while
     // its save runs, seconds after the small one changed.
@@ -128,7 +143,7 @@ kill -"$2" $pid; wait $pid; echo "exit=$?")");
 TEST(ProgramEnd, TheProgramEndsSoonAfterThePaletteCloses)
 {
     if (!HasX())
-        GTEST_SKIP() << "Xvfb or xdotool is not installed";
+        GTEST_SKIP() << "Xvfb, xdotool or xdpyinfo is not installed";
     const QString bin = QCoreApplication::applicationDirPath();
     const QString image = testimg::TempDir() + QStringLiteral("/image.bmp");
     testimg::Noise(400, 300, 8)->SaveToFile(image);
