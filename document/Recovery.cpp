@@ -170,14 +170,7 @@ bool TRecovery::EnsureSession()
 void TRecovery::Poll()
 {
     const qint64 now = clock_.elapsed();
-    for (auto it = entries_.begin(); it != entries_.end();) {
-        if (!it->second.document && !it->second.writing) {
-            RemoveCopy(it->second);
-            it = entries_.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    ForgetClosed(false);
     for (ImageDocument* document : openDocuments()) {
         auto it = entries_.find(document);
         if (!document->Unsaved()) {
@@ -187,13 +180,7 @@ void TRecovery::Poll()
             }
             continue;
         }
-        if (it == entries_.end()) {
-            Entry entry;
-            entry.document = document;
-            entry.number = nextNumber_++;
-            it = entries_.emplace(document, entry).first;
-        }
-        Entry& entry = it->second;
+        Entry& entry = EntryFor(document, it);
         if (entry.document != document || (entry.hasCopy && entry.copied == document->ChangeState()))
             continue;
         // The first copy comes an interval after the first change, the next
@@ -203,6 +190,29 @@ void TRecovery::Poll()
         else if (now >= entry.due && !job_ && !entry.writing && !document->Changing())
             Start(entry);
     }
+}
+
+void TRecovery::ForgetClosed(bool evenWriting)
+{
+    for (auto it = entries_.begin(); it != entries_.end();) {
+        if (!it->second.document && (evenWriting || !it->second.writing)) {
+            RemoveCopy(it->second);
+            it = entries_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+TRecovery::Entry& TRecovery::EntryFor(ImageDocument* document, std::map<ImageDocument*, Entry>::iterator it)
+{
+    if (it == entries_.end()) {
+        Entry entry;
+        entry.document = document;
+        entry.number = nextNumber_++;
+        it = entries_.emplace(document, entry).first;
+    }
+    return it->second;
 }
 
 void TRecovery::Start(Entry& entry)
@@ -347,27 +357,14 @@ QStringList TRecovery::CopyEverythingNow()
     failures_ = &failures;
     // What the writer finished counts before anything is decided.
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
-    for (auto it = entries_.begin(); it != entries_.end();) {
-        if (!it->second.document) {
-            RemoveCopy(it->second);
-            it = entries_.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    ForgetClosed(true);
     for (ImageDocument* document : openDocuments()) {
         // A stroke under way is part of what the window shows.
         document->EndGesture();
         if (!document->Unsaved())
             continue;
         auto it = entries_.find(document);
-        if (it == entries_.end()) {
-            Entry entry;
-            entry.document = document;
-            entry.number = nextNumber_++;
-            it = entries_.emplace(document, entry).first;
-        }
-        Entry& entry = it->second;
+        Entry& entry = EntryFor(document, it);
         const std::uint64_t state = document->ChangeState();
         if ((entry.hasCopy && entry.copied == state) || !EnsureSession())
             continue;

@@ -102,6 +102,11 @@ private:
     struct Job;
 
     bool EnsureSession();
+    // Drops the entries of closed documents and their copies; a copy being
+    // written is kept unless `evenWriting`.
+    void ForgetClosed(bool evenWriting);
+    // The entry found at `it` (entries_.find(document)), made when there is none.
+    Entry& EntryFor(ImageDocument* document, std::map<ImageDocument*, Entry>::iterator it);
     void Start(Entry& entry);
     void CopySlice();
     void Written(int number, quint64 state, const QString& failure);

@@ -1,19 +1,16 @@
 #include "platform/AtomicFile.h"
 
 #include "platform/Exception.h"
+#include "platform/TemporaryFiles.h"
 
 #include <QFile>
-#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
-#include <map>
 #include <mutex>
 #include <set>
 #include <sys/file.h>
@@ -35,30 +32,6 @@ QByteArray folderOf(const QByteArray& path)
 }
 
 QByteArray nameOf(const QByteArray& path) { return path.mid(path.lastIndexOf('/') + 1); }
-
-constexpr char kTemporaryPrefix[] = ".velmora-";
-constexpr char kTemporarySuffix[] = ".tmp";
-
-// A fresh name for a temporary: short, so that a long target name still leaves
-// room, and random, so that two saves never take the same.
-QByteArray newTemporaryName()
-{
-    return kTemporaryPrefix + QByteArray::number(QRandomGenerator::global()->generate64(), 36) + kTemporarySuffix;
-}
-
-// Exactly the names newTemporaryName() gives: the 1 to 13 base-36 digits of a
-// 64-bit number between the prefix and the suffix.
-bool isTemporaryName(const char* name)
-{
-    const qsizetype prefix = qsizetype(sizeof kTemporaryPrefix) - 1, suffix = qsizetype(sizeof kTemporarySuffix) - 1;
-    const qsizetype length = qsizetype(std::strlen(name));
-    const qsizetype digits = length - prefix - suffix;
-    if (digits < 1 || digits > 13 || std::strncmp(name, kTemporaryPrefix, size_t(prefix)) != 0 ||
-        std::strcmp(name + length - suffix, kTemporarySuffix) != 0)
-        return false;
-    return std::all_of(name + prefix, name + prefix + digits,
-                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
-}
 
 // What every save of the process shares: its temporaries that have a name,
 // the commits under way, and whether the program has given up its saves.
@@ -88,53 +61,7 @@ bool procFdWorks()
     return works;
 }
 
-void removeStaleIn(const QByteArray& folder)
-{
-    DIR* dir = ::opendir(folder.constData());
-    if (!dir)
-        return;
-    const int dirFd = ::dirfd(dir);
-    while (const dirent* entry = ::readdir(dir)) {
-        if (!isTemporaryName(entry->d_name) || (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN))
-            continue;
-        // Never through a link, never blocked by a pipe.
-        const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        // A save holds its temporary locked while it lives: a lock taken here
-        // means that the program which wrote it has ended. The name must still
-        // be the file locked.
-        struct stat opened {
-        }, named{};
-        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-            ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == opened.st_dev &&
-            named.st_ino == opened.st_ino)
-            ::unlinkat(dirFd, entry->d_name, 0);
-        ::close(fd);
-    }
-    ::closedir(dir);
-}
-
-// The folder is looked through at most once every two seconds: a batch's
-// thousands of saves in one folder do not read it thousands of times.
-void removeStaleOnce(const QByteArray& folder)
-{
-    static std::mutex mutex;
-    static std::map<QByteArray, std::chrono::steady_clock::time_point> lastLook;
-    const auto now = std::chrono::steady_clock::now();
-    {
-        const std::lock_guard lock(mutex);
-        const auto last = lastLook.find(folder);
-        if (last != lastLook.end() && now - last->second < std::chrono::seconds(2))
-            return;
-        lastLook[folder] = now;
-    }
-    removeStaleIn(folder);
-}
-
 } // namespace
-
-void RemoveStaleTemporaries(const QString& folder) { removeStaleIn(QFile::encodeName(folder)); }
 
 QString FileErrorCause(int error)
 {
@@ -205,7 +132,7 @@ AtomicFile::AtomicFile(const QString& fileName, const QString& what, Links links
     if (!S_ISDIR(folder.st_mode))
         fail(ENOENT);
 
-    removeStaleOnce(folder_);
+    RemoveStaleTemporariesBeforeSave(folder_);
 
     // A file that other names share is written in place, so that each of them
     // sees the new content; it is opened now, so that a file this user may
@@ -265,7 +192,7 @@ void AtomicFile::createTemporary()
                 error = EEXIST;
                 break;
             }
-            const QByteArray name = folder_ + '/' + newTemporaryName();
+            const QByteArray name = folder_ + '/' + NewTemporaryName();
             const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
             if (fd < 0) {
                 if (errno != EEXIST)
@@ -417,7 +344,7 @@ void AtomicFile::replaceTarget()
     // name can be renamed: the unnamed one gets one for that instant, still
     // locked, so that no other save takes it for a stale one.
     for (int attempt = 0; unnamed_ && temporary_.isEmpty(); ++attempt) {
-        const QByteArray name = folder_ + '/' + newTemporaryName();
+        const QByteArray name = folder_ + '/' + NewTemporaryName();
         if (linkTemporary(name)) {
             const std::lock_guard lock(shared.mutex);
             temporary_ = name;

@@ -92,10 +92,5 @@ private:
     qint64 end_ = 0; // the furthest byte written so far
 };
 
-// Removes from `folder` the temporaries that a killed save left: the files
-// named exactly ".velmora-XXXX.tmp" (XXXX: 1 to 13 digits and small letters)
-// that no running save holds. Nothing else is touched.
-void RemoveStaleTemporaries(const QString& folder);
-
 // The French cause of a failed file operation, from its errno.
 QString FileErrorCause(int error);

@@ -18,6 +18,7 @@
 #include <tiffio.h>
 
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <random>
 #include <string>
@@ -111,7 +112,11 @@ struct TiffKind {
     QColorSpace profile{};
 };
 
-QByteArray tiffFile(const TiffKind& kind, int width, int height, std::uint32_t seed)
+// Writes `count` pixels of row `y` from column `x` on, in the file's layout.
+using TiffPixels = std::function<void(int x, int y, int count, std::uint8_t* out)>;
+
+// Random bytes from `seed`, or the pixels `pixels` gives.
+QByteArray tiffFile(const TiffKind& kind, int width, int height, std::uint32_t seed, const TiffPixels& pixels = {})
 {
     const QString path = QDir::temp().filePath(QStringLiteral("velmora-lean-%1.tif").arg(::getpid()));
     TIFF* t = TIFFOpen(QFile::encodeName(path).constData(), "w");
@@ -146,16 +151,23 @@ QByteArray tiffFile(const TiffKind& kind, int width, int height, std::uint32_t s
             TIFFSetField(t, TIFFTAG_TILEWIDTH, kind.tile);
             TIFFSetField(t, TIFFTAG_TILELENGTH, kind.tile);
             std::vector<std::uint8_t> tile(size_t(TIFFTileSize(t)));
-            for (int y = 0; y < height; y += int(kind.tile))
-                for (int x = 0; x < width; x += int(kind.tile)) {
-                    fill(tile);
+            const int side = int(kind.tile), pixelBytes = kind.samples * kind.bits / 8;
+            for (int y = 0; y < height; y += side)
+                for (int x = 0; x < width; x += side) {
+                    if (pixels) {
+                        std::fill(tile.begin(), tile.end(), std::uint8_t(0));
+                        for (int row = 0; row < side && y + row < height; ++row)
+                            pixels(x, y + row, std::min(side, width - x), tile.data() + row * side * pixelBytes);
+                    } else {
+                        fill(tile);
+                    }
                     TIFFWriteTile(t, tile.data(), std::uint32_t(x), std::uint32_t(y), 0, 0);
                 }
         } else {
             TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, kind.rowsPerStrip);
             std::vector<std::uint8_t> row(static_cast<size_t>(rowBytes));
             for (int y = 0; y < height; ++y) {
-                fill(row);
+                pixels ? pixels(0, y, width, row.data()) : fill(row);
                 TIFFWriteScanline(t, row.data(), std::uint32_t(y), 0);
             }
         }
@@ -290,18 +302,13 @@ namespace {
 // 5 rows or tiles of 16, with an orientation tag unless 0.
 QByteArray cmykFile(int bits, const std::vector<std::uint16_t>& samples, bool tiled, std::uint16_t orientation = 0)
 {
-    const QString path = QDir::temp().filePath(QStringLiteral("velmora-cmyk-%1.tif").arg(::getpid()));
-    TIFF* t = TIFFOpen(QFile::encodeName(path).constData(), "w");
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, 37u);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, 23u);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 4);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, bits);
-    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    if (orientation)
-        TIFFSetField(t, TIFFTAG_ORIENTATION, orientation);
-    const auto pixels = [&](int x, int y, int count, std::uint8_t* out) {
+    TiffKind kind;
+    kind.photometric = PHOTOMETRIC_SEPARATED;
+    kind.samples = 4;
+    kind.bits = std::uint16_t(bits);
+    kind.tile = tiled ? 16 : 0;
+    kind.orientation = orientation;
+    return tiffFile(kind, 37, 23, 0, [&](int x, int y, int count, std::uint8_t* out) {
         for (int i = 0; i < 4 * count; ++i) {
             const std::uint16_t v = samples[size_t(4 * (y * 37 + x) + i)];
             if (bits == 8)
@@ -309,32 +316,7 @@ QByteArray cmykFile(int bits, const std::vector<std::uint16_t>& samples, bool ti
             else
                 std::memcpy(out + 2 * i, &v, 2);
         }
-    };
-    if (tiled) {
-        TIFFSetField(t, TIFFTAG_TILEWIDTH, 16u);
-        TIFFSetField(t, TIFFTAG_TILELENGTH, 16u);
-        std::vector<std::uint8_t> tile(size_t(TIFFTileSize(t)));
-        for (int y = 0; y < 23; y += 16)
-            for (int x = 0; x < 37; x += 16) {
-                std::fill(tile.begin(), tile.end(), std::uint8_t(0));
-                for (int row = 0; row < 16 && y + row < 23; ++row)
-                    pixels(x, y + row, std::min(16, 37 - x), tile.data() + row * 16 * bits / 2);
-                TIFFWriteTile(t, tile.data(), std::uint32_t(x), std::uint32_t(y), 0, 0);
-            }
-    } else {
-        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 5u);
-        std::vector<std::uint8_t> row(size_t(37 * bits / 2));
-        for (int y = 0; y < 23; ++y) {
-            pixels(0, y, 37, row.data());
-            TIFFWriteScanline(t, row.data(), std::uint32_t(y), 0);
-        }
-    }
-    TIFFClose(t);
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    const QByteArray bytes = file.readAll();
-    file.remove();
-    return bytes;
+    });
 }
 
 } // namespace

@@ -49,8 +49,14 @@ if [ "${VELMORA_SESSION_BUS:-}" != 1 ]; then
 fi
 
 dir="$XDG_RUNTIME_DIR"
-run() {
+# Runs the script, then ends the compositor ($pid) and exits with the
+# script's status.
+run_then_stop() {
   timeout -k 5 60 sh "$dir/script" >"$dir/output" 2>&1
+  status=$?
+  kill "$pid"
+  wait "$pid"
+  exit "$status"
 }
 # Waits up to 20 s for a test to pass; the compositor's log says why not.
 waitfor() {
@@ -82,11 +88,7 @@ case "$compositor" in
       waitfor '[ -S "$dir/velmora-test" ]' "$dir/weston.log" || { kill "$pid"; exit 1; }
     fi
     export WAYLAND_DISPLAY=velmora-test
-    run
-    status=$?
-    kill "$pid"
-    wait "$pid"
-    exit "$status"
+    run_then_stop
     ;;
   mutter)
     mutter --headless --wayland --wayland-display velmora-test --virtual-monitor 1280x1024 \
@@ -99,11 +101,7 @@ case "$compositor" in
       export XAUTHORITY="$authority"
     done
     export WAYLAND_DISPLAY=velmora-test
-    run
-    status=$?
-    kill "$pid"
-    wait "$pid"
-    exit "$status"
+    run_then_stop
     ;;
   kwin)
     # A copy of the binary: the installed one has a file capability
