@@ -78,7 +78,6 @@ void RemoveStaleTemporariesBeforeSave(const QByteArray& folder)
     removeStaleIn(folder);
 }
 
-
 QByteArray NewTemporaryName()
 {
     return kTemporaryPrefix + QByteArray::number(QRandomGenerator::global()->generate64(), 36) + kTemporarySuffix;

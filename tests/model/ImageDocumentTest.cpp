@@ -199,14 +199,16 @@ TEST(ImageDocument, TheSavedStateIsTheOneWrittenWhateverHappensWhileTheFileIsWri
              d.BeginGesture();
              d.EndGesture();
          },
-         {}, false},
+         {},
+         false},
         {"a gesture still open, which the save ends",
          [&](ImageDocument& d) {
              d.BeginGesture();
              d.Image().WillWriteRows(3, 3);
              stroke(d);
          },
-         {}, false},
+         {},
+         false},
         {"a gesture that changes nothing, begun during the write",
          {},
          [](ImageDocument& d) {
@@ -214,8 +216,7 @@ TEST(ImageDocument, TheSavedStateIsTheOneWrittenWhateverHappensWhileTheFileIsWri
              d.EndGesture();
          },
          false},
-        {"a change during the write", {}, [](ImageDocument& d) { d.Run(commands::Find(CommandId::Negatif)); },
-         true},
+        {"a change during the write", {}, [](ImageDocument& d) { d.Run(commands::Find(CommandId::Negatif)); }, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
