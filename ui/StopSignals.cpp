@@ -56,9 +56,9 @@ TStopSignals::~TStopSignals() = default;
 void TStopSignals::Read()
 {
     unsigned char numbers[64];
-    ssize_t count = 0;
     int first = 0;
-    while ((count = ::read(pipeEnds[0], numbers, sizeof numbers)) > 0)
+    // The pipe is emptied; the first signal is the one that counts.
+    while (::read(pipeEnds[0], numbers, sizeof numbers) > 0)
         if (first == 0)
             first = numbers[0];
     if (first == 0 || received_ != 0)
