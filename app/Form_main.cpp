@@ -10,7 +10,7 @@
 #include "dialogs/Form_fichier.h"
 #include "document/Tdessin.h"
 #include "filters/Tfiltre.h"
-#include "platform/TFont.h"
+#include "raster/TFont.h"
 #include "tools/Toutil.h"
 #include "ui/Application.h"
 #include "ui/Aside.h"

@@ -7,7 +7,7 @@
 #include "dialogs/Form_taille.h"
 #include "document/Tdessin.h"
 #include "filters/Tfiltre.h"
-#include "platform/Screen.h"
+#include "raster/Screen.h"
 
 using commands::CommandId;
 

@@ -8,7 +8,7 @@
 #include "tools/Toutil.h"
 #include "ui/Application.h"
 
-#include "platform/ImageFile.h"
+#include "codecs/ImageFile.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>

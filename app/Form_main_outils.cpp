@@ -5,7 +5,7 @@
 #include "dialogs/Form_entree.h"
 #include "document/Tdessin.h"
 #include "model/ImageDocument.h"
-#include "platform/TFont.h"
+#include "raster/TFont.h"
 #include "tools/Tformes.h"
 #include "tools/Tpinceau.h"
 #include "tools/Tpipette.h"

@@ -9,7 +9,7 @@
 #include "dialogs/Form_nouveau.h"
 #include "document/Recovery.h"
 #include "document/Tdessin.h"
-#include "platform/Exception.h"
+#include "raster/Exception.h"
 #include "ui/Application.h"
 #include "ui/FrenchLocale.h"
 #include "ui/StopSignals.h"

@@ -7,8 +7,9 @@
 #include "model/ImageDocument.h"
 #include "tools/Tformes.h"
 
-#include "platform/ImageFile.h"
-#include "platform/TBitmap.h"
+#include "codecs/BitmapFiles.h"
+#include "codecs/ImageFile.h"
+#include "raster/TBitmap.h"
 
 #include <QApplication>
 #include <QDir>
@@ -78,7 +79,7 @@ void BM_SixPhotosOpenedThenClosed(benchmark::State& state)
         for (int i = 0; i < 6; ++i) {
             photos << QStringLiteral("%1/photo%2.jpg").arg(folder).arg(i);
             if (!QFile::exists(photos.back()))
-                photo.SaveToFile(photos.back(), ImageFormat::Jpeg, 90);
+                SaveToFile(photo, photos.back(), ImageFormat::Jpeg, 90);
         }
     }
     ::malloc_trim(0);

@@ -4,7 +4,7 @@
 #include "effects/Mirror.h"
 #include "effects/Tone.h"
 #include "effects/Waves.h"
-#include "platform/TBitmap.h"
+#include "raster/TBitmap.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdint>

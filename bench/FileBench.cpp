@@ -2,8 +2,9 @@
 // PNG of that size and opening a JPEG of it (quality 90, a smooth picture with
 // detail, as photos are). The files are written once; the page cache is warm
 // after the first load.
-#include "platform/ImageFile.h"
-#include "platform/TBitmap.h"
+#include "codecs/BitmapFiles.h"
+#include "codecs/ImageFile.h"
+#include "raster/TBitmap.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -46,7 +47,7 @@ const QString& photoFile()
 {
     static const QString path = [] {
         const QString p = folder(false) + QStringLiteral("/photo.bmp");
-        photo().SaveToFile(p);
+        SaveToFile(photo(), p);
         return p;
     }();
     return path;
@@ -56,9 +57,9 @@ void LoadBmp24(benchmark::State& state)
 {
     const QString& path = photoFile();
     TBitmap bitmap;
-    bitmap.LoadFromFile(path); // warms the page cache
+    LoadFromFile(bitmap, path); // warms the page cache
     for (auto _ : state) {
-        bitmap.LoadFromFile(path);
+        LoadFromFile(bitmap, path);
         benchmark::DoNotOptimize(bitmap.ScanLine(0)[0]);
     }
     state.SetBytesProcessed(state.iterations() * QFileInfo(path).size());
@@ -70,7 +71,7 @@ void SaveBmp24(benchmark::State& state, bool memory)
     const TBitmap& bitmap = photo();
     const QString path = folder(memory) + QStringLiteral("/saved.bmp");
     for (auto _ : state)
-        bitmap.SaveToFile(path);
+        SaveToFile(bitmap, path);
     state.SetBytesProcessed(state.iterations() * BitmapRowBytes(kWidth) * kHeight);
 }
 
@@ -107,9 +108,9 @@ void OpenJpeg(benchmark::State& state)
 {
     const QString& path = jpegFile();
     TBitmap bitmap;
-    bitmap.LoadFromFile(path); // warms the page cache
+    LoadFromFile(bitmap, path); // warms the page cache
     for (auto _ : state) {
-        bitmap.LoadFromFile(path);
+        LoadFromFile(bitmap, path);
         benchmark::DoNotOptimize(bitmap.ScanLine(0)[0]);
     }
     state.counters["file_MB"] = double(QFileInfo(path).size()) / 1e6;
@@ -123,7 +124,7 @@ void SavePng(benchmark::State& state)
     bitmap.SetImage(smoothPicture(), pf24bit);
     const QString path = folder(true) + QStringLiteral("/saved.png");
     for (auto _ : state)
-        bitmap.SaveToFile(path, ImageFormat::Png, kDefaultQuality);
+        SaveToFile(bitmap, path, ImageFormat::Png, kDefaultQuality);
     state.SetBytesProcessed(state.iterations() * BitmapRowBytes(kWidth) * kHeight);
     state.counters["file_MB"] = double(QFileInfo(path).size()) / 1e6;
 }

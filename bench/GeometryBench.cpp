@@ -4,7 +4,7 @@
 // makes a new image from the same source again and again.
 #include "effects/Geometry.h"
 #include "effects/Resample.h"
-#include "platform/TBitmap.h"
+#include "raster/TBitmap.h"
 
 #include <benchmark/benchmark.h>
 #include <cmath>

@@ -6,8 +6,8 @@
 // keeps and the rows it copied on the way.
 #include "kernels/Thistorique.h"
 #include "kernels/Tselection.h"
-#include "platform/TBitmap.h"
-#include "platform/TCanvas.h"
+#include "raster/TBitmap.h"
+#include "raster/TCanvas.h"
 #include "tools/Tpot.h"
 
 #include <benchmark/benchmark.h>

@@ -5,8 +5,8 @@
 // canvas draws over the image it shows: where the image already has the
 // colour, it keeps nothing.
 #include "kernels/Tselection.h"
-#include "platform/TBitmap.h"
-#include "platform/TCanvas.h"
+#include "raster/TBitmap.h"
+#include "raster/TCanvas.h"
 #include "tools/Tpot.h"
 
 #include <QRect>

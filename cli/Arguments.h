@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Operations.h"
-#include "platform/TBitmap.h"
+#include "raster/TBitmap.h"
 
 #include <QString>
 #include <QStringList>

@@ -4,7 +4,7 @@
 #include "MemoryBudget.h"
 #include "Progress.h"
 #include "Signals.h"
-#include "platform/TemporaryFiles.h"
+#include "codecs/TemporaryFiles.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 //   [VALEURS]]...
 #include "Arguments.h"
 #include "MemoryBudget.h"
-#include "platform/ImageFile.h"
+#include "codecs/ImageFile.h"
 
 #include <algorithm>
 

@@ -3,13 +3,14 @@
 #include "Batch.h"
 #include "Signals.h"
 
+#include "codecs/AtomicFile.h"
+#include "codecs/BitmapFiles.h"
+#include "codecs/ImageFile.h"
+#include "codecs/ImageSize.h"
+#include "codecs/JpegFile.h"
 #include "effects/Resample.h"
 #include "model/ImageDocument.h"
-#include "platform/AtomicFile.h"
-#include "platform/Exception.h"
-#include "platform/ImageFile.h"
-#include "platform/ImageSize.h"
-#include "platform/JpegFile.h"
+#include "raster/Exception.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -130,7 +131,7 @@ void ProcessFile(const QString& input, const QString& output, std::optional<Imag
     image.SetPixelFormat(pf24bit);
     const ImageFormat written = format ? *format : image.FileFormat();
     refuseWrittenSize(output, written, QSize(image.Width(), image.Height()));
-    image.SaveToFile(output, written, quality, replaceLink);
+    SaveToFile(image, output, written, quality, replaceLink);
 }
 
 namespace {

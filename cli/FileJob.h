@@ -2,7 +2,7 @@
 
 #include "Arguments.h"
 #include "Operations.h"
-#include "platform/TBitmap.h"
+#include "raster/TBitmap.h"
 
 #include <QString>
 #include <functional>

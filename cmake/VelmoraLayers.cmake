@@ -2,7 +2,7 @@
 # only the layers below it, and sees only their headers: a layer's headers are
 # published into a folder of its own in the build tree (build/layers/<layer>/,
 # symbolic links to the sources), and that folder, not the repository root, is
-# what its users get on their include path. So "platform/TBitmap.h" resolves in
+# what its users get on their include path. So "raster/TBitmap.h" resolves in
 # every layer above the raster layer, while "document/Tdessin.h" included from
 # an effect is simply not found, and neither is <QWidget> where only Qt Gui is
 # linked.
@@ -10,7 +10,7 @@
 set(VELMORA_LAYERED_FILES "" CACHE INTERNAL "")
 
 # velmora_layer(<name> QT <Gui|Widgets> [LINKS <layer>...] FILES <pattern>...)
-# Patterns are relative to the source root (platform/TBitmap.*, effects/*).
+# Patterns are relative to the source root (raster/TBitmap.*, effects/*).
 function(velmora_layer name)
   cmake_parse_arguments(LAYER "" "QT" "LINKS;FILES" ${ARGN})
   set(view ${CMAKE_BINARY_DIR}/layers/${name})

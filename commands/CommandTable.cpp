@@ -10,7 +10,7 @@
 #include "effects/Waves.h"
 #include "filters/Tfiltre.h"
 #include "kernels/Tselection.h"
-#include "platform/TBitmap.h"
+#include "raster/TBitmap.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Exception.h"
-#include "platform/TColor.h"
+#include "raster/Exception.h"
+#include "raster/TColor.h"
 
 #include <QImage>
 #include <QSize>

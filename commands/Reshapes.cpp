@@ -4,7 +4,7 @@
 
 #include "effects/Geometry.h"
 #include "effects/Resample.h"
-#include "platform/TBitmap.h"
+#include "raster/TBitmap.h"
 
 #include <QRect>
 #include <algorithm>

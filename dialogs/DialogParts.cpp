@@ -1,7 +1,7 @@
 #include "dialogs/DialogParts.h"
 
-#include "platform/Screen.h"
-#include "platform/TFont.h"
+#include "raster/Screen.h"
+#include "raster/TFont.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>

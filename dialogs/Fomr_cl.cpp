@@ -1,7 +1,7 @@
 #include "dialogs/Fomr_cl.h"
 
 #include "dialogs/DialogParts.h"
-#include "platform/TFont.h"
+#include "raster/TFont.h"
 
 using namespace dialogparts;
 

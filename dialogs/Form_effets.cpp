@@ -1,7 +1,7 @@
 #include "dialogs/Form_effets.h"
 
 #include "dialogs/PaletteCommands.h"
-#include "platform/TFont.h"
+#include "raster/TFont.h"
 #include "ui/Application.h"
 #include "ui/Forms.h"
 #include "ui/Glyphs.h"

@@ -1,7 +1,7 @@
 #include "dialogs/Form_entree.h"
 
 #include "dialogs/DialogParts.h"
-#include "platform/TFont.h"
+#include "raster/TFont.h"
 
 #include <QKeyEvent>
 

@@ -2,7 +2,7 @@
 
 #include "dialogs/HelpWindow.h"
 #include "dialogs/PaletteCommands.h"
-#include "platform/TFont.h"
+#include "raster/TFont.h"
 #include "ui/Application.h"
 #include "ui/Forms.h"
 #include "ui/Glyphs.h"

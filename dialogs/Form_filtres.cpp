@@ -1,7 +1,7 @@
 #include "dialogs/Form_filtres.h"
 
 #include "commands/CommandTable.h"
-#include "platform/TFont.h"
+#include "raster/TFont.h"
 #include "ui/Forms.h"
 
 Tfrm_filtres* frm_filtres = nullptr;

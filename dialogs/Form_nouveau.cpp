@@ -1,7 +1,7 @@
 #include "dialogs/Form_nouveau.h"
 
 #include "dialogs/DialogParts.h"
-#include "platform/TFont.h"
+#include "raster/TFont.h"
 
 #include <QEvent>
 

@@ -1,8 +1,8 @@
 #include "dialogs/Form_taille.h"
 
 #include "dialogs/DialogParts.h"
-#include "platform/TBitmap.h"
-#include "platform/TFont.h"
+#include "raster/TBitmap.h"
+#include "raster/TFont.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "commands/CommandTable.h"
-#include "platform/TColor.h"
+#include "raster/TColor.h"
 
 #include <QSize>
 #include <QStringList>

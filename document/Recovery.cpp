@@ -1,12 +1,12 @@
 #include "document/Recovery.h"
 
+#include "codecs/AtomicFile.h"
+#include "codecs/ImageFile.h"
 #include "document/Tdessin.h"
 #include "model/ImageDocument.h"
-#include "platform/AtomicFile.h"
-#include "platform/Exception.h"
-#include "platform/HugePages.h"
-#include "platform/ImageFile.h"
-#include "platform/TBitmap.h"
+#include "raster/Exception.h"
+#include "raster/HugePages.h"
+#include "raster/TBitmap.h"
 #include "ui/Application.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TileOverlay.h"
+#include "raster/TileOverlay.h"
 
 #include <QImage>
 #include <QRect>

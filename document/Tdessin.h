@@ -2,9 +2,9 @@
 
 #include "commands/CommandTable.h"
 #include "document/TDessinVue.h"
-#include "platform/Mouse.h"
-#include "platform/TBitmap.h"
-#include "platform/TCanvas.h"
+#include "raster/Mouse.h"
+#include "raster/TBitmap.h"
+#include "raster/TCanvas.h"
 
 #include <QImage>
 #include <QMargins>

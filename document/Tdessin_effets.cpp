@@ -7,7 +7,7 @@
 #include "effects/Tone.h"
 #include "filters/Tfiltre.h"
 #include "model/ImageDocument.h"
-#include "platform/Screen.h"
+#include "raster/Screen.h"
 
 using commands::CommandId;
 

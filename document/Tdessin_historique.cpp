@@ -4,6 +4,7 @@
 
 #include "ui/Aside.h"
 
+#include "codecs/BitmapFiles.h"
 #include "model/ImageDocument.h"
 #include "ui/Application.h"
 #include <QTimer>
@@ -54,7 +55,7 @@ void TDessin::Save(const QString& fileName, ImageFormat format, int quality)
     const QString caption = windowTitle();
     // The image cannot change while it is written: the window takes no edit
     // and no command until the end.
-    RunAside([&] { image.SaveToFile(fileName, format, quality); },
+    RunAside([&] { SaveToFile(image, fileName, format, quality); },
              [&](bool busy) {
                  saving_ = busy;
                  if (busy) {

@@ -6,9 +6,9 @@
 #include "document/TDessinVue.h"
 #include "filters/Tfiltre.h"
 
+#include "codecs/ImageFile.h"
 #include "model/ImageDocument.h"
-#include "platform/Exception.h"
-#include "platform/ImageFile.h"
+#include "raster/Exception.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -2,13 +2,13 @@
 // handed to the current tool, or moving a floating piece.
 #include "document/Tdessin.h"
 
+#include "codecs/ImageFile.h"
 #include "document/DocumentHost.h"
 #include "document/TDessinVue.h"
 #include "kernels/Thistorique.h"
 #include "kernels/Tselection.h"
 #include "model/ImageDocument.h"
-#include "platform/ImageFile.h"
-#include "platform/Screen.h"
+#include "raster/Screen.h"
 #include "tools/Toutil.h"
 #include "tools/Tselectrect.h"
 #include "ui/Application.h"

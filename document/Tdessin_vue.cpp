@@ -5,7 +5,7 @@
 
 #include "document/TDessinVue.h"
 
-#include "platform/Screen.h"
+#include "raster/Screen.h"
 
 #include <QApplication>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/HugePages.h"
-#include "platform/TBitmap.h"
+#include "raster/HugePages.h"
+#include "raster/TBitmap.h"
 
 #include <cstddef>
 #include <cstdint>

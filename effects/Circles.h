@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TBitmap.h"
+#include "raster/TBitmap.h"
 
 // Circular distortions: the image is read pixel after pixel in row order, as a
 // cursor, and re-laid along concentric circles of radius 1, 2, 3, ... around

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/TBitmap.h"
-#include "platform/TColor.h"
+#include "raster/TBitmap.h"
+#include "raster/TColor.h"
 
 #include <QImage>
 #include <QRect>

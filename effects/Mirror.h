@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TBitmap.h"
+#include "raster/TBitmap.h"
 
 #include <cstdint>
 

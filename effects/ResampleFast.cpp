@@ -13,7 +13,7 @@
 #include "effects/Bands.h"
 #include "effects/Geometry.h"
 #include "effects/Resample.h"
-#include "platform/HugePages.h"
+#include "raster/HugePages.h"
 
 #include <algorithm>
 #include <emmintrin.h>

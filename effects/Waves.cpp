@@ -1,6 +1,6 @@
 #include "effects/Waves.h"
 
-#include "platform/HugePages.h"
+#include "raster/HugePages.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TBitmap.h"
+#include "raster/TBitmap.h"
 
 // Sine-wave distortions of the whole image, in place. Positions that no source
 // pixel reaches keep the pixel they had.

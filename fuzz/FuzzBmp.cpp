@@ -8,10 +8,10 @@
 // depends on what memory held. A decoded BMP is also written as a 24-bit BMP
 // and read back, a decoded PNG written as a PNG and read back, which must give
 // the same pixels.
-#include "platform/BmpFile.h"
-#include "platform/Exception.h"
-#include "platform/ImageFile.h"
-#include "platform/PngFile.h"
+#include "codecs/BmpFile.h"
+#include "codecs/ImageFile.h"
+#include "codecs/PngFile.h"
+#include "raster/Exception.h"
 
 #include <QImageReader>
 

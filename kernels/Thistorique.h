@@ -1,8 +1,8 @@
 #pragma once
 
 #include "kernels/Tselection.h"
-#include "platform/HugePages.h"
-#include "platform/TBitmap.h"
+#include "raster/HugePages.h"
+#include "raster/TBitmap.h"
 
 #include <QImage>
 #include <QtGlobal>

@@ -1,7 +1,7 @@
 #include "kernels/Tselection.h"
 
-#include "platform/Exception.h"
-#include "platform/TBitmap.h"
+#include "raster/Exception.h"
+#include "raster/TBitmap.h"
 
 #include <algorithm>
 #include <cstring>

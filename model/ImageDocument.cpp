@@ -1,10 +1,11 @@
 #include "model/ImageDocument.h"
 
+#include "codecs/BitmapFiles.h"
+#include "codecs/ImageFile.h"
 #include "filters/Tfiltre.h"
 #include "kernels/Thistorique.h"
 #include "kernels/Tselection.h"
-#include "platform/ImageFile.h"
-#include "platform/TCanvas.h"
+#include "raster/TCanvas.h"
 
 #include <QFileInfo>
 #include <cstring>
@@ -23,7 +24,7 @@ ImageDocument::ImageDocument(const QString& fileName, const std::function<int(QS
       fileName_(fileName.isEmpty() ? fileName : QFileInfo(fileName).absoluteFilePath())
 {
     // Messages name the file as it was given.
-    image_->LoadFromFile(fileName, reduce);
+    LoadFromFile(*image_, fileName, reduce);
     Watch();
 }
 
@@ -31,7 +32,7 @@ ImageDocument::ImageDocument(ReadPicture&& picture, const QString& fileName)
     : image_(std::make_unique<TBitmap>()),
       fileName_(fileName.isEmpty() ? fileName : QFileInfo(fileName).absoluteFilePath())
 {
-    image_->SetPicture(std::move(picture));
+    SetPicture(*image_, std::move(picture));
     Watch();
 }
 
@@ -299,7 +300,7 @@ bool ImageDocument::Modified()
 void ImageDocument::SaveAs(const QString& fileName, ImageFormat format, int quality)
 {
     const std::uint64_t written = StateToSave();
-    image_->SaveToFile(fileName, format, quality);
+    SaveToFile(*image_, fileName, format, quality);
     MarkSaved(fileName, format, written);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "codecs/ImageFile.h"
 #include "commands/CommandTable.h"
-#include "platform/TBitmap.h"
+#include "raster/TBitmap.h"
 
 #include <QImage>
 #include <QObject>

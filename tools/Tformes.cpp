@@ -1,7 +1,7 @@
 #include "tools/Tformes.h"
 
-#include "platform/TBitmap.h"
-#include "platform/TCanvas.h"
+#include "raster/TBitmap.h"
+#include "raster/TCanvas.h"
 
 #include <cmath>
 

@@ -1,8 +1,8 @@
 #include "tools/Toutil.h"
 
 #include "kernels/Tselection.h"
-#include "platform/TBitmap.h"
-#include "platform/TCanvas.h"
+#include "raster/TBitmap.h"
+#include "raster/TCanvas.h"
 
 TOutil::TOutil(TBitmap* bmp_, std::uint8_t** masque_) : bmp(bmp_), masque(masque_)
 {

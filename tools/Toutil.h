@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Mouse.h"
-#include "platform/TColor.h"
+#include "raster/Mouse.h"
+#include "raster/TColor.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "tools/Tpinceau.h"
 
-#include "platform/TBitmap.h"
-#include "platform/TCanvas.h"
+#include "raster/TBitmap.h"
+#include "raster/TCanvas.h"
 
 void TPinceau::Clic(int x, int y, TMouseButton bouton, TCanvas* canvas)
 {

@@ -1,7 +1,7 @@
 #include "tools/Tpipette.h"
 
-#include "platform/TBitmap.h"
-#include "platform/TCanvas.h"
+#include "raster/TBitmap.h"
+#include "raster/TCanvas.h"
 #include "tools/ToolHost.h"
 
 void TPipette::Clic(int x, int y, TMouseButton bouton, TCanvas*)

@@ -1,8 +1,8 @@
 #include "tools/Tpot.h"
 
-#include "platform/Screen.h"
-#include "platform/TBitmap.h"
-#include "platform/TCanvas.h"
+#include "raster/Screen.h"
+#include "raster/TBitmap.h"
+#include "raster/TCanvas.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,8 +1,8 @@
 #include "tools/Tselectrect.h"
 
 #include "kernels/Tselection.h"
-#include "platform/TBitmap.h"
-#include "platform/TCanvas.h"
+#include "raster/TBitmap.h"
+#include "raster/TCanvas.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 #include "tools/Ttexte.h"
 
-#include "platform/TBitmap.h"
-#include "platform/TCanvas.h"
+#include "raster/TBitmap.h"
+#include "raster/TCanvas.h"
 #include "tools/ToolHost.h"
 
 #include <climits>

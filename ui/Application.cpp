@@ -1,6 +1,6 @@
 #include "ui/Application.h"
 
-#include "platform/Exception.h"
+#include "raster/Exception.h"
 #include "ui/Keyboard.h"
 
 #include <QLibraryInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TColor.h"
+#include "raster/TColor.h"
 
 #include <QLabel>
 

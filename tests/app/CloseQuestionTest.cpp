@@ -1,4 +1,5 @@
 // Closing a changed image window asks whether to save it first.
+#include "codecs/BitmapFiles.h"
 #include "document/Tdessin.h"
 #include "support/FormsFixture.h"
 #include "support/Images.h"
@@ -59,7 +60,7 @@ protected:
 std::unique_ptr<TBitmap> loaded(const QString& file)
 {
     auto bitmap = std::make_unique<TBitmap>();
-    bitmap->LoadFromFile(file);
+    LoadFromFile(*bitmap, file);
     return bitmap;
 }
 
@@ -84,7 +85,7 @@ TEST_F(CloseQuestion, AnUnchangedWindowClosesWithoutAQuestion)
 TEST_F(CloseQuestion, EachAnswerSavesDropsOrKeeps)
 {
     const QString file = dir + QStringLiteral("/photo.bmp");
-    testimg::Noise(30, 20, 5)->SaveToFile(file);
+    SaveToFile(*testimg::Noise(30, 20, 5), file);
     const QByteArray before = testimg::ReadFile(file);
 
     TDessin* d = Changed(file);
@@ -127,7 +128,7 @@ TEST_F(CloseQuestion, AFailedSaveKeepsTheWindowOpen)
     const QString folder = dir + QStringLiteral("/parti");
     ASSERT_TRUE(QDir().mkdir(folder));
     const QString file = folder + QStringLiteral("/photo.bmp");
-    testimg::Noise(30, 20, 6)->SaveToFile(file);
+    SaveToFile(*testimg::Noise(30, 20, 6), file);
     TDessin* d = Changed(file);
     ASSERT_TRUE(QDir(folder).removeRecursively()); // the save has nowhere to go
     EXPECT_FALSE(Close(d, QStringLiteral("Enregistrer")));

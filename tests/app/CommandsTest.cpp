@@ -11,7 +11,7 @@
 #include "effects/Waves.h"
 #include "filters/Tfiltre.h"
 #include "kernels/Tselection.h"
-#include "platform/Screen.h"
+#include "raster/Screen.h"
 #include "support/FormsFixture.h"
 #include "support/Images.h"
 

@@ -1,12 +1,13 @@
 // Other formats in the editor's dialogs, the clipboard by keys, and the file
 // commands' keys.
 #include "app/Form_main.h"
+#include "codecs/BitmapFiles.h"
+#include "codecs/ImageFile.h"
 #include "dialogs/Form_fichier.h"
 #include "dialogs/Form_nouveau.h"
 #include "document/Tdessin.h"
 #include "kernels/Tselection.h"
 #include "model/ImageDocument.h"
-#include "platform/ImageFile.h"
 #include "support/FormsFixture.h"
 #include "support/Images.h"
 #include "support/PictureFiles.h"
@@ -110,7 +111,7 @@ TEST_F(ExchangeTest, SaveAsNamesTheFileAfterTheChosenTypeAndWritesThatFormat)
         {"scan.tiff", tiff, "scan.tiff", ImageFormat::Tiff},
     };
     const QString source = dir + "/source.bmp";
-    testimg::Noise(6, 4, 9)->SaveToFile(source);
+    SaveToFile(*testimg::Noise(6, 4, 9), source);
     TDessin* document = Open(source);
     ASSERT_NE(document, nullptr);
     for (const Case& c : cases) {
@@ -119,7 +120,7 @@ TEST_F(ExchangeTest, SaveAsNamesTheFileAfterTheChosenTypeAndWritesThatFormat)
         const QString written = dir + "/" + c.written;
         ASSERT_TRUE(QFile::exists(written));
         TBitmap back;
-        back.LoadFromFile(written);
+        LoadFromFile(back, written);
         EXPECT_EQ(back.FileFormat(), c.format);
         // The copy becomes the document.
         EXPECT_EQ(document->windowTitle(), written);
@@ -143,13 +144,13 @@ TEST_F(ExchangeTest, EnregistrerWritesTheFormatTheNameEndsWith)
         SCOPED_TRACE(name);
         const auto original = testimg::Noise(8, 5, 2);
         const QString path = dir + "/" + name;
-        original->SaveToFile(path, FormatForName(path), kDefaultQuality);
+        SaveToFile(*original, path, FormatForName(path), kDefaultQuality);
         TDessin* document = Open(path);
         ASSERT_NE(document, nullptr);
         document->NB();
         frm_fe->btn_save->click();
         TBitmap back;
-        back.LoadFromFile(path);
+        LoadFromFile(back, path);
         EXPECT_EQ(back.FileFormat(), FormatForName(path));
         EXPECT_FALSE(document->IsModified());
         if (FormatForName(path) == ImageFormat::Png || FormatForName(path) == ImageFormat::Tiff) {
@@ -164,7 +165,7 @@ TEST_F(ExchangeTest, CopyAndPasteGoThroughTheClipboardWithinTheSelection)
     EXPECT_EQ(source, nullptr); // an empty file opens nothing
     messages.messages.clear();
     const QString path = dir + "/a.bmp";
-    testimg::Noise(20, 10, 1)->SaveToFile(path);
+    SaveToFile(*testimg::Noise(20, 10, 1), path);
     source = Open(path);
     ASSERT_NE(source, nullptr);
     // The whole image is editable: Ctrl+C copies all of it.
@@ -172,7 +173,7 @@ TEST_F(ExchangeTest, CopyAndPasteGoThroughTheClipboardWithinTheSelection)
     EXPECT_EQ(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_BGR888), asImage(*source->GetBmp()));
 
     // Pasted into a 12 x 6 white image: clipped at its edges, one undo step.
-    testimg::Uniform(12, 6, clWhite)->SaveToFile(dir + "/b.bmp");
+    SaveToFile(*testimg::Uniform(12, 6, clWhite), dir + "/b.bmp");
     TDessin* target = Open(dir + "/b.bmp");
     // The piece floats at the corner in view until Entrée sets it down.
     QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
@@ -253,7 +254,7 @@ TEST_F(ExchangeTest, FileKeysRunTheFileCommandsFromEveryWindow)
     // Ctrl+S from an image window saves it; Ctrl+Shift+S and Ctrl+O open
     // their dialogs.
     const QString path = dir + "/c.png";
-    testimg::Noise(5, 5, 3)->SaveToFile(path, ImageFormat::Png, kDefaultQuality);
+    SaveToFile(*testimg::Noise(5, 5, 3), path, ImageFormat::Png, kDefaultQuality);
     TDessin* document = Open(path);
     document->InverseColor();
     document->activateWindow();
@@ -261,7 +262,7 @@ TEST_F(ExchangeTest, FileKeysRunTheFileCommandsFromEveryWindow)
     QTest::keyClick(document, Qt::Key_S, Qt::ControlModifier);
     EXPECT_FALSE(document->IsModified());
     TBitmap back;
-    back.LoadFromFile(path);
+    LoadFromFile(back, path);
     EXPECT_TRUE(testimg::SameBytes(back, *document->GetBmp()));
     for (const auto& [modifiers, dialog] :
          {std::pair{Qt::ControlModifier | Qt::ShiftModifier, frm_main->SavePictureDialog1},
@@ -288,7 +289,7 @@ TEST(RealClipboard, ImagesGoToAndComeFromAnotherProgram)
             GTEST_SKIP() << tool << " is not installed";
     const QString dir = testimg::TempDir();
     const auto photo = testimg::Noise(40, 30, 17);
-    photo->SaveToFile(dir + "/photo.bmp");
+    SaveToFile(*photo, dir + "/photo.bmp");
     QImage incoming(25, 20, QImage::Format_RGB32);
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 25; ++x)
@@ -328,7 +329,7 @@ echo done
     ASSERT_FALSE(copied.isNull()) << output.toStdString();
     EXPECT_EQ(copied.convertToFormat(QImage::Format_BGR888), photo->Image());
     TBitmap saved;
-    saved.LoadFromFile(dir + "/photo.bmp");
+    LoadFromFile(saved, dir + "/photo.bmp");
     const auto expected = testimg::Make(40, 30, [&](int x, int y) {
         if (x < 25 && y < 20) {
             const QRgb c = incoming.pixel(x, y);
@@ -342,7 +343,7 @@ echo done
 TEST_F(ExchangeTest, CtrlWAndCtrlQCloseAsTheCloseBoxesDoWithTheirQuestions)
 {
     const QString path = dir + "/w.png";
-    testimg::Noise(5, 5, 4)->SaveToFile(path, ImageFormat::Png, kDefaultQuality);
+    SaveToFile(*testimg::Noise(5, 5, 4), path, ImageFormat::Png, kDefaultQuality);
     TDessin* document = Open(path);
     document->InverseColor();
     document->activateWindow();

@@ -1,10 +1,11 @@
 #include "app/Form_main.h"
+#include "codecs/BitmapFiles.h"
+#include "codecs/ImageFile.h"
 #include "dialogs/Form_fichier.h"
 #include "dialogs/Form_nouveau.h"
 #include "dialogs/HelpWindow.h"
 #include "document/Tdessin.h"
 #include "filters/Tfiltre.h"
-#include "platform/ImageFile.h"
 #include "support/FileLimits.h"
 #include "support/FormsFixture.h"
 #include "support/Images.h"
@@ -124,7 +125,7 @@ TEST_F(FileCommandsTest, NewCreatesAWhiteDocumentOfTheTypedSize)
 TEST_F(FileCommandsTest, SaveAsMakesTheCopyTheDocument)
 {
     const QString original = dir + "/photo.png";
-    testimg::Noise(5, 4, 3)->SaveToFile(original, ImageFormat::Png, kDefaultQuality);
+    SaveToFile(*testimg::Noise(5, 4, 3), original, ImageFormat::Png, kDefaultQuality);
     const QByteArray kept = testimg::ReadFile(original);
     Open(original);
     TDessin* document = frm_main->ActiveDessin();
@@ -139,7 +140,7 @@ TEST_F(FileCommandsTest, SaveAsMakesTheCopyTheDocument)
     frm_fe->btn_save->click();
     EXPECT_EQ(testimg::ReadFile(original), kept);
     TBitmap copy;
-    copy.LoadFromFile(dir + "/photo-copie.png");
+    LoadFromFile(copy, dir + "/photo-copie.png");
     EXPECT_TRUE(testimg::SameBytes(copy, *document->GetBmp()));
 
     // A save as that fails (a missing folder) keeps the caption and the file.
@@ -159,13 +160,13 @@ TEST_F(FileCommandsTest, SaveAsMakesTheCopyTheDocument)
     document->RunCommand(commands::Find(commands::CommandId::Mirroir));
     frm_fe->btn_save->click();
     EXPECT_FALSE(exists(dir + "/Dessin"));
-    copy.LoadFromFile(dir + "/photo-copie.png");
+    LoadFromFile(copy, dir + "/photo-copie.png");
     EXPECT_TRUE(testimg::SameBytes(copy, *document->GetBmp()));
 }
 
 TEST_F(FileCommandsTest, AFileNamedRelativelyIsKnownByItsAbsolutePath)
 {
-    testimg::Noise(4, 3, 5)->SaveToFile(dir + "/rel.bmp");
+    SaveToFile(*testimg::Noise(4, 3, 5), dir + "/rel.bmp");
     ASSERT_TRUE(QDir(dir).mkdir("ailleurs"));
     ASSERT_TRUE(QDir::setCurrent(dir));
     frm_main->OpenFiles({QStringLiteral("./rel.bmp")});
@@ -179,7 +180,7 @@ TEST_F(FileCommandsTest, AFileNamedRelativelyIsKnownByItsAbsolutePath)
     document->RunCommand(commands::Find(commands::CommandId::Negatif));
     frm_fe->btn_save->click();
     TBitmap reread;
-    reread.LoadFromFile(absolute);
+    LoadFromFile(reread, absolute);
     EXPECT_TRUE(testimg::SameBytes(reread, *document->GetBmp()));
     EXPECT_TRUE(QDir(dir + "/ailleurs").isEmpty());
 }
@@ -191,7 +192,7 @@ TEST_F(FileCommandsTest, SaveWritesToTheOpenedFileAndNothingWithoutADocument)
     EXPECT_TRUE(QDir(dir).entryList(QDir::Files).isEmpty());
 
     const QString path = dir + "/opened.bmp";
-    testimg::Uniform(4, 4, 0x00FF00)->SaveToFile(path);
+    SaveToFile(*testimg::Uniform(4, 4, 0x00FF00), path);
     Open(path);
     TDessin* document = frm_main->ActiveDessin();
     ASSERT_NE(document, nullptr);
@@ -199,7 +200,7 @@ TEST_F(FileCommandsTest, SaveWritesToTheOpenedFileAndNothingWithoutADocument)
     document->GetBmp()->Canvas()->SetPixels(1, 1, 0x0000FF);
     frm_fe->btn_save->click();
     TBitmap reread;
-    reread.LoadFromFile(path);
+    LoadFromFile(reread, path);
     EXPECT_EQ(reread.Canvas()->Pixels(1, 1), 0x0000FFu);
     // Opening the same file again makes a second window.
     Open(path);
@@ -332,8 +333,8 @@ bool dropOn(QWidget* target, const QStringList& files)
 // in its own window, a French error for each other one, and the editor goes on.
 TEST_F(FileCommandsTest, FilesFromTheCommandLineOrADropOpenAsOuvrirOpensThem)
 {
-    testimg::Uniform(6, 4, clBlack)->SaveToFile(dir + "/un.bmp");
-    testimg::Uniform(3, 5, clWhite)->SaveToFile(dir + "/deux.BMP");
+    SaveToFile(*testimg::Uniform(6, 4, clBlack), dir + "/un.bmp");
+    SaveToFile(*testimg::Uniform(3, 5, clWhite), dir + "/deux.BMP");
     QFile text(dir + "/notes.txt");
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.close();
@@ -359,12 +360,12 @@ TEST_F(FileCommandsTest, FilesFromTheCommandLineOrADropOpenAsOuvrirOpensThem)
 TEST_F(FileCommandsTest, ASaveCutAtAnyByteShowsWhyAndKeepsTheFileOnDisk)
 {
     const QString path = dir + "/photo.bmp";
-    testimg::Noise(3, 2, 1)->SaveToFile(path);
+    SaveToFile(*testimg::Noise(3, 2, 1), path);
     const QByteArray opened = testimg::ReadFile(path);
     Open(path);
     ASSERT_NE(frm_main->ActiveDessin(), nullptr);
     // Another program changed the file since: a failed save must not touch it.
-    testimg::Noise(4, 4, 2)->SaveToFile(path);
+    SaveToFile(*testimg::Noise(4, 4, 2), path);
     const QByteArray onDisk = testimg::ReadFile(path);
 
     for (qint64 cut = 0; cut < opened.size(); ++cut) {
@@ -448,7 +449,7 @@ TEST_F(FileCommandsTest, EnregistrerAsksBeforeLosingWhatTheFileHeld)
         save("Enregistrer quand même");
         EXPECT_FALSE(document->IsModified());
         TBitmap reread;
-        reread.LoadFromFile(path);
+        LoadFromFile(reread, path);
         EXPECT_TRUE(testimg::SameBytes(reread, *document->GetBmp()));
         // Answered once: the next save asks nothing.
         document->InverseColor();
@@ -476,6 +477,6 @@ TEST_F(FileCommandsTest, EnregistrerOnAGifAsksANameAndNeverWritesIt)
     EXPECT_EQ(testimg::ReadFile(path), picturefile::Gif(1));
     EXPECT_EQ(document->FileName(), dir + "/anim.png");
     TBitmap reread;
-    reread.LoadFromFile(dir + "/anim.png");
+    LoadFromFile(reread, dir + "/anim.png");
     EXPECT_EQ(reread.FileFormat(), ImageFormat::Png);
 }

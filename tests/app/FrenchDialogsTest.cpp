@@ -2,6 +2,7 @@
 // The dialogs are looked at in a child test program started with an English
 // environment, as the editor would be.
 #include "app/Startup.h"
+#include "codecs/BitmapFiles.h"
 #include "support/FormsFixture.h"
 #include "ui/Application.h"
 
@@ -59,7 +60,7 @@ TEST(FrenchDialogs, DISABLED_InTheChild)
     PrepareApplication(*Application);
     const QString dir = testimg::TempDir();
     QDir().mkdir(dir + QStringLiteral("/dossier"));
-    testimg::Noise(4, 4, 1)->SaveToFile(dir + QStringLiteral("/image.bmp"));
+    SaveToFile(*testimg::Noise(4, 4, 1), dir + QStringLiteral("/image.bmp"));
 
     QFileDialog* files = frm_main->OpenPictureDialog1;
     files->setDirectory(dir);

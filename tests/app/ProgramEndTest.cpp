@@ -2,11 +2,12 @@
 // signal, as a logout stops it, with a recovery copy of each changed image, a
 // save under way ended whole, no temporary file left and an exit code that
 // names the signal.
+#include "codecs/BitmapFiles.h"
+#include "codecs/ImageFile.h"
 #include "commands/CommandTable.h"
 #include "document/Recovery.h"
 #include "filters/Tfiltre.h"
 #include "model/ImageDocument.h"
-#include "platform/ImageFile.h"
 #include "support/FileLimits.h"
 #include "support/Gui.h"
 #include "support/Images.h"
@@ -99,7 +100,7 @@ kill -"$2" $pid; wait $pid; echo "exit=$?")");
     const QString dir = testimg::TempDir();
     const QString small = dir + QStringLiteral("/petite.bmp");
     const QString large = dir + QStringLiteral("/grande.png");
-    testimg::Noise(300, 200, 5)->SaveToFile(small);
+    SaveToFile(*testimg::Noise(300, 200, 5), small);
     WriteImageFile(testimg::Noise(4000, 3000, 6)->Image(), large, ImageFormat::Png);
     const auto smallTurned = HalfTurned(small);
     const auto largeTurned = HalfTurned(large);
@@ -124,7 +125,7 @@ kill -"$2" $pid; wait $pid; echo "exit=$?")");
 
         // The save under way ended whole, and nothing of it stays beside the file.
         TBitmap written;
-        written.LoadFromFile(large);
+        LoadFromFile(written, large);
         EXPECT_TRUE(testimg::SameBytes(written, *largeTurned));
         EXPECT_TRUE(HiddenFiles(dir).isEmpty()) << HiddenFiles(dir).join(' ').toStdString();
         // The small image's copy, offered at the next start; none for the saved one.
@@ -133,7 +134,7 @@ kill -"$2" $pid; wait $pid; echo "exit=$?")");
         ASSERT_EQ(copies.size(), 1u);
         EXPECT_EQ(copies[0].fileName, small);
         TBitmap copy;
-        copy.LoadFromFile(copies[0].image);
+        LoadFromFile(copy, copies[0].image);
         EXPECT_TRUE(testimg::SameBytes(copy, *smallTurned));
         EXPECT_TRUE(HiddenFiles(QFileInfo(copies[0].image).absolutePath()).isEmpty());
         next.ReleaseLeft(true);
@@ -146,7 +147,7 @@ TEST(ProgramEnd, TheProgramEndsSoonAfterThePaletteCloses)
         GTEST_SKIP() << "Xvfb, xdotool or xdpyinfo is not installed";
     const QString bin = QCoreApplication::applicationDirPath();
     const QString image = testimg::TempDir() + QStringLiteral("/image.bmp");
-    testimg::Noise(400, 300, 8)->SaveToFile(image);
+    SaveToFile(*testimg::Noise(400, 300, 8), image);
     // From the close request (the palette's close box, as a window manager
     // sends it) to the end of the process, three times.
     const QString script = QStringLiteral(R"sh(

@@ -1,6 +1,7 @@
 // A program killed while it writes a recovery copy leaves a whole copy. The
 // program killed is this test program itself, started again to run the
 // disabled test below; bench/recovery-kill.sh runs it on a large photo too.
+#include "codecs/BitmapFiles.h"
 #include "document/Recovery.h"
 #include "document/Tdessin.h"
 #include "support/Images.h"
@@ -58,7 +59,7 @@ TEST(RecoveryChild, DISABLED_ChangesAndCopiesUntilKilled)
         while (second.elapsed() < 1000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
     }
-    d->GetBmp()->SaveToFile(QFileInfo(folder).absolutePath() + QStringLiteral("/attendu.bmp"));
+    SaveToFile(*d->GetBmp(), QFileInfo(folder).absolutePath() + QStringLiteral("/attendu.bmp"));
     std::printf("fini\n");
     std::fflush(stdout);
     QEventLoop().exec();
@@ -99,7 +100,7 @@ TEST(RecoveryKill, AKillDuringAWriteLeavesThePreviousCopyOrTheNewOne)
         ASSERT_EQ(copies.size(), 1u);
         EXPECT_TRUE(copies[0].problem.isEmpty()) << copies[0].problem.toStdString();
         TBitmap copy;
-        copy.LoadFromFile(copies[0].image);
+        LoadFromFile(copy, copies[0].image);
         EXPECT_TRUE(testimg::SameBytes(copy, *noise) || testimg::SameBytes(copy, *inverted));
         next.ReleaseLeft(true);
     }

@@ -2,6 +2,7 @@
 // is saved, offered at the next start after the program stopped.
 #include "document/Recovery.h"
 #include "app/Startup.h"
+#include "codecs/BitmapFiles.h"
 #include "document/Tdessin.h"
 #include "model/ImageDocument.h"
 #include "support/FormsFixture.h"
@@ -24,7 +25,7 @@ namespace {
 std::unique_ptr<TBitmap> loaded(const QString& file)
 {
     auto bitmap = std::make_unique<TBitmap>();
-    bitmap->LoadFromFile(file);
+    LoadFromFile(*bitmap, file);
     return bitmap;
 }
 
@@ -43,7 +44,7 @@ protected:
         FormsInFolderTest::SetUp();
         folder = dir + QStringLiteral("/recuperation");
         file = dir + QStringLiteral("/photo.bmp");
-        testimg::Noise(40, 30, 3)->SaveToFile(file);
+        SaveToFile(*testimg::Noise(40, 30, 3), file);
     }
     // Two looks: the first sees the change, the second starts the copy.
     static void Copy(TRecovery& recovery)

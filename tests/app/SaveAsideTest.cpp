@@ -2,12 +2,13 @@
 // window takes no edit meanwhile, the file holds the image as it was when the
 // save began, a failure is reported as ever, and quitting waits.
 #include "app/Form_main.h"
+#include "codecs/BitmapFiles.h"
+#include "codecs/ImageFile.h"
 #include "commands/CommandTable.h"
 #include "dialogs/Form_fichier.h"
 #include "document/Tdessin.h"
 #include "filters/Tfiltre.h"
 #include "model/ImageDocument.h"
-#include "platform/ImageFile.h"
 #include "support/FileLimits.h"
 #include "support/FormsFixture.h"
 #include "support/Images.h"
@@ -49,7 +50,7 @@ protected:
     }
     TDessin* OpenedChanged(const QString& path)
     {
-        testimg::Noise(300, 200, 4)->SaveToFile(path);
+        SaveToFile(*testimg::Noise(300, 200, 4), path);
         frm_main->OpenFiles({path});
         TDessin* document = frm_main->ActiveDessin();
         document->RunCommand(commands::Find(commands::CommandId::Negatif));
@@ -90,7 +91,7 @@ TEST_F(SaveAsideTest, DuringASaveTheWindowTakesNoEditAndTheFileHoldsTheImageAsIt
     EXPECT_TRUE(ranDuring_);
     EXPECT_TRUE(messages.messages.empty());
     TBitmap written;
-    written.LoadFromFile(path);
+    LoadFromFile(written, path);
     EXPECT_TRUE(testimg::SameBytes(written, *before));
     testgui::Settle();
     EXPECT_TRUE(!document || !document->isVisible());
@@ -136,7 +137,7 @@ TEST_F(SaveAsideTest, QuittingDuringASaveWaitsForItsEnd)
     EXPECT_FALSE(frm_main->isVisible());
     EXPECT_TRUE(messages.messages.empty());
     TBitmap written;
-    written.LoadFromFile(path);
+    LoadFromFile(written, path);
     EXPECT_TRUE(testimg::SameBytes(written, *before));
     EXPECT_EQ(HiddenFiles(dir), QStringList());
 }
@@ -144,7 +145,7 @@ TEST_F(SaveAsideTest, QuittingDuringASaveWaitsForItsEnd)
 TEST_F(SaveAsideTest, WhileAFileOpensThePaletteAnswersUnderTheBusyPointer)
 {
     const QString path = dir + "/photo.bmp";
-    testimg::Noise(300, 200, 4)->SaveToFile(path);
+    SaveToFile(*testimg::Noise(300, 200, 4), path);
     During([] {
         ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
         EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::BusyCursor);
@@ -179,7 +180,7 @@ TEST_F(SaveAsideTest, AfterASaveAsideTheImageIsTheSavedOneAndClosesWithoutAQuest
     ASSERT_TRUE(ranDuring_);
     QTest::mouseRelease(document, Qt::LeftButton, {}, QPoint(60, 40));
     TBitmap written;
-    written.LoadFromFile(path);
+    LoadFromFile(written, path);
     EXPECT_TRUE(testimg::SameBytes(written, *document->GetBmp()));
     EXPECT_FALSE(document->Model()->Unsaved());
     bool asked = false;

@@ -1,9 +1,10 @@
 #include "app/Form_main.h"
+#include "codecs/BitmapFiles.h"
 #include "dialogs/Form_effets.h"
 #include "dialogs/Form_entree.h"
 #include "dialogs/Form_fichier.h"
 #include "document/Tdessin.h"
-#include "platform/Exception.h"
+#include "raster/Exception.h"
 #include "support/FormsFixture.h"
 #include "ui/Application.h"
 
@@ -137,7 +138,7 @@ TEST(RealProgram, WithoutAWindowManagerThePaletteStaysAboveAnOpenedImage)
         GTEST_SKIP() << "xvfb-run is not installed";
     // An image as large as the screen, shown after the palette.
     const QString file = testimg::TempDir() + QStringLiteral("/grande.bmp");
-    testimg::Uniform(1200, 900, clWhite)->SaveToFile(file);
+    SaveToFile(*testimg::Uniform(1200, 900, clWhite), file);
     QProcess run;
     testgui::PrepareRealEditor(run);
     const QString script =

@@ -1,6 +1,7 @@
 // The real program in a Wayland session: a headless compositor, with and
 // without Xwayland.
 #include "app/Startup.h"
+#include "codecs/BitmapFiles.h"
 #include "support/Gui.h"
 #include "support/Images.h"
 
@@ -58,7 +59,7 @@ TEST_P(ThroughXwayland, ThePaletteStandsAtTheTopLeftAndTheProgramEndsWithZero)
     if (!Installed(compositor.programs))
         GTEST_SKIP() << compositor.name << ": " << compositor.programs.join(", ").toStdString() << " not all installed";
     const QString file = testimg::TempDir() + QStringLiteral("/grande.bmp");
-    testimg::Uniform(1000, 800, clWhite)->SaveToFile(file);
+    SaveToFile(*testimg::Uniform(1000, 800, clWhite), file);
     const QString output = InWaylandSession(compositor.name, QStringLiteral(R"(
 for start in 1 2 3; do
   if [ $start = 3 ]; then

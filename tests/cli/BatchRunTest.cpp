@@ -3,6 +3,7 @@
 // bytes of the single-file form spread by GNU parallel.
 #include "CliRun.h"
 
+#include "codecs/BitmapFiles.h"
 #include "support/Images.h"
 
 #include <QCoreApplication>
@@ -162,7 +163,7 @@ TEST(CliBatchRun, GnuParallelRecipeGivesTheBatchBytes)
         GTEST_SKIP() << "GNU parallel is not installed";
     QString in;
     QStringList inputs = copies(2, 30, 20, &in);
-    testimg::Noise(17, 13, 8)->SaveToFile(in + "/autre.bmp");
+    SaveToFile(*testimg::Noise(17, 13, 8), in + "/autre.bmp");
     inputs << in + "/autre.bmp";
 
     const QString batch = testimg::TempDir();

@@ -2,6 +2,7 @@
 // a bad file stops only itself, and a bad command line touches no file.
 #include "CliRun.h"
 
+#include "codecs/BitmapFiles.h"
 #include "support/Images.h"
 #include "support/PictureFiles.h"
 
@@ -38,9 +39,9 @@ struct Inputs {
 
     Inputs()
     {
-        testimg::Noise(23, 17, 1)->SaveToFile(folder + "/a.bmp");
-        testimg::Noise(40, 31, 2)->SaveToFile(folder + "/b.bmp");
-        testimg::Noise(16, 9, 3)->SaveToFile(folder + "/c.png", ImageFormat::Png, 92);
+        SaveToFile(*testimg::Noise(23, 17, 1), folder + "/a.bmp");
+        SaveToFile(*testimg::Noise(40, 31, 2), folder + "/b.bmp");
+        SaveToFile(*testimg::Noise(16, 9, 3), folder + "/c.png", ImageFormat::Png, 92);
         paths = QStringList{folder + "/a.bmp", folder + "/b.bmp", folder + "/c.png"};
     }
 };
@@ -239,8 +240,8 @@ TEST(CliBatch, BadCommandLinesTouchNoFile)
     const Inputs inputs;
     const QString out = testimg::TempDir();
     const QString other = testimg::TempDir();
-    testimg::Noise(3, 3, 9)->SaveToFile(other + "/a.bmp");
-    testimg::Noise(3, 3, 9)->SaveToFile(other + "/a.png", ImageFormat::Png, 92);
+    SaveToFile(*testimg::Noise(3, 3, 9), other + "/a.bmp");
+    SaveToFile(*testimg::Noise(3, 3, 9), other + "/a.png", ImageFormat::Png, 92);
     const auto before = snapshot(inputs.folder);
     // --memoire takes from 1 MiB to 64 times the machine's memory.
     const qint64 most = qint64(::sysconf(_SC_PHYS_PAGES)) * ::sysconf(_SC_PAGESIZE) / (1 << 20) * 64;
@@ -280,7 +281,7 @@ TEST(CliBatch, ALinkInTheOutputFolderIsReplacedNotFollowed)
 {
     const Inputs inputs;
     const QString outside = testimg::TempDir() + "/precieux.bmp";
-    testimg::Noise(5, 5, 9)->SaveToFile(outside);
+    SaveToFile(*testimg::Noise(5, 5, 9), outside);
     const QByteArray kept = clirun::Bytes(outside);
     const QString out = testimg::TempDir();
     ASSERT_EQ(::symlink(QFile::encodeName(outside).constData(), QFile::encodeName(out + "/a.bmp").constData()), 0);

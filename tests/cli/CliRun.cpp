@@ -1,5 +1,6 @@
 #include "CliRun.h"
 
+#include "codecs/BitmapFiles.h"
 #include "support/Images.h"
 
 #include <QCoreApplication>
@@ -43,7 +44,7 @@ Result Run(const QStringList& arguments, const QString& outputFile, const std::f
 QString Save(const TBitmap& bitmap, const QString& name)
 {
     const QString path = testimg::TempDir() + QLatin1Char('/') + name;
-    bitmap.SaveToFile(path);
+    SaveToFile(bitmap, path);
     return path;
 }
 
@@ -60,7 +61,7 @@ QByteArray Encoded(const TBitmap& bitmap) { return Bytes(Save(bitmap, QStringLit
 std::unique_ptr<TBitmap> Load(const QString& path)
 {
     auto bitmap = std::make_unique<TBitmap>();
-    bitmap->LoadFromFile(path);
+    LoadFromFile(*bitmap, path);
     return bitmap;
 }
 

@@ -3,6 +3,7 @@
 // changed, whether the output existed before or not.
 #include "CliRun.h"
 
+#include "codecs/BitmapFiles.h"
 #include "filters/Tfiltre.h"
 #include "support/FileLimits.h"
 #include "support/Images.h"
@@ -35,7 +36,7 @@ struct Folder {
     Folder(bool outputExists) : path(testimg::TempDir())
     {
         const auto image = testimg::Noise(37, 29, 3);
-        image->SaveToFile(file("entree.bmp"));
+        SaveToFile(*image, file("entree.bmp"));
         if (outputExists)
             write("sortie.bmp", "ancien contenu");
         write("texte.bmp", "Ceci n'est pas une image.\n");
@@ -316,7 +317,7 @@ TEST(CliFiles, AWriteCutAtAnyByteLeavesTheInputWhole)
 {
     const QString dir = testimg::TempDir();
     const QString photo = dir + "/photo.bmp";
-    testimg::Noise(3, 2, 7)->SaveToFile(photo);
+    SaveToFile(*testimg::Noise(3, 2, 7), photo);
     const QByteArray before = clirun::Bytes(photo);
     for (qint64 cut = 0; cut < before.size(); ++cut) {
         const auto result = clirun::Run({photo, photo, "negatif"}, {}, [cut] { FileSizeLimit::InChild(rlim_t(cut)); });

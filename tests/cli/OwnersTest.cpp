@@ -4,6 +4,7 @@
 // another uid before starting velmora-cli.
 #include "CliRun.h"
 
+#include "codecs/BitmapFiles.h"
 #include "support/FileLimits.h"
 #include "support/Images.h"
 
@@ -72,7 +73,7 @@ TEST(CliOwners, ASaveKeepsOwnerGroupModeAndEveryNameOrIsRefused)
          "le fichier appartient à un groupe dont vous n'êtes pas membre, qui le perdrait."},
     };
     const QString input = openFolder(0) + "/entree.bmp";
-    testimg::Noise(37, 29, 3)->SaveToFile(input);
+    SaveToFile(*testimg::Noise(37, 29, 3), input);
     ASSERT_EQ(::chmod(QFile::encodeName(input).constData(), 0644), 0);
 
     for (const char* format : {"bmp", "png", "jpg", "webp", "tif"}) {

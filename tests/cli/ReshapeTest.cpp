@@ -3,10 +3,11 @@
 // file gives, and a JPEG shrunk to a quarter or less is read reduced.
 #include "CliRun.h"
 
+#include "codecs/BitmapFiles.h"
+#include "codecs/ImageFile.h"
+#include "codecs/JpegFile.h"
 #include "effects/Geometry.h"
 #include "effects/Resample.h"
-#include "platform/ImageFile.h"
-#include "platform/JpegFile.h"
 #include "support/Images.h"
 #include "support/PictureFiles.h"
 
@@ -207,7 +208,7 @@ TEST(CliReshape, AJpegShrunkToAQuarterOrLessIsReadReducedWithinTwoLevelsOfTheFul
         const QString in = testimg::WriteFile(orientation == 1 ? jpeg : picturefile::WithOrientation(jpeg, orientation),
                                               QStringLiteral("photo.jpg"));
         TBitmap full;
-        full.LoadFromFile(in);
+        LoadFromFile(full, in);
         for (const Shrink& shrink : shrinks) {
             SCOPED_TRACE(shrink.operation.join(' ').toStdString() + " orientation " + std::to_string(orientation));
             const QString out = testimg::TempDir() + QStringLiteral("/petite.bmp");

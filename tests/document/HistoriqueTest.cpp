@@ -2,11 +2,12 @@
 // step, restored byte for byte and shown; the memory budget; the modified flag,
 // the question on quitting and "Enregistrer" on a new image.
 #include "app/Form_main.h"
+#include "codecs/BitmapFiles.h"
 #include "dialogs/Form_entree.h"
 #include "document/Tdessin.h"
 #include "kernels/Thistorique.h"
 #include "model/ImageDocument.h"
-#include "platform/TCanvas.h"
+#include "raster/TCanvas.h"
 #include "support/FormsFixture.h"
 #include "support/Images.h"
 
@@ -383,7 +384,7 @@ TEST_F(QuitAndSave, EnregistrerOnANewImageAsksForAName)
     frm_main->Enregistrer1Click(nullptr);
     EXPECT_FALSE(opened->IsModified());
     TBitmap back;
-    back.LoadFromFile(dir + QStringLiteral("/premier.bmp"));
+    LoadFromFile(back, dir + QStringLiteral("/premier.bmp"));
     EXPECT_TRUE(testimg::SameBytes(back, *opened->GetBmp()));
 }
 

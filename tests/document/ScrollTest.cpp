@@ -1,9 +1,10 @@
 // Document windows larger than the screen's free area, and the repaint of a
 // drag's previews, on the offscreen platform's screen.
 #include "app/Form_main.h"
+#include "codecs/BitmapFiles.h"
 #include "document/Tdessin.h"
 #include "kernels/Tselection.h"
-#include "platform/Screen.h"
+#include "raster/Screen.h"
 #include "support/FormsFixture.h"
 #include "support/Images.h"
 #include "tools/Tformes.h"
@@ -71,7 +72,7 @@ TEST_F(ScrollTest, AnImageThatFitsHasNoScrollBarsAndTheDesignedGeometry)
 
     // An opened file is centred on the screen by its outer size, frame included.
     const QString path = testimg::TempDir() + "/fits.bmp";
-    testimg::Noise(301, 199, 4)->SaveToFile(path);
+    SaveToFile(*testimg::Noise(301, 199, 4), path);
     auto* opened = new TDessin(frm_main, path);
     testgui::Settle();
     EXPECT_EQ(opened->size(), QSize(301, 199));
@@ -84,7 +85,7 @@ TEST_F(ScrollTest, AnImageThatFitsHasNoScrollBarsAndTheDesignedGeometry)
 TEST_F(ScrollTest, ALargerImageGetsAWindowWithinTheFreeAreaAndScrollBars)
 {
     const QString path = testimg::TempDir() + "/large.bmp";
-    testimg::Noise(2500, 1200, 5)->SaveToFile(path);
+    SaveToFile(*testimg::Noise(2500, 1200, 5), path);
     auto* opened = new TDessin(frm_main, path);
     testgui::Settle();
     // An opened file is fitted first; at 100 % it scrolls in the same window.

@@ -3,6 +3,7 @@
 // everything; Ctrl+V floats a piece that is the selection and moves until it
 // is set down whole where it stands, and a Ctrl+drag with the selection tool
 // lifts the selected pixels.
+#include "codecs/BitmapFiles.h"
 #include "commands/CommandTable.h"
 #include "document/TDessinVue.h"
 #include "document/Tdessin.h"
@@ -183,7 +184,7 @@ TEST_F(SelectionKeysTest, APastedPieceFloatsMovesAndIsSetDownOnlyOnce)
         EXPECT_EQ(document->Vue()->SelectionOutline(), ending.setDown ? landed : QRect());
         if (ending.name == "a save") {
             TBitmap file;
-            file.LoadFromFile(saved);
+            LoadFromFile(file, saved);
             EXPECT_TRUE(testimg::SameBytes(file, *expected));
         }
         // One undo step, or none; it gives the selection back.

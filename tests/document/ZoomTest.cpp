@@ -3,8 +3,9 @@
 // the outline of a rectangular selection. None of it may change a byte of the
 // image or of the window canvas.
 #include "app/Form_main.h"
+#include "codecs/BitmapFiles.h"
 #include "document/Tdessin.h"
-#include "platform/Screen.h"
+#include "raster/Screen.h"
 #include "support/FormsFixture.h"
 #include "support/Images.h"
 #include "tools/Tformes.h"
@@ -93,7 +94,7 @@ protected:
     TDessin* Opened(const TBitmap& image)
     {
         const QString path = testimg::TempDir() + "/opened.bmp";
-        image.SaveToFile(path);
+        SaveToFile(image, path);
         auto* document = new TDessin(frm_main, path);
         testgui::Settle();
         return document;
@@ -383,7 +384,7 @@ TEST_F(ZoomTest, TheSelectionOutlineShowsOnlyInTheView)
     const auto start = testimg::Noise(400, 300, 5);
     auto* document = Opened(*start);
     const QString saved = testimg::TempDir() + "/before.bmp";
-    document->GetBmp()->SaveToFile(saved);
+    SaveToFile(*document->GetBmp(), saved);
     frm_main->OnClickSelect(nullptr);
     document->OnActivate();
     SendMouse(document, QEvent::MouseButtonPress, Centre(*document, {50, 40}), Qt::LeftButton);
@@ -411,7 +412,7 @@ TEST_F(ZoomTest, TheSelectionOutlineShowsOnlyInTheView)
     EXPECT_TRUE(testimg::SameBytes(*document->GetBmp(), *start));
     EXPECT_TRUE(testimg::SameBytes(*testimg::Shown(*document->WindowCanvas()), *start));
     const QString after = testimg::TempDir() + "/after.bmp";
-    document->GetBmp()->SaveToFile(after);
+    SaveToFile(*document->GetBmp(), after);
     EXPECT_EQ(testimg::ReadFile(after), testimg::ReadFile(saved));
 
     // A single click gives the whole image back: no outline is left.

@@ -1,5 +1,5 @@
 #include "kernels/Tselection.h"
-#include "platform/Exception.h"
+#include "raster/Exception.h"
 #include "support/Gui.h"
 #include "support/Images.h"
 

@@ -6,7 +6,7 @@
 #include "filters/Tfiltre.h"
 #include "kernels/Thistorique.h"
 #include "kernels/Tselection.h"
-#include "platform/TCanvas.h"
+#include "raster/TCanvas.h"
 #include "support/Images.h"
 
 #include <QSignalSpy>

@@ -1,9 +1,10 @@
 // The loader against Qt's own decoder, its exact colours, the pixels a file
 // leaves undefined, hostile files (each measured in a child process), and
 // load-save round trips.
-#include "platform/BmpFile.h"
-#include "platform/Exception.h"
-#include "platform/TBitmap.h"
+#include "codecs/BitmapFiles.h"
+#include "codecs/BmpFile.h"
+#include "raster/Exception.h"
+#include "raster/TBitmap.h"
 #include "support/BmpFiles.h"
 #include "support/Images.h"
 #include "support/PictureFiles.h"
@@ -148,7 +149,7 @@ QString loadOutcome(const QString& path)
 {
     TBitmap bitmap;
     try {
-        bitmap.LoadFromFile(path);
+        LoadFromFile(bitmap, path);
     } catch (const ERasterError& error) {
         return QStringLiteral("erreur ") + error.Message();
     }
@@ -172,7 +173,7 @@ TEST(BmpDecoding, MatchesQtOnEveryWellFormedVariant)
         const QImage mine = decoded(file.bytes);
         ASSERT_FALSE(mine.isNull());
         TBitmap loaded;
-        loaded.LoadFromFile(testimg::WriteFile(file.bytes));
+        LoadFromFile(loaded, testimg::WriteFile(file.bytes));
         EXPECT_EQ(pixelBytes(loaded.Image()), pixelBytes(mine));
         const QStringList scaledOrUndefined = {"rgb555", "bitfields565", "bitfields231", "bitfields101010",
                                                "rle8-delta"};
@@ -220,7 +221,7 @@ TEST(BmpDecoding, BitFieldsAreScaledSoThatFullScaleIsWhite)
         s.masks = row.masks;
         s.pixels = bmpfile::Rows(1, 1, row.bits, [&](int, int) { return row.pixel; });
         TBitmap bitmap;
-        bitmap.LoadFromFile(testimg::WriteFile(bmpfile::Build(s)));
+        LoadFromFile(bitmap, testimg::WriteFile(bmpfile::Build(s)));
         EXPECT_EQ(testimg::At(bitmap, 0, 0), row.expected);
         EXPECT_EQ(bitmap.PixelFormat(), row.bits == 16 ? pf16bit : pf32bit);
     }
@@ -240,7 +241,7 @@ TEST(BmpDecoding, EveryFiveAndSixBitLevelRoundsToTheNearest)
     s.pixels =
         bmpfile::Rows(64, 1, 16, [](int x, int) { return std::uint32_t((x % 32) << 11 | x << 5 | (31 - x % 32)); });
     TBitmap bitmap;
-    bitmap.LoadFromFile(testimg::WriteFile(bmpfile::Build(s)));
+    LoadFromFile(bitmap, testimg::WriteFile(bmpfile::Build(s)));
     const auto nearest = [](double v, double max) { return int(std::lround(v * 255 / max)); };
     for (int x = 0; x < 64; ++x)
         EXPECT_EQ(testimg::At(bitmap, x, 0), RGBColor(nearest(x % 32, 31), nearest(x, 63), nearest(31 - x % 32, 31)))
@@ -515,10 +516,10 @@ TEST(BmpRoundTrips, LoadThenSaveReproducesTheFile)
 
         for (const QByteArray& file : {bottomUp, topDown}) {
             TBitmap bitmap;
-            bitmap.LoadFromFile(testimg::WriteFile(file, "in.bmp"));
+            LoadFromFile(bitmap, testimg::WriteFile(file, "in.bmp"));
             EXPECT_EQ(bitmap.PixelFormat(), pf24bit);
             const QString out = testimg::TempDir() + "/out.bmp";
-            bitmap.SaveToFile(out);
+            SaveToFile(bitmap, out);
             EXPECT_TRUE(testimg::ReadFile(out) == bottomUp);
         }
     }

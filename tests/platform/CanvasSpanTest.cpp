@@ -1,5 +1,5 @@
-#include "platform/TBitmap.h"
-#include "platform/TCanvas.h"
+#include "raster/TBitmap.h"
+#include "raster/TCanvas.h"
 #include "support/Images.h"
 
 #include <gtest/gtest.h>

@@ -1,11 +1,12 @@
 // PNG, JPEG, GIF, WebP and TIFF files read into the 24-bit document and
 // written from it: exact where the format is lossless, the warning exactly
 // when something is lost, cut-short files refused.
-#include "platform/ContainerScan.h"
-#include "platform/Exception.h"
-#include "platform/ImageFile.h"
-#include "platform/JpegFile.h"
-#include "platform/TBitmap.h"
+#include "codecs/BitmapFiles.h"
+#include "codecs/ContainerScan.h"
+#include "codecs/ImageFile.h"
+#include "codecs/JpegFile.h"
+#include "raster/Exception.h"
+#include "raster/TBitmap.h"
 #include "support/Images.h"
 #include "support/PictureFiles.h"
 
@@ -30,7 +31,7 @@ Loaded load(const QByteArray& bytes, const QString& name = QStringLiteral("image
     Loaded result;
     auto bitmap = std::make_unique<TBitmap>();
     try {
-        bitmap->LoadFromFile(testimg::WriteFile(bytes, name));
+        LoadFromFile(*bitmap, testimg::WriteFile(bytes, name));
         result.bitmap = std::move(bitmap);
     } catch (const ERasterError& error) {
         result.error = error.Message();
@@ -79,10 +80,10 @@ TEST(ImageFormats, LosslessFormatsGiveEveryByteBackAndJpegComesClose)
           Case{ImageFormat::Webp, "a.webp", -1}, Case{ImageFormat::Jpeg, "a.jpg", -1}}) {
         SCOPED_TRACE(c.name);
         const QString path = testimg::TempDir() + "/" + c.name;
-        image->SaveToFile(path, c.format, kDefaultQuality);
+        SaveToFile(*image, path, c.format, kDefaultQuality);
         EXPECT_EQ(FormatForName(path), c.format);
         TBitmap back;
-        back.LoadFromFile(path);
+        LoadFromFile(back, path);
         EXPECT_EQ(back.FileFormat(), c.format);
         EXPECT_EQ(back.PixelFormat(), pf24bit);
         if (c.tolerance == 0) {
@@ -94,9 +95,9 @@ TEST(ImageFormats, LosslessFormatsGiveEveryByteBackAndJpegComesClose)
     // A smooth picture in JPEG at the default quality: every channel within 8 levels.
     const auto smooth = testimg::Make(64, 32, [](int x, int y) { return RGBColor(4 * x, 8 * y, 128); });
     const QString path = testimg::TempDir() + "/smooth.jpeg";
-    smooth->SaveToFile(path, ImageFormat::Jpeg, kDefaultQuality);
+    SaveToFile(*smooth, path, ImageFormat::Jpeg, kDefaultQuality);
     TBitmap back;
-    back.LoadFromFile(path);
+    LoadFromFile(back, path);
     int worst = 0;
     for (int y = 0; y < 32; ++y)
         for (int i = 0; i < 3 * 64; ++i)
@@ -287,9 +288,9 @@ TEST(ImageFormats, PixelsAreTheFilesValuesAndAnotherProfileIsWrittenBack)
              {std::pair{ImageFormat::Png, "again.png"}, std::pair{ImageFormat::Tiff, "again.tif"},
               std::pair{ImageFormat::Bmp, "again.bmp"}}) {
             const QString path = testimg::TempDir() + "/" + name;
-            loaded.bitmap->SaveToFile(path, format, kDefaultQuality);
+            SaveToFile(*loaded.bitmap, path, format, kDefaultQuality);
             TBitmap again;
-            again.LoadFromFile(path);
+            LoadFromFile(again, path);
             EXPECT_EQ(sameAsPicture(again), 0) << name;
             EXPECT_EQ(again.Profile(), format == ImageFormat::Bmp ? QColorSpace() : c.kept) << name;
         }
@@ -298,9 +299,9 @@ TEST(ImageFormats, PixelsAreTheFilesValuesAndAnotherProfileIsWrittenBack)
     const Loaded adobe = load(tagged(QColorSpace::AdobeRgb));
     for (const auto& [format, name] : {std::pair{ImageFormat::Jpeg, "a.jpg"}, std::pair{ImageFormat::Webp, "a.webp"}}) {
         const QString path = testimg::TempDir() + "/" + name;
-        adobe.bitmap->SaveToFile(path, format, kDefaultQuality);
+        SaveToFile(*adobe.bitmap, path, format, kDefaultQuality);
         TBitmap again;
-        again.LoadFromFile(path);
+        LoadFromFile(again, path);
         EXPECT_EQ(again.Profile(), QColorSpace(QColorSpace::AdobeRgb)) << name;
     }
     // A profile that cannot be read is left out, with the "24 bits" warning.
@@ -404,7 +405,7 @@ TEST(ImageFormats, AReducedJpegIsTheFullOneAveragedByBlocks)
 {
     const auto smooth = testimg::Make(61, 45, [](int x, int y) { return RGBColor(4 * x, 5 * y, 250 - 2 * x - y); });
     const QString path = testimg::TempDir() + "/smooth.jpg";
-    smooth->SaveToFile(path, ImageFormat::Jpeg, 95);
+    SaveToFile(*smooth, path, ImageFormat::Jpeg, 95);
     const QImage full = readJpeg(testimg::ReadFile(path));
     for (const int r : {2, 4, 8}) {
         SCOPED_TRACE(r);

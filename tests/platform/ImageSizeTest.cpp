@@ -1,7 +1,8 @@
 // The size a file's header claims, read without decoding it, and the memory
 // its read is counted to take, decoder by decoder.
-#include "platform/ImageSize.h"
+#include "codecs/ImageSize.h"
 
+#include "codecs/BitmapFiles.h"
 #include "support/Images.h"
 #include "support/PictureFiles.h"
 
@@ -20,7 +21,7 @@ TEST(ImageSize, EachFormatsHeaderGivesItsSizeAndItsReadersMemory)
     };
     const QImage rgb = picture(QImage::Format_RGB32);
     const QString bmp = testimg::TempDir() + "/a.bmp";
-    testimg::Noise(64, 48, 4)->SaveToFile(bmp);
+    SaveToFile(*testimg::Noise(64, 48, 4), bmp);
     const qint64 image = BitmapRowBytes(64) * 48, pixels = 64 * 48;
     struct Case {
         std::string name;

@@ -2,10 +2,10 @@
 // exactly what Qt's plugins gave through a 32-bit picture: the same bytes, the
 // same losses, depth and colour profile, over a table of files of every kind;
 // a damaged file is refused in French, as before.
-#include "platform/ContainerScan.h"
-#include "platform/Exception.h"
-#include "platform/ImageFile.h"
-#include "platform/WebpFile.h"
+#include "codecs/ContainerScan.h"
+#include "codecs/ImageFile.h"
+#include "codecs/WebpFile.h"
+#include "raster/Exception.h"
 
 #include "support/PictureFiles.h"
 

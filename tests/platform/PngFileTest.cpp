@@ -3,9 +3,9 @@
 // exercised, and the colour profile carried as Qt's writer carried it. Its
 // reader: every kind of PNG gives what Qt's decoder and the conversion to 24
 // bits gave, byte for byte, and damage is refused without a word from libpng.
-#include "platform/PngFile.h"
-#include "platform/Exception.h"
-#include "platform/ImageFile.h"
+#include "codecs/PngFile.h"
+#include "codecs/ImageFile.h"
+#include "raster/Exception.h"
 #include "support/Images.h"
 #include "support/PictureFiles.h"
 

@@ -1,7 +1,8 @@
-#include "platform/BmpFile.h"
-#include "platform/Exception.h"
-#include "platform/TBitmap.h"
-#include "platform/TCanvas.h"
+#include "codecs/BitmapFiles.h"
+#include "codecs/BmpFile.h"
+#include "raster/Exception.h"
+#include "raster/TBitmap.h"
+#include "raster/TCanvas.h"
 #include "support/Images.h"
 
 #include <QFile>
@@ -46,7 +47,7 @@ void expectRefused(const QString& path)
 {
     TBitmap bitmap;
     try {
-        bitmap.LoadFromFile(path);
+        LoadFromFile(bitmap, path);
         ADD_FAILURE() << "no error for " << path.toStdString();
     } catch (const ERasterError& error) {
         EXPECT_TRUE(error.Message().startsWith(QStringLiteral("Impossible d'ouvrir"))) << error.what();
@@ -146,7 +147,7 @@ TEST_P(BmpRoundTrip, IsExactAndPadsRowsWithZeros)
     const int width = GetParam();
     auto original = testimg::Noise(width, 3, 42u + width);
     const QString path = testimg::TempDir() + "/round.bmp";
-    original->SaveToFile(path);
+    SaveToFile(*original, path);
 
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -161,7 +162,7 @@ TEST_P(BmpRoundTrip, IsExactAndPadsRowsWithZeros)
     EXPECT_EQ(quint8(bytes[54]), original->ScanLine(2)[0]);
 
     TBitmap loaded;
-    loaded.LoadFromFile(path);
+    LoadFromFile(loaded, path);
     EXPECT_EQ(loaded.PixelFormat(), pf24bit);
     EXPECT_TRUE(testimg::SameBytes(*original, loaded));
 }
@@ -178,7 +179,7 @@ TEST(BmpLoading, PaletteAnd32BitImagesLoadWithTheirColoursIn24Bits)
     pixels8[0] = 1; // bottom-left blue
     pixels8[5] = 1; // top-right blue
     TBitmap eight;
-    eight.LoadFromFile(testimg::WriteFile(bmpBytes(2, 2, 8, palette, pixels8)));
+    LoadFromFile(eight, testimg::WriteFile(bmpBytes(2, 2, 8, palette, pixels8)));
     EXPECT_EQ(eight.PixelFormat(), pf8bit);
     EXPECT_EQ(eight.Canvas()->Pixels(0, 0), RGBColor(255, 0, 0));
     EXPECT_EQ(eight.Canvas()->Pixels(1, 0), RGBColor(0, 0, 255));
@@ -187,7 +188,7 @@ TEST(BmpLoading, PaletteAnd32BitImagesLoadWithTheirColoursIn24Bits)
     // 32 bits: 1 x 1, B G R X.
     QByteArray pixels32("\x10\x20\x30\x00", 4);
     TBitmap thirtyTwo;
-    thirtyTwo.LoadFromFile(testimg::WriteFile(bmpBytes(1, 1, 32, {}, pixels32)));
+    LoadFromFile(thirtyTwo, testimg::WriteFile(bmpBytes(1, 1, 32, {}, pixels32)));
     EXPECT_EQ(thirtyTwo.PixelFormat(), pf32bit);
     EXPECT_EQ(thirtyTwo.Canvas()->Pixels(0, 0), RGBColor(0x30, 0x20, 0x10));
     EXPECT_EQ(thirtyTwo.BytesPerLine(), 4);
@@ -226,20 +227,20 @@ TEST(BmpLoading, BadFilesThrowAFrenchErrorWithoutAllocating)
 TEST(BmpSaving, FailuresThrowAndLeaveNothingBehind)
 {
     auto image = testimg::Uniform(2, 2, 0);
-    EXPECT_THROW(image->SaveToFile(testimg::TempDir() + "/no/such/folder/a.bmp"), ERasterError);
+    EXPECT_THROW(SaveToFile(*image, testimg::TempDir() + "/no/such/folder/a.bmp"), ERasterError);
 
     const QString readOnly = testimg::WriteFile("old", "ro.bmp");
     QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ReadUser);
-    EXPECT_THROW(image->SaveToFile(readOnly), ERasterError);
+    EXPECT_THROW(SaveToFile(*image, readOnly), ERasterError);
     QFile file(readOnly);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("old"));
 
-    EXPECT_THROW(image->SaveToFile(testimg::TempDir()), ERasterError); // a folder
+    EXPECT_THROW(SaveToFile(*image, testimg::TempDir()), ERasterError); // a folder
     const QString fifo = testimg::TempDir() + "/pipe.bmp";
     ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0644), 0);
-    EXPECT_THROW(image->SaveToFile(fifo), ERasterError);
+    EXPECT_THROW(SaveToFile(*image, fifo), ERasterError);
     EXPECT_FALSE(QFileInfo(fifo).isFile()); // still the pipe
     TBitmap empty;
-    EXPECT_THROW(empty.SaveToFile(testimg::TempDir() + "/empty.bmp"), ERasterError);
+    EXPECT_THROW(SaveToFile(empty, testimg::TempDir() + "/empty.bmp"), ERasterError);
 }

@@ -1,6 +1,7 @@
-#include "platform/Exception.h"
-#include "platform/ImageFile.h"
-#include "platform/TBitmap.h"
+#include "codecs/BitmapFiles.h"
+#include "codecs/ImageFile.h"
+#include "raster/Exception.h"
+#include "raster/TBitmap.h"
 #include "support/FileLimits.h"
 #include "support/Images.h"
 
@@ -20,7 +21,7 @@ namespace {
 QString saveError(const TBitmap& bitmap, const QString& path, ImageFormat format = ImageFormat::Bmp)
 {
     try {
-        bitmap.SaveToFile(path, format, kDefaultQuality);
+        SaveToFile(bitmap, path, format, kDefaultQuality);
     } catch (const ERasterError& error) {
         return error.Message();
     }
@@ -37,9 +38,9 @@ TEST(SaveFailures, AWriteCutAtAnyByteLeavesThePreviousFileWhole)
         SCOPED_TRACE(int(format));
         const QString dir = testimg::TempDir();
         const QString path = dir + "/photo";
-        next->SaveToFile(dir + "/whole", format, kDefaultQuality);
+        SaveToFile(*next, dir + "/whole", format, kDefaultQuality);
         const QByteArray whole = testimg::ReadFile(dir + "/whole");
-        testimg::Noise(4, 4, 1)->SaveToFile(path);
+        SaveToFile(*testimg::Noise(4, 4, 1), path);
         const QByteArray previous = testimg::ReadFile(path);
 
         for (qint64 cut = 0; cut < whole.size(); ++cut) {
@@ -69,7 +70,7 @@ TEST(SaveFailures, AFullDiskSaysSoAndKeepsThePreviousFile)
     const std::unique_ptr<const QString, void (*)(const QString*)> unmount(
         &dir, [](const QString* d) { QProcess::execute("umount", {*d}); });
     const QString path = dir + "/photo.bmp";
-    testimg::Noise(4, 4, 1)->SaveToFile(path); // one page
+    SaveToFile(*testimg::Noise(4, 4, 1), path); // one page
     const QByteArray previous = testimg::ReadFile(path);
     const auto next = testimg::Noise(100, 41, 3); // 12,354 bytes: three pages and a bit
 
@@ -99,11 +100,11 @@ TEST(SaveFailures, AFileWithTwoNamesThatCannotBeRewrittenKeepsTheNewImageBeside)
     const std::unique_ptr<const QString, void (*)(const QString*)> unmount(
         &dir, [](const QString* d) { QProcess::execute("umount", {*d}); });
     const QString path = dir + "/photo.bmp", other = dir + "/autre.bmp";
-    testimg::Noise(4, 4, 1)->SaveToFile(path); // one page
+    SaveToFile(*testimg::Noise(4, 4, 1), path); // one page
     ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()), 0);
     const auto next = testimg::Noise(100, 41, 3); // four pages
     const QString elsewhere = testimg::TempDir() + "/entier.bmp";
-    next->SaveToFile(elsewhere);
+    SaveToFile(*next, elsewhere);
     const QByteArray whole = testimg::ReadFile(elsewhere);
 
     QFile filler(dir + "/filler");
@@ -172,12 +173,12 @@ TEST(SaveFailures, LinksAndNamesGiveTheirOwnCause)
     EXPECT_EQ(QFileInfo(dir + "/a.bmp").symLinkTarget(), dir + "/b.bmp");
 
     // A link to a file: the file is replaced, the link stays a link.
-    testimg::Noise(2, 2, 5)->SaveToFile(dir + "/vrai.bmp");
+    SaveToFile(*testimg::Noise(2, 2, 5), dir + "/vrai.bmp");
     ASSERT_EQ(::symlink("vrai.bmp", QFile::encodeName(dir + "/lien.bmp").constData()), 0);
     EXPECT_EQ(saveError(*image, dir + "/lien.bmp"), QString());
     EXPECT_TRUE(QFileInfo(dir + "/lien.bmp").isSymLink());
     TBitmap back;
-    back.LoadFromFile(dir + "/vrai.bmp");
+    LoadFromFile(back, dir + "/vrai.bmp");
     EXPECT_TRUE(testimg::SameBytes(back, *image));
 
     // A name longer than the file system allows is not a full disk.

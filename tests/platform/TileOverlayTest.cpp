@@ -1,7 +1,7 @@
 // What a window draws over its image: read back as drawn, the image itself
 // untouched, tiles made only where something differs.
-#include "platform/TileOverlay.h"
-#include "platform/TCanvas.h"
+#include "raster/TileOverlay.h"
+#include "raster/TCanvas.h"
 #include "support/Images.h"
 
 #include <cstring>

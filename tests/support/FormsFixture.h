@@ -2,7 +2,7 @@
 
 #include "app/Form_main.h"
 #include "app/Startup.h"
-#include "platform/Screen.h"
+#include "raster/Screen.h"
 #include "support/Gui.h"
 #include "support/Images.h"
 

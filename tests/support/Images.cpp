@@ -1,6 +1,6 @@
 #include "support/Images.h"
 
-#include "platform/TCanvas.h"
+#include "raster/TCanvas.h"
 
 #include <QDir>
 #include <QFile>

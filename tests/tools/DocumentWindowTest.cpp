@@ -5,7 +5,7 @@
 #include "app/Startup.h"
 #include "dialogs/Form_entree.h"
 #include "document/Tdessin.h"
-#include "platform/TCanvas.h"
+#include "raster/TCanvas.h"
 #include "support/FormsFixture.h"
 #include "tools/Tpipette.h"
 #include "tools/Ttexte.h"

@@ -1,5 +1,5 @@
 #include "ToolScene.h"
-#include "platform/Screen.h"
+#include "raster/Screen.h"
 #include "tools/Tpot.h"
 
 #include <QRect>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "kernels/Tselection.h"
-#include "platform/Mouse.h"
-#include "platform/TBitmap.h"
-#include "platform/TCanvas.h"
+#include "raster/Mouse.h"
+#include "raster/TBitmap.h"
+#include "raster/TCanvas.h"
 #include "support/Images.h"
 
 #include <memory>
