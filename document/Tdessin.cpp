@@ -3,7 +3,6 @@
 #include "codecs/ImageFile.h"
 #include "document/DocumentHost.h"
 #include "document/TDessinVue.h"
-#include "kernels/Thistorique.h"
 #include "kernels/Tselection.h"
 #include "model/ImageDocument.h"
 #include "raster/Screen.h"

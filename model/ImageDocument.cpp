@@ -3,7 +3,7 @@
 #include "codecs/BitmapFiles.h"
 #include "codecs/ImageFile.h"
 #include "filters/Tfiltre.h"
-#include "kernels/Thistorique.h"
+#include "model/Thistorique.h"
 #include "kernels/Tselection.h"
 #include "raster/TCanvas.h"
 

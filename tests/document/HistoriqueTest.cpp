@@ -5,7 +5,7 @@
 #include "codecs/BitmapFiles.h"
 #include "dialogs/Form_entree.h"
 #include "document/Tdessin.h"
-#include "kernels/Thistorique.h"
+#include "model/Thistorique.h"
 #include "model/ImageDocument.h"
 #include "raster/TCanvas.h"
 #include "support/FormsFixture.h"

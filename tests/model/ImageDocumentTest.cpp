@@ -4,7 +4,7 @@
 #include "model/ImageDocument.h"
 #include "commands/CommandTable.h"
 #include "filters/Tfiltre.h"
-#include "kernels/Thistorique.h"
+#include "model/Thistorique.h"
 #include "kernels/Tselection.h"
 #include "raster/TCanvas.h"
 #include "support/Images.h"

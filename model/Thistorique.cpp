@@ -1,4 +1,4 @@
-#include "kernels/Thistorique.h"
+#include "model/Thistorique.h"
 
 #include <algorithm>
 #include <cstdlib>
