@@ -5,6 +5,7 @@
 #include "codecs/ContainerScan.h"
 #include "codecs/FileRefusal.h"
 #include "codecs/JpegFile.h"
+#include "codecs/JpegWriter.h"
 #include "codecs/PngFile.h"
 #include "codecs/TiffFile.h"
 #include "codecs/WebpFile.h"
@@ -443,12 +444,18 @@ void WriteImageFile(const QImage& image, const QString& fileName, ImageFormat fo
     AtomicFile file(fileName, what, links);
     if (format == ImageFormat::Bmp || format == ImageFormat::Gif) {
         WriteBmp24(file, image);
-    } else if (format == ImageFormat::Png || format == ImageFormat::Webp) {
+    } else if (format == ImageFormat::Png || format == ImageFormat::Webp || format == ImageFormat::Jpeg) {
         // A refused write is said by Commit(), which finds the device's error.
         try {
+            bool encoded = true;
             if (format == ImageFormat::Png)
                 WritePng(file, image, profile);
-            else if (!WriteWebp(file, image, quality, profile) && file.WriteError() == 0)
+            else if (format == ImageFormat::Jpeg)
+                // Without a profile of its own, the picture keeps the one it came with.
+                encoded = WriteJpeg(file, image, quality, profile.isValid() ? profile : image.colorSpace());
+            else
+                encoded = WriteWebp(file, image, quality, profile);
+            if (!encoded && file.WriteError() == 0)
                 throw ERasterError(QStringLiteral("%1 : l'encodage a échoué.").arg(what));
         } catch (const std::bad_alloc&) {
             throw ERasterError(QStringLiteral("%1 : mémoire insuffisante.").arg(what));
@@ -463,12 +470,8 @@ void WriteImageFile(const QImage& image, const QString& fileName, ImageFormat fo
             tagged.setColorSpace(profile);
         }
         QImageWriter writer(&file, qtName(format));
-        if (format == ImageFormat::Jpeg)
-            writer.setQuality(quality);
-        if (format == ImageFormat::Tiff) {
-            writer.setCompression(1); // LZW: lossless and smaller
-            QuietTiff();
-        }
+        writer.setCompression(1); // TIFF's LZW: lossless and smaller
+        QuietTiff();
         // A refusal by the encoder itself, not by the disk, is said so.
         if (!writer.write(tagged) && file.WriteError() == 0)
             throw ERasterError(QStringLiteral("%1 : l'encodage a échoué.").arg(what));
