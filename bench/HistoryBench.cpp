@@ -4,8 +4,8 @@
 // changed spans kept). The change itself is not timed for the whole image.
 // The bucket's step fills a 100 x 100 square and reports the bytes the step
 // keeps and the rows it copied on the way.
-#include "model/Thistorique.h"
 #include "kernels/Tselection.h"
+#include "model/Thistorique.h"
 #include "raster/TBitmap.h"
 #include "raster/TCanvas.h"
 #include "tools/Tpot.h"

@@ -3,8 +3,8 @@
 #include "codecs/BitmapFiles.h"
 #include "codecs/ImageFile.h"
 #include "filters/Tfiltre.h"
-#include "model/Thistorique.h"
 #include "kernels/Tselection.h"
+#include "model/Thistorique.h"
 #include "raster/TCanvas.h"
 
 #include <QFileInfo>

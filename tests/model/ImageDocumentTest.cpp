@@ -4,8 +4,8 @@
 #include "model/ImageDocument.h"
 #include "commands/CommandTable.h"
 #include "filters/Tfiltre.h"
-#include "model/Thistorique.h"
 #include "kernels/Tselection.h"
+#include "model/Thistorique.h"
 #include "raster/TCanvas.h"
 #include "support/Images.h"
 

@@ -50,9 +50,9 @@ TEST(JpegWriter, GivesTheBytesOfQtsWriter)
         for (const int quality : {1, 50, 92, 100})
             for (const QColorSpace& profile : profiles)
                 for (const int resolution : resolutions) {
-                    SCOPED_TRACE(testing::Message() << picture.width() << " x " << picture.height() << " at "
-                                                    << quality << ", profile " << profile.description().toStdString()
-                                                    << ", " << resolution << " dots a metre");
+                    SCOPED_TRACE(testing::Message()
+                                 << picture.width() << " x " << picture.height() << " at " << quality << ", profile "
+                                 << profile.description().toStdString() << ", " << resolution << " dots a metre");
                     QImage image = picture.copy();
                     if (resolution) {
                         image.setDotsPerMeterX(resolution);
