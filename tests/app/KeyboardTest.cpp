@@ -81,14 +81,20 @@ check() {
   for i in $(seq 30); do [ "$(size)" != "$before" ] && break; sleep 0.1; done
   [ "$(size)" != "$before" ] && echo "$1: ok" || echo "$1: keyboard on $(xdotool getwindowfocus getwindowname)"
 }
+# answer BOX KEYS: once the box shown has the keyboard (within 3 s), as a
+# user sees it first, the keys answer it; then its end.
+answer() {
+  w=$(shown "$1") || return 1
+  for i in $(seq 30); do [ "$(xdotool getwindowfocus)" = "$w" ] && break; sleep 0.1; done
+  xdotool key "$2"; gone "$1"
+}
 # step NAME KEYS BOX ANSWER: the keys open the box, the answer closes it.
 step() {
   xdotool key "$2"
-  if ! shown "$3" >/dev/null; then echo "$1: no box"; return; fi
-  xdotool key "$4"; gone "$3"
+  if ! answer "$3" "$4"; then echo "$1: no box"; return; fi
   check "$1"
 }
-shown 'Erreur de format' >/dev/null && xdotool key Return && gone 'Erreur de format'
+answer 'Erreur de format' Return
 img=$(shown "$2/sub/gris.bmp")
 pal=$(shown 'V.M.')
 check avertissement
