@@ -5,7 +5,6 @@
 #include "codecs/ContainerScan.h"
 #include "codecs/FileRefusal.h"
 #include "codecs/JpegFile.h"
-#include "codecs/JpegWriter.h"
 #include "codecs/PngFile.h"
 #include "codecs/TiffFile.h"
 #include "codecs/WebpFile.h"
@@ -17,7 +16,6 @@
 #include <QColorTransform>
 #include <QFile>
 #include <QImageReader>
-#include <QImageWriter>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -358,15 +356,6 @@ QImage ToBitmapImage(const QImage& picture, bool* lost)
     return converted;
 }
 
-bool IsImageFileName(const QString& fileName)
-{
-    static const char* const kEndings[] = {".bmp", ".png", ".jpg", ".jpeg", ".gif", ".webp", ".tif", ".tiff"};
-    for (const char* ending : kEndings)
-        if (fileName.endsWith(QLatin1String(ending), Qt::CaseInsensitive))
-            return true;
-    return false;
-}
-
 bool SameAsSrgb(const QColorSpace& space)
 {
     if (!space.isValid() || space == QColorSpace::SRgb)
@@ -392,89 +381,4 @@ bool SameAsSrgb(const QColorSpace& space)
     if (space.transferFunction() == QColorSpace::TransferFunction::Gamma && std::abs(space.gamma() - 2.2f) <= 0.022f)
         return within(QColorSpace(QColorSpace::Primaries::SRgb, QColorSpace::TransferFunction::Gamma, space.gamma()));
     return false;
-}
-
-bool WrittenFormatForName(const QString& fileName, ImageFormat* format)
-{
-    static const std::pair<const char*, ImageFormat> kEndings[] = {
-        {".bmp", ImageFormat::Bmp},   {".png", ImageFormat::Png},   {".jpg", ImageFormat::Jpeg},
-        {".jpeg", ImageFormat::Jpeg}, {".webp", ImageFormat::Webp}, {".tif", ImageFormat::Tiff},
-        {".tiff", ImageFormat::Tiff},
-    };
-    for (const auto& [ending, named] : kEndings)
-        if (fileName.endsWith(QLatin1String(ending), Qt::CaseInsensitive)) {
-            *format = named;
-            return true;
-        }
-    return false;
-}
-
-ImageFormat FormatForName(const QString& fileName)
-{
-    const QString name = fileName.toLower();
-    if (name.endsWith(QLatin1String(".png")))
-        return ImageFormat::Png;
-    if (name.endsWith(QLatin1String(".jpg")) || name.endsWith(QLatin1String(".jpeg")))
-        return ImageFormat::Jpeg;
-    if (name.endsWith(QLatin1String(".webp")))
-        return ImageFormat::Webp;
-    if (name.endsWith(QLatin1String(".tif")) || name.endsWith(QLatin1String(".tiff")))
-        return ImageFormat::Tiff;
-    return ImageFormat::Bmp;
-}
-
-QString WriteSizeRefusal(const QString& fileName, ImageFormat format, QSize size)
-{
-    if (format == ImageFormat::Webp && std::max(size.width(), size.height()) > kMaxWebpSide)
-        return QStringLiteral("Impossible d'enregistrer l'image dans « %1 » : WebP ne dépasse pas %2 pixels de côté : "
-                              "choisissez .png ou .tif")
-            .arg(fileName)
-            .arg(kMaxWebpSide);
-    return QString();
-}
-
-void WriteImageFile(const QImage& image, const QString& fileName, ImageFormat format, int quality,
-                    const QColorSpace& profile, AtomicFile::Links links)
-{
-    const QString what = QStringLiteral("Impossible d'enregistrer l'image dans « %1 »").arg(fileName);
-    if (image.isNull())
-        throw ERasterError(QStringLiteral("%1 : l'image est vide.").arg(what));
-    if (const QString refusal = WriteSizeRefusal(fileName, format, image.size()); !refusal.isEmpty())
-        throw ERasterError(refusal);
-    AtomicFile file(fileName, what, links);
-    if (format == ImageFormat::Bmp || format == ImageFormat::Gif) {
-        WriteBmp24(file, image);
-    } else if (format == ImageFormat::Png || format == ImageFormat::Webp || format == ImageFormat::Jpeg) {
-        // A refused write is said by Commit(), which finds the device's error.
-        try {
-            bool encoded = true;
-            if (format == ImageFormat::Png)
-                WritePng(file, image, profile);
-            else if (format == ImageFormat::Jpeg)
-                // Without a profile of its own, the picture keeps the one it came with.
-                encoded = WriteJpeg(file, image, quality, profile.isValid() ? profile : image.colorSpace());
-            else
-                encoded = WriteWebp(file, image, quality, profile);
-            if (!encoded && file.WriteError() == 0)
-                throw ERasterError(QStringLiteral("%1 : l'encodage a échoué.").arg(what));
-        } catch (const std::bad_alloc&) {
-            throw ERasterError(QStringLiteral("%1 : mémoire insuffisante.").arg(what));
-        }
-    } else {
-        // The profile rides on a second image over the same pixels: setting it
-        // on the caller's image would copy a photo's worth of memory.
-        QImage tagged = image;
-        if (profile.isValid()) {
-            tagged = QImage(const_cast<uchar*>(image.constBits()), image.width(), image.height(), image.bytesPerLine(),
-                            image.format());
-            tagged.setColorSpace(profile);
-        }
-        QImageWriter writer(&file, qtName(format));
-        writer.setCompression(1); // TIFF's LZW: lossless and smaller
-        QuietTiff();
-        // A refusal by the encoder itself, not by the disk, is said so.
-        if (!writer.write(tagged) && file.WriteError() == 0)
-            throw ERasterError(QStringLiteral("%1 : l'encodage a échoué.").arg(what));
-    }
-    file.Commit();
 }
